@@ -1,0 +1,28 @@
+// Operations on database files of the embedded engine (the file method's stand-in for the
+// JET engine): create, check the kind of a file, repair, compact into a copy, version.
+// Each returns true on success; on failure `errorText` receives the engine's description
+// and the caller shows it under its own wording.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kvt::db {
+
+// A new, empty database file. Fails when the file exists.
+bool CreateDatabaseFile(std::string_view path, std::string* errorText);
+
+// True when the file is a Microsoft Access (JET/ACE) file, which this engine cannot open.
+bool IsAccessFile(std::string_view path);
+
+// Checks the file and rebuilds it in place when damaged (never loses readable rows).
+bool RepairDatabaseFile(std::string_view path, std::string* errorText);
+
+// A compacted, checked copy of `source` at `destination` (replaced if present).
+bool CompactDatabaseFile(std::string_view source, std::string_view destination,
+                         std::string* errorText);
+
+// Short version text of the engine, shown as " (Jet " + version + ")".
+std::string EngineVersion();
+
+}  // namespace kvt::db

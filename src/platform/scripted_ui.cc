@@ -1,0 +1,96 @@
+#include "platform/scripted_ui.h"
+
+#include <iostream>
+
+#include "platform/form.h"
+
+namespace kvt {
+
+void ScriptedUi::QueueFormValues(std::map<std::string, std::string> values) {
+  QueueForm([values = std::move(values)](Form& form) {
+    for (const auto& [id, value] : values) form.SetFromText(id, value);
+    return true;
+  });
+}
+
+std::vector<std::string> ScriptedUi::Texts() const {
+  std::vector<std::string> out;
+  out.reserve(messages.size());
+  for (const auto& m : messages) out.push_back(m.text);
+  return out;
+}
+
+void ScriptedUi::Clear() {
+  messages.clear();
+  fileTitles.clear();
+  formTitles.clear();
+  progressCaptions.clear();
+  progressTexts.clear();
+  lastProgress = -1;
+}
+
+MsgResult ScriptedUi::Message(MsgIcon icon, std::string_view text, std::string_view caption,
+                              MsgButtons buttons) {
+  MsgResult answer = MsgResult::Ok;
+  if (buttons == MsgButtons::OkCancel) {
+    if (!answers_.empty()) {
+      answer = answers_.front();
+      answers_.pop_front();
+    } else {
+      answer = defaultAnswer;
+    }
+  }
+  if (echo) std::cerr << "[" << caption << "] " << text << "\n";
+  messages.push_back({icon, std::string(text), std::string(caption), buttons, answer});
+  return answer;
+}
+
+std::optional<std::string> ScriptedUi::OpenFile(const FileDialogSpec& spec) {
+  fileTitles.push_back(spec.title);
+  if (files_.empty()) return std::nullopt;
+  auto path = std::move(files_.front());
+  files_.pop_front();
+  return path;
+}
+
+std::optional<std::string> ScriptedUi::SaveFile(const FileDialogSpec& spec) {
+  return OpenFile(spec);
+}
+
+void ScriptedUi::BeginWait(bool busyWindow) {
+  ++waitDepth;
+  if (waitDepth > maxWaitDepth) maxWaitDepth = waitDepth;
+  if (busyWindow) busyWindowShown = true;
+}
+
+void ScriptedUi::EndWait() {
+  if (waitDepth > 0) --waitDepth;
+}
+
+void ScriptedUi::ShowProgressText(std::string_view text) { progressTexts.emplace_back(text); }
+
+void ScriptedUi::ProgressBegin(std::string_view caption) {
+  progressCaptions.emplace_back(caption);
+  lastProgress = 0;
+}
+
+void ScriptedUi::ProgressCaption(std::string_view caption) {
+  progressCaptions.emplace_back(caption);
+}
+
+void ScriptedUi::ProgressSet(int percent) { lastProgress = percent; }
+
+void ScriptedUi::ProgressEnd() {}
+
+bool ScriptedUi::RunForm(Form& form) {
+  formTitles.push_back(form.Title());
+  while (!forms_.empty()) {
+    FormFiller filler = std::move(forms_.front());
+    forms_.pop_front();
+    if (!filler(form)) return false;
+    if (form.Accept()) return true;
+  }
+  return false;
+}
+
+}  // namespace kvt

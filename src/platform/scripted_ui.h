@@ -1,0 +1,80 @@
+// A Ui without a window: it records every message and progress step and answers from a
+// script. Tests assert on what it recorded; a test that expects no message asserts that the
+// record is empty.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/ui.h"
+
+namespace kvt {
+
+struct RecordedMessage {
+  MsgIcon icon;
+  std::string text;
+  std::string caption;
+  MsgButtons buttons;
+  MsgResult answer;
+};
+
+class ScriptedUi : public Ui {
+ public:
+  // --- script ---
+  // Answers to questions (OK/Cancel boxes), consumed in order; when none is left the
+  // default answer is given.
+  void QueueAnswer(MsgResult r) { answers_.push_back(r); }
+  MsgResult defaultAnswer = MsgResult::Ok;
+  // Paths for the file choosers, consumed in order (open and save alike); nothing queued
+  // or an empty optional means the chooser was cancelled.
+  void QueueFile(std::optional<std::string> path) { files_.push_back(std::move(path)); }
+  // A form filler: sets fields and returns true for OK, false for Cancel. Fillers are
+  // consumed in order; the same form gets the next filler when its accept handler keeps it
+  // open. With no filler left the form is cancelled.
+  using FormFiller = std::function<bool(Form&)>;
+  void QueueForm(FormFiller filler) { forms_.push_back(std::move(filler)); }
+  // Convenience: set these field values (by id, as a user would) and press OK.
+  void QueueFormValues(std::map<std::string, std::string> values);
+
+  // --- record ---
+  std::vector<RecordedMessage> messages;
+  std::vector<std::string> fileTitles;      // titles of the choosers shown
+  std::vector<std::string> formTitles;      // titles of the forms shown
+  std::vector<std::string> progressCaptions;
+  std::vector<std::string> progressTexts;   // ShowProgressText lines
+  int lastProgress = -1;
+  int waitDepth = 0;
+  int maxWaitDepth = 0;
+  bool busyWindowShown = false;
+  // When set, every message is also written to stderr (handy while writing a test).
+  bool echo = false;
+
+  // Texts of the recorded messages, in order.
+  std::vector<std::string> Texts() const;
+  void Clear();
+
+  // --- Ui ---
+  MsgResult Message(MsgIcon icon, std::string_view text, std::string_view caption,
+                    MsgButtons buttons) override;
+  std::optional<std::string> OpenFile(const FileDialogSpec& spec) override;
+  std::optional<std::string> SaveFile(const FileDialogSpec& spec) override;
+  void BeginWait(bool busyWindow) override;
+  void EndWait() override;
+  void ShowProgressText(std::string_view text) override;
+  void ProgressBegin(std::string_view caption) override;
+  void ProgressCaption(std::string_view caption) override;
+  void ProgressSet(int percent) override;
+  void ProgressEnd() override;
+  bool RunForm(Form& form) override;
+
+ private:
+  std::deque<MsgResult> answers_;
+  std::deque<std::optional<std::string>> files_;
+  std::deque<FormFiller> forms_;
+};
+
+}  // namespace kvt

@@ -1,0 +1,118 @@
+// The desktop as the program logic sees it. Every user-visible effect (message boxes,
+// file choosers, wait cursor, progress) goes through one Ui, so that the same command runs
+// under the Qt window, on the command line and in tests with a scripted stand-in.
+//
+// Contract: a Ui is used from one thread only (the one running the command). Texts are
+// UTF-8; "\n" is a line break.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kvt {
+
+class Form;
+
+enum class MsgIcon { Information, Stop, Warning, Question };
+enum class MsgButtons { Ok, OkCancel };
+enum class MsgResult { Ok, Cancel };
+
+// Caption used when a message names none.
+inline constexpr std::string_view kAppCaption = "KVT-BASE2";
+
+// An open or save file chooser. The filter has the form "Text|*.txt|All|*.*||": pairs of a
+// description and a pattern list, ended by an empty pair.
+struct FileDialogSpec {
+  std::string title;
+  std::string filter;
+  std::string defaultExt;   // appended when the typed name has no extension, e.g. "TXT"
+  std::string defaultName;  // proposed file name, may be empty
+  bool overwritePrompt = true;  // save choosers only: ask before replacing a file
+};
+
+class Ui {
+ public:
+  virtual ~Ui() = default;
+
+  // A message box. Returns Ok for an Ok-only box once it is dismissed.
+  virtual MsgResult Message(MsgIcon icon, std::string_view text, std::string_view caption,
+                            MsgButtons buttons) = 0;
+
+  // Paths chosen by the user, or nothing when the chooser was cancelled.
+  virtual std::optional<std::string> OpenFile(const FileDialogSpec& spec) = 0;
+  virtual std::optional<std::string> SaveFile(const FileDialogSpec& spec) = 0;
+
+  // Wait cursor; with busyWindow also the busy window, repainted once a second until
+  // EndWait. Calls nest: only the outermost EndWait restores the cursor.
+  virtual void BeginWait(bool busyWindow) = 0;
+  virtual void EndWait() = 0;
+
+  // One line of progress text in the band at the bottom of the main window.
+  virtual void ShowProgressText(std::string_view text) = 0;
+
+  // Progress bar 0..100 with a caption naming the current step.
+  virtual void ProgressBegin(std::string_view caption) = 0;
+  virtual void ProgressCaption(std::string_view caption) = 0;
+  virtual void ProgressSet(int percent) = 0;
+  virtual void ProgressEnd() = 0;
+
+  // Shows a modal dialog. Returns true when it was closed by OK (its accept handler, if
+  // any, agreed), false when cancelled.
+  virtual bool RunForm(Form& form) = 0;
+
+  // Conveniences over Message().
+  void Info(std::string_view text, std::string_view caption = kAppCaption) {
+    Message(MsgIcon::Information, text, caption, MsgButtons::Ok);
+  }
+  void Stop(std::string_view text, std::string_view caption = kAppCaption) {
+    Message(MsgIcon::Stop, text, caption, MsgButtons::Ok);
+  }
+  void Warning(std::string_view text, std::string_view caption = kAppCaption) {
+    Message(MsgIcon::Warning, text, caption, MsgButtons::Ok);
+  }
+  // Question with OK and Cancel; true on OK.
+  bool Ask(std::string_view text, std::string_view caption = kAppCaption) {
+    return Message(MsgIcon::Question, text, caption, MsgButtons::OkCancel) == MsgResult::Ok;
+  }
+};
+
+// Wait cursor for the lifetime of the object.
+class WaitScope {
+ public:
+  explicit WaitScope(Ui& ui, bool busyWindow = false) : ui_(ui) { ui_.BeginWait(busyWindow); }
+  ~WaitScope() { ui_.EndWait(); }
+  WaitScope(const WaitScope&) = delete;
+  WaitScope& operator=(const WaitScope&) = delete;
+
+ private:
+  Ui& ui_;
+};
+
+// Progress bar for the lifetime of the object. Set() takes done/total and shows the integer
+// part of 100 * done / total, repainting only when the percentage changes.
+class ProgressScope {
+ public:
+  ProgressScope(Ui& ui, std::string_view caption) : ui_(ui) { ui_.ProgressBegin(caption); }
+  ~ProgressScope() { ui_.ProgressEnd(); }
+  ProgressScope(const ProgressScope&) = delete;
+  ProgressScope& operator=(const ProgressScope&) = delete;
+
+  void Caption(std::string_view caption) {
+    ui_.ProgressCaption(caption);
+    last_ = -1;
+  }
+  void Set(long long done, long long total) {
+    int percent = total > 0 ? static_cast<int>(100 * done / total) : 0;
+    if (percent != last_) {
+      last_ = percent;
+      ui_.ProgressSet(percent);
+    }
+  }
+
+ private:
+  Ui& ui_;
+  int last_ = -1;
+};
+
+}  // namespace kvt
