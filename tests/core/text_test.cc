@@ -1,0 +1,107 @@
+#include "core/text.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+namespace kvt {
+namespace {
+
+TEST(Text, LeadingIntegerRule) {
+  EXPECT_EQ(LeadingInt("42"), 42);
+  EXPECT_EQ(LeadingInt("  42abc"), 42);
+  EXPECT_EQ(LeadingInt("-7"), -7);
+  EXPECT_EQ(LeadingInt("+8"), 8);
+  EXPECT_EQ(LeadingInt("12 34"), 12);
+  EXPECT_EQ(LeadingInt(""), 0);
+  EXPECT_EQ(LeadingInt("abc"), 0);
+  EXPECT_EQ(LeadingInt("- 3"), 0);
+  EXPECT_EQ(LeadingInt("007"), 7);
+  EXPECT_EQ(LeadingInt("99999999999999999999"), std::numeric_limits<int64_t>::max());
+  EXPECT_EQ(LeadingInt("-99999999999999999999"), std::numeric_limits<int64_t>::min());
+  EXPECT_EQ(LeadingInt("-9223372036854775808"), std::numeric_limits<int64_t>::min());
+}
+
+TEST(Text, DecimalCommaBothWaysAndKilometres) {
+  EXPECT_EQ(CommaDecimal(Format("%1.2lf", 12.5)), "12,50");
+  EXPECT_EQ(CommaDecimal("1.234.5"), "1,234,5");
+  EXPECT_DOUBLE_EQ(ParseDecimal("12,50"), 12.5);
+  EXPECT_DOUBLE_EQ(ParseDecimal("12.5"), 12.5);
+  EXPECT_DOUBLE_EQ(ParseDecimal(" -3.25xyz"), -3.25);
+  EXPECT_DOUBLE_EQ(ParseDecimal(".5"), 0.5);
+  EXPECT_DOUBLE_EQ(ParseDecimal("1600000,75"), 1600000.75);
+  // Only plain decimals: no exponent surprises, no infinities from a file.
+  EXPECT_DOUBLE_EQ(ParseDecimal("abc"), 0);
+  EXPECT_DOUBLE_EQ(ParseDecimal("inf"), 0);
+  EXPECT_DOUBLE_EQ(ParseDecimal("nan"), 0);
+  EXPECT_DOUBLE_EQ(ParseDecimal("0x10"), 0);
+  EXPECT_DOUBLE_EQ(ParseDecimal("1e5"), 1);
+  EXPECT_EQ(FormatKm(12345), "12.35");
+  EXPECT_EQ(FormatKm(1500), "1.50");
+  EXPECT_EQ(FormatKm(999), "1.00");
+  EXPECT_EQ(FormatKm(5), "0.01");
+  EXPECT_EQ(FormatKm(125), "0.12");  // 0.125 is stored just below: printf rounds the value
+  EXPECT_EQ(FormatKm(0), "0.00");
+  EXPECT_EQ(FormatKm(1234567), "1234.57");
+}
+
+TEST(Text, FormatHasNoLengthLimit) {
+  const std::string long_text(5000, 'x');
+  EXPECT_EQ(Format("<%s>", long_text.c_str()).size(), 5002u);
+  EXPECT_EQ(Format("%04d - %s", 7, "ATM"), "0007 - ATM");
+  EXPECT_EQ(Format("%s", ""), "");
+}
+
+TEST(Text, TrimsRemoveBlanksOnly) {
+  EXPECT_EQ(TrimRight("  ab  "), "  ab");
+  EXPECT_EQ(Trim("  ab  "), "ab");
+  EXPECT_EQ(Trim("\tab\t"), "\tab\t");
+  EXPECT_EQ(Trim("    "), "");
+  EXPECT_EQ(TrimRight(""), "");
+}
+
+TEST(Text, Windows1252RoundTripsEveryByte) {
+  std::string all;
+  for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
+  const std::string utf8 = Cp1252ToUtf8(all);
+  EXPECT_EQ(Utf8ToCp1252(utf8), all);
+  EXPECT_EQ(Utf8Length(utf8), 256u);
+
+  EXPECT_EQ(Cp1252ToUtf8("Citt\xE0"), "Città");
+  EXPECT_EQ(Cp1252ToUtf8("\x80"), "€");
+  EXPECT_EQ(Cp1252ToUtf8("\x9C"), "œ");
+  EXPECT_EQ(Cp1252ToUtf8("\x81"), "\xC2\x81");
+  EXPECT_EQ(Utf8ToCp1252("Città € Perù"), "Citt\xE0 \x80 Per\xF9");
+  EXPECT_EQ(Utf8ToCp1252("日本"), "??");
+  // Bytes that are not UTF-8 are taken as they are.
+  EXPECT_EQ(Utf8ToCp1252("Citt\xE0 "), "Citt\xE0 ");
+  EXPECT_EQ(Utf8ToCp1252("\xC3"), "\xC3");
+  EXPECT_EQ(Utf8ToCp1252("\xC0\xAF"), "\xC0\xAF");  // an overlong '/'
+  EXPECT_EQ(Utf8Length("Città"), 5u);
+  EXPECT_EQ(Utf8Length(""), 0u);
+}
+
+TEST(Text, PickListCodes) {
+  const std::vector<std::string> entries = {PickEntry(7, "ATM"), PickEntry(123, "Ferrovie Nord"),
+                                            PickEntry(4500, "Navigazione")};
+  EXPECT_EQ(entries[0], "0007 - ATM");
+  EXPECT_EQ(entries[1], "0123 - Ferrovie Nord");
+  EXPECT_EQ(PickCode("0007 - ATM", entries), 7);
+  EXPECT_EQ(PickCode("0123", entries), 123);
+  EXPECT_EQ(PickCode("4500 - anything typed", entries), 4500);
+  EXPECT_FALSE(PickCode("0008 - ATM", entries).has_value());
+  EXPECT_FALSE(PickCode("7 - ATM", entries).has_value());
+  EXPECT_FALSE(PickCode("00a7 - ATM", entries).has_value());
+  EXPECT_FALSE(PickCode("012", entries).has_value());
+  EXPECT_FALSE(PickCode("", entries).has_value());
+  EXPECT_FALSE(PickCode("0007", {}).has_value());
+  EXPECT_EQ(PickInvalidMessage("Codice Azienda"),
+            "ATTENZIONE: Il Codice Azienda non è valido.\n\n"
+            "Occorre selezionare un Codice Azienda presente nella lista.\n\n");
+  EXPECT_EQ(PickInvalidMessage("Tipo Contesto"),
+            "ATTENZIONE: Il Tipo Contesto non è valido.\n\n"
+            "Occorre selezionare un Tipo Contesto presente nella lista.\n\n");
+}
+
+}  // namespace
+}  // namespace kvt
