@@ -1,0 +1,157 @@
+#include "schema/seed.h"
+
+#include <set>
+
+#include "db/database.h"
+#include "db/selection.h"
+#include "db/sql_types.h"
+#include "db/table.h"
+
+namespace kvt::schema {
+namespace {
+
+#include "schema/seed_lists.inc"
+
+struct Value {
+  std::string_view column;
+  std::string_view text;
+};
+
+struct Placeholder {
+  std::string_view table;
+  std::vector<Value> values;
+};
+
+// Each stands for "not assigned"; comuni and local point at the placeholder basin and
+// municipality, so the order matters.
+const std::vector<Placeholder>& Placeholders() {
+  static const std::vector<Placeholder> rows = {
+      {"bacini", {{"ID", "0"}, {"denom", "*** bacino non assegnato ***"}}},
+      {"comuni",
+       {{"ID", "0"},
+        {"denom", "*** comune non assegnato ***"},
+        {"provin", " "},
+        {"istat", " "},
+        {"bacino", "0"},
+        {"centro_x", "0,0"},
+        {"centro_y", "0,0"}}},
+      {"local",
+       {{"ID", "0"},
+        {"denom", "*** località non assegnata ***"},
+        {"istat", " "},
+        {"nucleo", "0"},
+        {"abitanti", "0"},
+        {"centro_x", "0,0"},
+        {"centro_y", "0,0"}}},
+      {"lotti", {{"ID", "0"}, {"denom", "*** lotto non assegnato ***"}}},
+  };
+  return rows;
+}
+
+size_t CharacterCount(std::string_view utf8) {
+  size_t n = 0;
+  for (unsigned char c : utf8) n += (c & 0xC0) != 0x80;
+  return n;
+}
+
+std::string_view TrimBlanks(std::string_view s) {
+  size_t b = s.find_first_not_of(" \t\r");
+  if (b == std::string_view::npos) return {};
+  return s.substr(b, s.find_last_not_of(" \t\r") - b + 1);
+}
+
+// "101 Autolinee ..." -> entry; the reason otherwise.
+std::optional<SeedEntry> ParseLine(std::string_view line, std::string* reason) {
+  size_t digits = 0;
+  while (digits < line.size() && line[digits] >= '0' && line[digits] <= '9') ++digits;
+  bool separated = digits < line.size() && (line[digits] == ' ' || line[digits] == '\t');
+  std::string_view name = TrimBlanks(line.substr(digits));
+  if (digits == 0 || !separated) {
+    *reason = "codice mancante";
+  } else if (digits > 5 || std::stoi(std::string(line.substr(0, digits))) > 32767) {
+    *reason = "codice oltre 32767";
+  } else if (CharacterCount(name) > 40) {
+    *reason = "denominazione oltre 40 caratteri";
+  }
+  if (!reason->empty()) return std::nullopt;
+  return SeedEntry{std::stoi(std::string(line.substr(0, digits))), std::string(name)};
+}
+
+bool HasPlaceholder(db::Database& db, std::string_view table) {
+  db::Selection s(&db);
+  s.AddColumn(table, "ID", db::kSqlSmallInt);
+  s.SetFrom(table);
+  s.SetWhere("ID = 0");
+  return s.Open();
+}
+
+bool InsertRow(db::Table& t, const std::vector<Value>& values) {
+  if (!t.AddNew()) return false;
+  for (const Value& v : values) {
+    if (!t.SetFieldText(v.column, v.text)) return false;
+  }
+  return t.Update();
+}
+
+}  // namespace
+
+std::optional<std::vector<SeedEntry>> ParseSeedList(std::string_view text, std::string* error) {
+  std::vector<SeedEntry> entries;
+  std::set<int> codes;
+  int lineNo = 0;
+  while (!text.empty()) {
+    size_t end = text.find('\n');
+    std::string_view line = TrimBlanks(text.substr(0, end));
+    text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
+    ++lineNo;
+    if (line.empty() || line.front() == '#') continue;
+    std::string reason;
+    std::optional<SeedEntry> e = ParseLine(line, &reason);
+    if (e && !codes.insert(e->code).second) reason = "codice ripetuto";
+    if (!reason.empty()) {
+      if (error) *error = "riga " + std::to_string(lineNo) + ": " + reason;
+      return std::nullopt;
+    }
+    entries.push_back(std::move(*e));
+  }
+  return entries;
+}
+
+const std::vector<SeedEntry>& SeedCompanies() {
+  static const std::vector<SeedEntry> list =
+      ParseSeedList(kCompaniesText, nullptr).value_or(std::vector<SeedEntry>{});
+  return list;
+}
+
+const std::vector<SeedEntry>& SeedAuthorities() {
+  static const std::vector<SeedEntry> list =
+      ParseSeedList(kAuthoritiesText, nullptr).value_or(std::vector<SeedEntry>{});
+  return list;
+}
+
+bool WriteSeedList(db::Database& db, std::string_view table,
+                   const std::vector<SeedEntry>& entries) {
+  db::Table t(&db, table);
+  if (!t.IsOpen()) return false;
+  for (const SeedEntry& e : entries) {
+    std::string code = std::to_string(e.code);
+    if (!InsertRow(t, {{"codice", code}, {"denom", e.name}})) return false;
+  }
+  return true;
+}
+
+bool WritePlaceholderRows(db::Database& db, bool onlyMissing) {
+  for (const Placeholder& p : Placeholders()) {
+    if (onlyMissing && HasPlaceholder(db, p.table)) continue;
+    db::Table t(&db, p.table);
+    if (!t.IsOpen() || !InsertRow(t, p.values)) return false;
+  }
+  return true;
+}
+
+bool WriteSeedRows(db::Database& db) {
+  return WriteSeedList(db, "regazi", SeedCompanies()) &&
+         WriteSeedList(db, "regent", SeedAuthorities()) && WritePlaceholderRows(db);
+}
+
+}  // namespace kvt::schema

@@ -1,0 +1,158 @@
+// The catalogue as transcribed: counts, keys, the names the dictionary columns can hold, and
+// the texts that carry accents.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <string>
+
+#include "schema/catalogue.h"
+
+namespace kvt::schema {
+namespace {
+
+size_t Chars(std::string_view utf8) {
+  size_t n = 0;
+  for (unsigned char c : utf8) n += (c & 0xC0) != 0x80;
+  return n;
+}
+
+bool HasColumn(const TableDef& t, std::string_view name, bool ignoreCase) {
+  for (const ColumnDef& c : t.columns) {
+    if (c.name == name) return true;
+    if (ignoreCase && c.name.size() == name.size() &&
+        std::equal(name.begin(), name.end(), c.name.begin(),
+                   [](char a, char b) { return std::tolower(a) == std::tolower(b); })) {
+      return true;
+    }
+  }
+  return false;
+}
+
+TEST(Catalogue, HoldsEveryTableWithItsColumnsInCreationOrder) {
+  const std::vector<std::pair<std::string_view, size_t>> expected = {
+      {"bacini", 2},   {"regazi", 2},   {"regent", 2},   {"comuni", 7},  {"geocom", 9},
+      {"local", 7},    {"geoloc", 9},   {"tipozona", 2}, {"zone", 6},    {"geozone", 10},
+      {"linkzone", 5}, {"lotti", 2},    {"tesmat", 2},   {"detmat", 5},  {"tesmcm", 2},
+      {"detmcm", 5},   {"tesmzn", 3},   {"detmzn", 6},   {"proto", 9},   {"fermate", 11},
+      {"archi", 6},    {"tesitine", 5}, {"detitine", 6}, {"corse", 23},  {"orari", 11},
+      {"giorni", 5},   {"mesi", 6},     {"linee", 4},    {"concors", 5}, {"conline", 4},
+      {"conkal", 6},   {"conitine", 9}, {"geoitine", 8}, {"poli", 5},    {"polferma", 3},
+      {"tesdir", 2},   {"detdir", 4},   {"symday", 4}};
+  const std::vector<TableDef>& tables = ApplicationTables();
+  ASSERT_EQ(tables.size(), 38u);
+  size_t columns = 0;
+  for (size_t i = 0; i < tables.size(); ++i) {
+    EXPECT_EQ(tables[i].name, expected[i].first);
+    EXPECT_EQ(tables[i].columns.size(), expected[i].second) << tables[i].name;
+    columns += tables[i].columns.size();
+  }
+  EXPECT_EQ(columns, 222u);
+  EXPECT_EQ(ApplicationRelations().size(), 47u);
+}
+
+TEST(Catalogue, KeysAndSecondIndicesAreAsDefined) {
+  std::map<std::string, std::string> second;  // table -> "name:primary:columns"
+  for (const TableDef& t : ApplicationTables()) {
+    ASSERT_FALSE(t.indices.empty()) << t.name;
+    EXPECT_EQ(t.indices[0].name, "codice") << t.name;
+    EXPECT_TRUE(t.indices[0].primaryKey) << t.name;
+    ASSERT_LE(t.indices.size(), 2u) << t.name;
+    for (const IndexDef& i : t.indices) {
+      for (std::string_view c : i.columns) EXPECT_TRUE(HasColumn(t, c, false)) << t.name << c;
+    }
+    if (t.indices.size() < 2) continue;
+    const IndexDef& i = t.indices[1];
+    std::string text = std::string(i.name) + ":" + (i.primaryKey ? "1" : "0") + ":";
+    for (std::string_view c : i.columns) text += std::string(c) + ",";
+    second[std::string(t.name)] = text;
+  }
+  std::map<std::string, std::string> expected = {
+      {"comuni", "istat:1:istat,"},  {"linkzone", "inverso:1:azienda,fermata,tipo,zona,"},
+      {"tesmzn", "cod2:1:ID,tipo,"}, {"detdir", "poli:1:polo,ID,"},
+      {"polferma", "polo:0:ID,"},    {"symday", "data:0:tipo,data,"}};
+  EXPECT_EQ(second, expected);
+  const TableDef* mesi = FindTableDef("mesi");
+  ASSERT_NE(mesi, nullptr);
+  std::vector<std::string_view> key = {"azienda", "ID", "anno", "mese", "protoc"};
+  EXPECT_EQ(mesi->indices[0].columns, key);
+  EXPECT_EQ(FindTableDef("nessuna"), nullptr);
+}
+
+TEST(Catalogue, RelationsJoinExistingColumnsWithUniqueNames) {
+  std::set<std::string_view> names;
+  std::vector<std::string_view> lowerCaseParents;
+  for (const RelationDef& r : ApplicationRelations()) {
+    EXPECT_TRUE(names.insert(r.name).second) << r.name;
+    EXPECT_LE(r.name.size(), 16u) << r.name;  // relaz.nome
+    const TableDef* parent = FindTableDef(r.parent);
+    const TableDef* child = FindTableDef(r.child);
+    ASSERT_TRUE(parent && child) << r.name;
+    for (const auto& [p, c] : r.pairs) {
+      EXPECT_TRUE(HasColumn(*child, c, false)) << r.name << " " << c;
+      EXPECT_TRUE(HasColumn(*parent, p, true)) << r.name << " " << p;
+      if (!HasColumn(*parent, p, false)) lowerCaseParents.push_back(r.name);
+    }
+  }
+  std::vector<std::string_view> expected = {"fermate_comune", "fermate_local", "corse_lotto"};
+  EXPECT_EQ(lowerCaseParents, expected);
+  const RelationDef& last = ApplicationRelations().back();
+  EXPECT_EQ(last.name, "day_corsa");
+  const RelationDef& contab = ApplicationRelations()[40];
+  EXPECT_EQ(contab.name, "contab_itiner");
+  ASSERT_EQ(contab.pairs.size(), 3u);
+  EXPECT_EQ(contab.pairs[1].first, "ID");
+  EXPECT_EQ(contab.pairs[1].second, "codperc");
+}
+
+// The dictionary columns are VARCHAR(8) names, VARCHAR(30) labels, VARCHAR(240) notes; a text
+// column of size 0 or a sized non-text column would be a transcription slip.
+TEST(Catalogue, FitsTheDictionaryColumns) {
+  for (const TableDef& t : ApplicationTables()) {
+    EXPECT_LE(t.name.size(), 8u) << t.name;
+    EXPECT_LE(Chars(t.label), 30u) << t.name;
+    EXPECT_LE(Chars(t.description), 240u) << t.name;
+    std::set<std::string_view> columns;
+    for (const ColumnDef& c : t.columns) {
+      EXPECT_TRUE(columns.insert(c.name).second) << t.name << "." << c.name;
+      EXPECT_LE(c.name.size(), 8u) << c.name;
+      EXPECT_LE(Chars(c.label), 30u) << t.name << "." << c.name;
+      EXPECT_LE(Chars(c.description), 240u) << t.name << "." << c.name;
+      EXPECT_NE(std::string_view("ABDFILO").find(c.letter), std::string_view::npos) << c.name;
+      EXPECT_EQ(c.letter == 'A', c.size > 0) << t.name << "." << c.name;
+      if (c.letter == 'O') {
+        EXPECT_FALSE(c.mandatory) << t.name;
+      }
+    }
+    for (const IndexDef& i : t.indices) EXPECT_LE(Chars(i.label), 30u) << t.name << i.name;
+  }
+}
+
+TEST(Catalogue, KeepsTheTextsByteForByte) {
+  const TableDef* local = FindTableDef("local");
+  ASSERT_NE(local, nullptr);
+  EXPECT_EQ(local->label, "Localit\xC3\xA0");
+  EXPECT_EQ(local->columns[3].name, "nucleo");
+  EXPECT_EQ(local->columns[3].description,
+            "Se vero indica un Nucleo abitato; altrimenti \xC3\xA8 un Centro Abitato");
+  const TableDef* corse = FindTableDef("corse");
+  ASSERT_NE(corse, nullptr);
+  EXPECT_EQ(corse->columns[18].name, "v_media");
+  EXPECT_EQ(corse->columns[18].label, "Velocit\xC3\xA0 Media");
+  EXPECT_FALSE(corse->columns[18].mandatory);
+  EXPECT_EQ(corse->columns[20].description,
+            "U=busUrbano X=buseXtra W=tramWay F=Funicolare T=Treno N=Nave");
+  EXPECT_EQ(FindTableDef("linkzone")->columns[3].description, "ID univoco della feramta");
+  EXPECT_EQ(FindTableDef("tesdir")->columns[1].description,
+            "Contiene la denominazione della Direttice");
+  EXPECT_EQ(FindTableDef("conitine")->label, "detitine");
+  EXPECT_EQ(FindTableDef("giorni")->columns[4].description,
+            "Giorno della settimana (1=Lun/2=Mar/3=Mer/4=Gio/5=Ven/6=Sab/7=Dom");
+  const ColumnDef& resple = FindTableDef("proto")->columns[3];
+  EXPECT_EQ(resple.name, "resple");
+  EXPECT_EQ(resple.size, 40);
+  EXPECT_FALSE(resple.mandatory);
+}
+
+}  // namespace
+}  // namespace kvt::schema

@@ -1,0 +1,67 @@
+// The seed lists: the compiled-in lists are well formed, and a malformed list file is
+// refused with the line and the reason instead of seeding wrong rows.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "schema/seed.h"
+
+namespace kvt::schema {
+namespace {
+
+size_t Chars(std::string_view utf8) {
+  size_t n = 0;
+  for (unsigned char c : utf8) n += (c & 0xC0) != 0x80;
+  return n;
+}
+
+TEST(SeedLists, CompiledListsAreWellFormed) {
+  const std::vector<SeedEntry>& companies = SeedCompanies();
+  const std::vector<SeedEntry>& authorities = SeedAuthorities();
+  EXPECT_EQ(companies.size(), 12u);
+  EXPECT_GE(authorities.size(), 3u);
+  for (const auto* list : {&companies, &authorities}) {
+    std::set<int> codes;
+    for (const SeedEntry& e : *list) {
+      EXPECT_TRUE(codes.insert(e.code).second) << e.code;
+      EXPECT_GE(e.code, 0);
+      EXPECT_LE(e.code, 32767);
+      EXPECT_FALSE(e.name.empty());
+      EXPECT_LE(Chars(e.name), 40u) << e.name;
+    }
+  }
+  EXPECT_EQ(companies.front(), (SeedEntry{101, "Autolinee Velmoresi S.p.A."}));
+  EXPECT_EQ(authorities.front(), (SeedEntry{1, "Regione Velmora"}));
+}
+
+TEST(SeedLists, ParsesCodesNamesAndComments) {
+  std::string error;
+  auto list = ParseSeedList(
+      "# commento\n\n  7   Tramvie Città di Portoleone  \r\n12\tNavigazione Lago\n", &error);
+  ASSERT_TRUE(list.has_value()) << error;
+  EXPECT_EQ(*list,
+            (std::vector<SeedEntry>{{7, "Tramvie Città di Portoleone"}, {12, "Navigazione Lago"}}));
+  EXPECT_EQ(ParseSeedList("", &error)->size(), 0u);
+}
+
+TEST(SeedLists, RefusesMalformedLines) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"1 Uno\nDue\n", "riga 2: codice mancante"},
+      {"1Uno\n", "riga 1: codice mancante"},
+      {"# c\n1\n", "riga 2: codice mancante"},
+      {"40000 Troppo alto\n", "riga 1: codice oltre 32767"},
+      {"123456 Troppe cifre\n", "riga 1: codice oltre 32767"},
+      {"1 Uno\n\n1 Ancora uno\n", "riga 3: codice ripetuto"},
+      {"5 " + std::string(39, 'x') + "à\n", ""},
+      {"5 " + std::string(40, 'x') + "à\n", "riga 1: denominazione oltre 40 caratteri"},
+  };
+  for (const auto& [text, expected] : cases) {
+    std::string error;
+    auto list = ParseSeedList(text, &error);
+    EXPECT_EQ(list.has_value(), expected.empty()) << text;
+    EXPECT_EQ(error, expected) << text;
+  }
+}
+
+}  // namespace
+}  // namespace kvt::schema
