@@ -12,9 +12,9 @@ class Database;
 
 struct LiveColumn {
   std::string name;
-  int sqlType = 0;        // as reported by the driver (sql_types.h)
-  std::string typeName;   // the engine's own type name, e.g. "SMALLINT", "varchar"
-  int size = 0;           // column size (characters for texts)
+  int sqlType = 0;       // as reported by the driver (sql_types.h)
+  std::string typeName;  // the engine's own type name, e.g. "SMALLINT", "varchar"
+  int size = 0;          // column size (characters for texts)
   bool nullable = true;
 };
 

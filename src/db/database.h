@@ -94,6 +94,10 @@ class Database {
 
  private:
   explicit Database(Ui& ui);
+  void Connect(const std::string& connectionString);
+  std::string CheckFile() const;
+  std::string ConnectFile();
+  bool EndOutermost(bool commit);
 
   Ui& ui_;
   std::unique_ptr<OdbcConnection> conn_;

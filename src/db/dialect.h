@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kvt::db {
 
@@ -41,8 +42,33 @@ class Dialect {
   // Literal for a true flag in conditions ("1" where flags are stored as numbers).
   std::string TrueLiteral() const;
 
-  // `column LIKE <pattern>` matching values that contain `text`, safely quoted.
+  // `column LIKE <pattern>` matching values that contain `text`, safely quoted. The match
+  // ignores case on every engine (ILIKE on PostgreSQL); % and _ in `text` match themselves.
   std::string Contains(std::string_view column, std::string_view text) const;
+
+  // Key and index pieces of the schema generator. Column lists are written one name a line:
+  // "\n(\ncol1,\ncol2\n)". SQL Server keeps CLUSTERED / NONCLUSTERED; the others omit them.
+  //
+  // The primary-key clause that ends a CREATE TABLE column list:
+  //   ",\nCONSTRAINT <name> PRIMARY KEY CLUSTERED\n(\n...\n)".
+  std::string PrimaryKeyClause(std::string_view name,
+                               const std::vector<std::string>& columns) const;
+  // "CREATE [UNIQUE ]NONCLUSTERED INDEX <name> ON <table>\n(\n...\n)\n".
+  std::string CreateIndex(std::string_view name, std::string_view table,
+                          const std::vector<std::string>& columns, bool unique) const;
+  // True where foreign keys can only be declared inside CREATE TABLE (SQLite).
+  bool ForeignKeysInCreateTable() const { return engine_ == Engine::Sqlite; }
+  // The foreign-key clause of a CREATE TABLE column list (engines that need it there):
+  //   ",\nCONSTRAINT <name> FOREIGN KEY\n(\n...\n) REFERENCES <parent>\n(\n...\n)".
+  std::string ForeignKeyClause(std::string_view name, const std::vector<std::string>& childColumns,
+                               std::string_view parent,
+                               const std::vector<std::string>& parentColumns) const;
+  // The statement adding a foreign key to an existing table:
+  //   "ALTER TABLE <child> ADD CONSTRAINT <name> FOREIGN KEY\n(\n...\n)REFERENCES <parent>
+  //   \n(\n...\n)\n". Empty where the engine cannot (ForeignKeysInCreateTable()).
+  std::string AddForeignKey(std::string_view child, std::string_view name,
+                            const std::vector<std::string>& childColumns, std::string_view parent,
+                            const std::vector<std::string>& parentColumns) const;
 
  private:
   Engine engine_;

@@ -49,9 +49,9 @@ class Selection {
   const std::string& Sql() const;
 
   // Typed reads of the current row; NULL or a type mismatch gives 0 / "".
-  int32_t GetShort(int column) const;   // BIT, TINYINT, SMALLINT
-  int32_t GetLong(int column) const;    // INTEGER
-  double GetDouble(int column) const;   // FLOAT, DOUBLE, REAL
+  int32_t GetShort(int column) const;     // BIT, TINYINT, SMALLINT
+  int32_t GetLong(int column) const;      // INTEGER
+  double GetDouble(int column) const;     // FLOAT, DOUBLE, REAL
   std::string GetText(int column) const;  // texts; dates as "GG/MM/AAAA"
   // Any listed column as text by "table.column".
   std::string GetTextByName(std::string_view fullName) const;

@@ -9,6 +9,7 @@ enum SqlType : int {
   kSqlTinyInt = -6,
   kSqlSmallInt = 5,
   kSqlInteger = 4,
+  kSqlBigInt = -5,  // read as INTEGER
   kSqlReal = 7,
   kSqlFloat = 6,
   kSqlDouble = 8,
@@ -18,7 +19,7 @@ enum SqlType : int {
   kSqlWChar = -8,
   kSqlWVarChar = -9,
   kSqlWLongVarChar = -10,
-  kSqlDate = 9,        // ODBC 2 code; ODBC 3 drivers report kSqlTypeDate
+  kSqlDate = 9,  // ODBC 2 code; ODBC 3 drivers report kSqlTypeDate
   kSqlTime = 10,
   kSqlTimestamp = 11,
   kSqlTypeDate = 91,
@@ -26,6 +27,7 @@ enum SqlType : int {
   kSqlTypeTimestamp = 93,
   kSqlLongVarBinary = -4,
   kSqlVarBinary = -3,
+  kSqlBinary = -2,  // SQLite reports BLOB columns so
   kSqlNumeric = 2,
   kSqlDecimal = 3,
 };

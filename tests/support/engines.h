@@ -56,12 +56,13 @@ class EngineTest : public ::testing::TestWithParam<TestEngine> {
  private:
   std::unique_ptr<db::Database> db_;
   std::string target_;
+  std::string pgDatabase_;  // PostgreSQL: the database created for this test
 };
 
 }  // namespace kvt::test
 
-#define KVT_INSTANTIATE_ENGINES(Suite)                                                \
-  INSTANTIATE_TEST_SUITE_P(Engines, Suite,                                            \
-                           ::testing::Values(::kvt::test::TestEngine::Sqlite,         \
-                                             ::kvt::test::TestEngine::Postgres),      \
-                           ::kvt::test::EngineName)
+#define KVT_INSTANTIATE_ENGINES(Suite)                                                       \
+  INSTANTIATE_TEST_SUITE_P(                                                                  \
+      Engines, Suite,                                                                        \
+      ::testing::Values(::kvt::test::TestEngine::Sqlite, ::kvt::test::TestEngine::Postgres), \
+      ::kvt::test::EngineName)

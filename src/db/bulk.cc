@@ -1,0 +1,221 @@
+#include "db/bulk.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace kvt::db {
+
+namespace {
+
+// Parameter markers per statement: below SQLite's 32766 and PostgreSQL's 65535.
+constexpr unsigned kMaxParams = 30000;
+constexpr size_t kMinTextSlot = 256;
+
+}  // namespace
+
+BulkInserter::BulkInserter(OdbcConnection& conn, const std::string& quotedTable,
+                           const std::vector<ColumnInfo>& columns, unsigned blockRows,
+                           size_t blobSlot)
+    : conn_(conn), table_(quotedTable), capacity_(std::max(1u, blockRows)) {
+  const unsigned n = static_cast<unsigned>(std::max<size_t>(1, columns.size()));
+  chunkRows_ = std::clamp(kMaxParams / n, 1u, capacity_);
+  for (const ColumnInfo& column : columns) {
+    names_.push_back(conn.QuoteName(column.name));
+    Slots s;
+    s.kind = column.kind;
+    s.cType = CTypeOf(column.kind);
+    s.sqlType = ParamSqlType(column.kind);
+    if (IsIntegerKind(s.kind)) {
+      s.slot = sizeof(SQLINTEGER);
+    } else if (IsFloatKind(s.kind)) {
+      s.slot = sizeof(double);
+      s.columnSize = 15;
+    } else if (s.kind == Kind::Date) {
+      s.cType = SQL_C_TYPE_DATE;  // a date, not a timestamp: see ParamSqlType
+      s.slot = sizeof(SQL_DATE_STRUCT);
+      s.columnSize = 10;
+    } else if (s.kind == Kind::Timestamp) {
+      s.slot = sizeof(SQL_TIMESTAMP_STRUCT);
+      s.columnSize = 19;
+    } else if (s.kind == Kind::Binary) {
+      s.slot = std::max<size_t>(1, blobSlot);
+    } else {
+      s.slot = std::max<size_t>(kMinTextSlot, static_cast<size_t>(std::max(0L, column.size)) * 4);
+    }
+    s.data.assign(s.slot * capacity_, '\0');
+    s.indicators.assign(capacity_, SQL_NULL_DATA);
+    slots_.push_back(std::move(s));
+  }
+}
+
+BulkInserter::~BulkInserter() = default;
+
+char* BulkInserter::SlotData(size_t column, unsigned row) {
+  return slots_[column].data.data() + slots_[column].slot * row;
+}
+
+void BulkInserter::ClearSlot() {
+  if (full()) return;
+  for (Slots& s : slots_) s.indicators[filled_] = SQL_NULL_DATA;
+}
+
+void BulkInserter::Grow(size_t column, size_t bytes) {
+  Slots& s = slots_[column];
+  const size_t slot = std::max(bytes, s.slot * 2);
+  std::vector<char> data(slot * capacity_, '\0');
+  for (unsigned row = 0; row < capacity_; ++row)
+    std::memcpy(data.data() + slot * row, s.data.data() + s.slot * row, s.slot);
+  s.data = std::move(data);
+  s.slot = slot;
+  ++generation_;  // every prepared statement must be bound again
+}
+
+void BulkInserter::Set(int column, const Value& value) {
+  if (full() || column < 0 || static_cast<size_t>(column) >= slots_.size()) return;
+  const size_t c = static_cast<size_t>(column);
+  Slots& s = slots_[c];
+  SQLLEN& indicator = s.indicators[filled_];
+  if (value.null) {
+    indicator = SQL_NULL_DATA;
+    return;
+  }
+  if (IsIntegerKind(s.kind)) {
+    SQLINTEGER v = value.i;
+    std::memcpy(SlotData(c, filled_), &v, sizeof v);
+    indicator = 0;
+  } else if (IsFloatKind(s.kind)) {
+    std::memcpy(SlotData(c, filled_), &value.d, sizeof value.d);
+    indicator = 0;
+  } else if (s.kind == Kind::Date) {
+    SQL_DATE_STRUCT d{value.date.year, value.date.month, value.date.day};
+    std::memcpy(SlotData(c, filled_), &d, sizeof d);
+    indicator = 0;
+  } else if (s.kind == Kind::Timestamp) {
+    std::memcpy(SlotData(c, filled_), &value.date, sizeof value.date);
+    indicator = 0;
+  } else {
+    if (value.s.size() > s.slot) Grow(c, value.s.size());
+    if (!value.s.empty()) std::memcpy(SlotData(c, filled_), value.s.data(), value.s.size());
+    indicator = static_cast<SQLLEN>(value.s.size());
+  }
+}
+
+Value BulkInserter::Get(int column) const {
+  Value value;
+  if (full() || column < 0 || static_cast<size_t>(column) >= slots_.size()) return value;
+  const Slots& s = slots_[static_cast<size_t>(column)];
+  const SQLLEN indicator = s.indicators[filled_];
+  if (indicator == SQL_NULL_DATA) return value;
+  value.null = false;
+  const char* data = s.data.data() + s.slot * filled_;
+  if (IsIntegerKind(s.kind)) {
+    std::memcpy(&value.i, data, sizeof value.i);
+  } else if (IsFloatKind(s.kind)) {
+    std::memcpy(&value.d, data, sizeof value.d);
+  } else if (s.kind == Kind::Date) {
+    SQL_DATE_STRUCT d{};
+    std::memcpy(&d, data, sizeof d);
+    value.date.year = d.year;
+    value.date.month = d.month;
+    value.date.day = d.day;
+  } else if (s.kind == Kind::Timestamp) {
+    std::memcpy(&value.date, data, sizeof value.date);
+  } else {
+    value.s.assign(data, static_cast<size_t>(indicator));
+  }
+  return value;
+}
+
+std::string BulkInserter::InsertSql(unsigned rows) const {
+  std::string sql = "INSERT INTO " + table_ + " (";
+  std::string markers = "(";
+  for (size_t c = 0; c < names_.size(); ++c) {
+    sql += (c ? ", " : "") + names_[c];
+    markers += c ? ",?" : "?";
+  }
+  markers += ")";
+  sql += ") VALUES ";
+  sql.reserve(sql.size() + rows * (markers.size() + 1));
+  for (unsigned r = 0; r < rows; ++r) {
+    if (r) sql += ',';
+    sql += markers;
+  }
+  return sql;
+}
+
+bool BulkInserter::Bind(OdbcStatement& stmt, unsigned first, unsigned rows) {
+  const size_t n = slots_.size();
+  for (unsigned j = 0; j < rows; ++j) {
+    for (size_t c = 0; c < n; ++c) {
+      Slots& s = slots_[c];
+      SQLULEN size = s.columnSize ? s.columnSize : std::max<SQLULEN>(1, s.slot);
+      SQLRETURN rc =
+          SQLBindParameter(stmt.handle(), static_cast<SQLUSMALLINT>(j * n + c + 1), SQL_PARAM_INPUT,
+                           s.cType, s.sqlType, size, 0, SlotData(c, first + j),
+                           static_cast<SQLLEN>(s.slot), &s.indicators[first + j]);
+      if (!stmt.Check(rc)) return false;
+    }
+  }
+  return true;
+}
+
+BulkInserter::Chunk* BulkInserter::PrepareChunk(Chunk& chunk, unsigned first, unsigned rows) {
+  if (!chunk.stmt || chunk.rows != rows) {
+    chunk.stmt = std::make_unique<OdbcStatement>(conn_);
+    chunk.rows = rows;
+    chunk.generation = 0;
+    if (!chunk.stmt->Prepare(InsertSql(rows))) return &chunk;
+  }
+  if (chunk.generation != generation_ || chunk.first != first) {
+    chunk.stmt->ResetParams();
+    if (!Bind(*chunk.stmt, first, rows)) return &chunk;
+    chunk.first = first;
+    chunk.generation = generation_;
+  }
+  return &chunk;
+}
+
+bool BulkInserter::ExecuteChunk(unsigned first, unsigned rows, OdbcDiag& error) {
+  Chunk* chunk = nullptr;
+  if (rows == chunkRows_) {
+    const size_t index = first / chunkRows_;
+    if (fullChunks_.size() <= index) fullChunks_.resize(index + 1);
+    chunk = PrepareChunk(fullChunks_[index], first, rows);
+  } else {
+    chunk = PrepareChunk(tail_, first, rows);
+  }
+  OdbcStatement& stmt = *chunk->stmt;
+  if (chunk->generation == generation_ && chunk->first == first && stmt.Execute()) return true;
+  error = stmt.lastError();
+  chunk->generation = 0;  // bind again next time, whatever failed
+  return false;
+}
+
+long BulkInserter::RetryRows(unsigned first, unsigned rows) {
+  long stored = 0;
+  for (unsigned row = first; row < first + rows; ++row) {
+    PrepareChunk(single_, row, 1);
+    if (single_.generation == generation_ && single_.first == row && single_.stmt->Execute())
+      ++stored;
+  }
+  return stored;
+}
+
+long BulkInserter::Send(OdbcDiag& firstError) {
+  firstError = {};
+  long stored = 0;
+  for (unsigned first = 0; first < filled_; first += chunkRows_) {
+    const unsigned rows = std::min(chunkRows_, filled_ - first);
+    OdbcDiag error;
+    if (ExecuteChunk(first, rows, error)) {
+      stored += rows;
+      continue;
+    }
+    if (firstError.state.empty() && firstError.text.empty()) firstError = error;
+    stored += RetryRows(first, rows);
+  }
+  filled_ = 0;
+  return stored;
+}
+
+}  // namespace kvt::db

@@ -1,0 +1,76 @@
+// The block of rows of a bulk-append Table (internal to db/). Values sit in per-column
+// arrays, one slot a row; a block goes to the database as multi-row INSERT statements
+// (INSERT ... VALUES (...),(...),...) prepared once and bound to the arrays, so a full
+// block costs one driver call. When the database refuses the statement, the rows of that
+// statement are sent again one by one, so that only the refused rows are lost.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "db/columns.h"
+#include "db/odbc.h"
+
+namespace kvt::db {
+
+class BulkInserter {
+ public:
+  BulkInserter(OdbcConnection& conn, const std::string& quotedTable,
+               const std::vector<ColumnInfo>& columns, unsigned blockRows, size_t blobSlot);
+  ~BulkInserter();
+  BulkInserter(const BulkInserter&) = delete;
+  BulkInserter& operator=(const BulkInserter&) = delete;
+
+  unsigned capacity() const { return capacity_; }
+  unsigned filled() const { return filled_; }
+  bool full() const { return filled_ >= capacity_; }
+
+  void ClearSlot();  // every column of the current slot NULL
+  void Set(int column, const Value& value);
+  Value Get(int column) const;
+  void CloseSlot() { ++filled_; }
+
+  // Sends the filled slots and empties the block. Returns the rows stored; `firstError`
+  // receives the first refusal (state empty when none).
+  long Send(OdbcDiag& firstError);
+
+ private:
+  struct Slots {
+    Kind kind = Kind::Unknown;
+    SQLSMALLINT cType = SQL_C_CHAR;
+    SQLSMALLINT sqlType = SQL_VARCHAR;
+    SQLULEN columnSize = 0;
+    size_t slot = 0;
+    std::vector<char> data;
+    std::vector<SQLLEN> indicators;
+  };
+  struct Chunk {
+    std::unique_ptr<OdbcStatement> stmt;
+    unsigned first = 0;
+    unsigned rows = 0;
+    unsigned generation = 0;  // of the buffers it is bound to
+  };
+
+  char* SlotData(size_t column, unsigned row);
+  void Grow(size_t column, size_t bytes);
+  std::string InsertSql(unsigned rows) const;
+  bool Bind(OdbcStatement& stmt, unsigned first, unsigned rows);
+  Chunk* PrepareChunk(Chunk& chunk, unsigned first, unsigned rows);
+  bool ExecuteChunk(unsigned first, unsigned rows, OdbcDiag& error);
+  long RetryRows(unsigned first, unsigned rows);
+
+  OdbcConnection& conn_;
+  std::string table_;
+  std::vector<std::string> names_;
+  std::vector<Slots> slots_;
+  unsigned capacity_;
+  unsigned chunkRows_;
+  unsigned filled_ = 0;
+  unsigned generation_ = 1;
+  std::vector<Chunk> fullChunks_;
+  Chunk tail_;
+  Chunk single_;
+};
+
+}  // namespace kvt::db

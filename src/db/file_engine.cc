@@ -1,0 +1,254 @@
+// The file engine works on closed database files with the SQLite library itself: these
+// operations need no connection and must not go through one (a repair must read a file
+// the driver would refuse).
+#include "db/file_engine.h"
+
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <vector>
+
+namespace kvt::db {
+
+namespace {
+
+struct CloseDb {
+  void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+};
+struct Finalize {
+  void operator()(sqlite3_stmt* stmt) const { sqlite3_finalize(stmt); }
+};
+using DbPtr = std::unique_ptr<sqlite3, CloseDb>;
+using StmtPtr = std::unique_ptr<sqlite3_stmt, Finalize>;
+
+bool Exists(const std::string& path) {
+  std::error_code ec;
+  return std::filesystem::exists(path, ec);
+}
+
+DbPtr OpenDb(const std::string& path, int flags, std::string* errorText) {
+  sqlite3* raw = nullptr;
+  const int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
+  DbPtr db(raw);
+  if (rc != SQLITE_OK) {
+    if (errorText) *errorText = raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc);
+    return nullptr;
+  }
+  sqlite3_extended_result_codes(raw, 1);
+  return db;
+}
+
+StmtPtr Prepare(sqlite3* db, const std::string& sql) {
+  sqlite3_stmt* raw = nullptr;
+  sqlite3_prepare_v2(db, sql.c_str(), -1, &raw, nullptr);
+  return StmtPtr(raw);
+}
+
+bool Exec(sqlite3* db, const std::string& sql, std::string* errorText) {
+  char* message = nullptr;
+  if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message) == SQLITE_OK) return true;
+  if (errorText) *errorText = message ? message : sqlite3_errmsg(db);
+  sqlite3_free(message);
+  return false;
+}
+
+// "ok" from the engine's own check, else its first complaint.
+bool IntegrityOk(sqlite3* db, std::string* errorText) {
+  StmtPtr stmt = Prepare(db, "PRAGMA integrity_check");
+  if (!stmt) {
+    if (errorText) *errorText = sqlite3_errmsg(db);
+    return false;
+  }
+  const int rc = sqlite3_step(stmt.get());
+  if (rc != SQLITE_ROW) {
+    if (errorText) *errorText = sqlite3_errmsg(db);
+    return false;
+  }
+  const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 0));
+  const std::string first = text ? text : "";
+  if (first == "ok") return true;
+  if (errorText) *errorText = first;
+  return false;
+}
+
+std::string TempPathNear(const std::string& path, const char* what) {
+  return path + "." + what + "-" + std::to_string(getpid());
+}
+
+std::string QuotedName(const std::string& name) {
+  std::string out = "\"";
+  for (char c : name) {
+    out += c;
+    if (c == '"') out += '"';
+  }
+  return out + "\"";
+}
+
+struct SchemaEntry {
+  std::string type, name, sql;
+};
+
+std::vector<SchemaEntry> ReadSchema(sqlite3* db) {
+  std::vector<SchemaEntry> entries;
+  StmtPtr stmt = Prepare(db,
+                         "SELECT type, name, sql FROM sqlite_master WHERE sql IS NOT NULL "
+                         "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' "
+                         "ORDER BY CASE type WHEN 'table' THEN 0 WHEN 'index' THEN 1 "
+                         "ELSE 2 END, rowid");
+  while (stmt && sqlite3_step(stmt.get()) == SQLITE_ROW) {
+    auto text = [&](int c) {
+      const unsigned char* t = sqlite3_column_text(stmt.get(), c);
+      return std::string(t ? reinterpret_cast<const char*>(t) : "");
+    };
+    entries.push_back({text(0), text(1), text(2)});
+  }
+  return entries;
+}
+
+// Copies the rows of `table` that can still be read. A damaged page stops a scan: the scan
+// starts again past the last row read, jumping further each time it fails again.
+long long CopyRows(sqlite3* from, sqlite3* to, const std::string& table) {
+  const std::string name = QuotedName(table);
+  StmtPtr count = Prepare(from, "SELECT * FROM " + name + " LIMIT 0");
+  if (!count) return 0;
+  const int columns = sqlite3_column_count(count.get());
+  std::string markers;
+  for (int c = 0; c < columns; ++c) markers += c ? ",?" : "?";
+  StmtPtr insert = Prepare(to, "INSERT OR IGNORE INTO " + name + " VALUES (" + markers + ")");
+  StmtPtr scan = Prepare(from, "SELECT rowid, * FROM " + name + " WHERE rowid > ? ORDER BY rowid");
+  if (!insert || !scan) return 0;
+  long long copied = 0;
+  sqlite3_int64 last = INT64_MIN, jump = 1;
+  for (int attempt = 0; attempt < 128; ++attempt) {
+    sqlite3_reset(scan.get());
+    sqlite3_bind_int64(scan.get(), 1, last);
+    int rc;
+    while ((rc = sqlite3_step(scan.get())) == SQLITE_ROW) {
+      last = sqlite3_column_int64(scan.get(), 0);
+      jump = 1;
+      for (int c = 0; c < columns; ++c)
+        sqlite3_bind_value(insert.get(), c + 1, sqlite3_column_value(scan.get(), c + 1));
+      if (sqlite3_step(insert.get()) == SQLITE_DONE) ++copied;
+      sqlite3_reset(insert.get());
+    }
+    if (rc == SQLITE_DONE) break;
+    if (last > INT64_MAX - jump) break;
+    last = (last == INT64_MIN ? 0 : last) + jump;  // past the damage
+    jump *= 2;
+  }
+  return copied;
+}
+
+// Builds a fresh file with the schema and every readable row of `damaged`.
+bool Rebuild(sqlite3* damaged, const std::string& target, std::string* errorText) {
+  std::filesystem::remove(target);
+  DbPtr out = OpenDb(target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, errorText);
+  if (!out) return false;
+  const std::vector<SchemaEntry> schema = ReadSchema(damaged);
+  if (schema.empty()) {
+    if (errorText) *errorText = "Lo schema del database non è leggibile.";
+    return false;
+  }
+  if (!Exec(out.get(), "BEGIN", errorText)) return false;
+  for (const SchemaEntry& entry : schema) {
+    if (!Exec(out.get(), entry.sql, errorText)) return false;
+    if (entry.type == "table") CopyRows(damaged, out.get(), entry.name);
+  }
+  if (!Exec(out.get(), "COMMIT", errorText)) return false;
+  return IntegrityOk(out.get(), errorText);
+}
+
+}  // namespace
+
+bool CreateDatabaseFile(std::string_view path, std::string* errorText) {
+  const std::string file(path);
+  if (Exists(file)) {
+    if (errorText) *errorText = "Il file '" + file + "' esiste già.";
+    return false;
+  }
+  DbPtr db = OpenDb(file, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, errorText);
+  // Writing the header makes the file a database at once (an empty file would be one only
+  // by convention).
+  return db && Exec(db.get(), "PRAGMA user_version = 0", errorText);
+}
+
+bool IsAccessFile(std::string_view path) {
+  std::ifstream in{std::string(path), std::ios::binary};
+  std::string header(19, '\0');
+  if (!in.read(header.data(), static_cast<std::streamsize>(header.size()))) return false;
+  const std::string_view tag(header.data() + 4, 15);
+  return tag == "Standard Jet DB" || tag == "Standard ACE DB";
+}
+
+bool RepairDatabaseFile(std::string_view path, std::string* errorText) {
+  const std::string file(path);
+  if (!Exists(file)) {
+    if (errorText) *errorText = "Impossibile trovare il file '" + file + "'.";
+    return false;
+  }
+  if (IsAccessFile(file)) {
+    if (errorText) *errorText = "Il file '" + file + "' è un database Microsoft Access.";
+    return false;
+  }
+  const std::string target = TempPathNear(file, "repair");
+  bool rebuilt = false;
+  {
+    DbPtr db = OpenDb(file, SQLITE_OPEN_READWRITE, errorText);
+    if (!db) return false;
+    std::string problem;
+    if (IntegrityOk(db.get(), &problem)) return true;
+    rebuilt = Rebuild(db.get(), target, errorText);
+  }
+  std::error_code ec;
+  if (rebuilt) std::filesystem::rename(target, file, ec);
+  if (!rebuilt || ec) {
+    if (ec && errorText) *errorText = ec.message();
+    std::filesystem::remove(target, ec);
+    return false;
+  }
+  return true;
+}
+
+bool CompactDatabaseFile(std::string_view source, std::string_view destination,
+                         std::string* errorText) {
+  const std::string from(source), to(destination);
+  if (!Exists(from)) {
+    if (errorText) *errorText = "Impossibile trovare il file '" + from + "'.";
+    return false;
+  }
+  if (IsAccessFile(from)) {
+    if (errorText) *errorText = "Il file '" + from + "' è un database Microsoft Access.";
+    return false;
+  }
+  const std::string temp = TempPathNear(to, "compact");
+  std::error_code ec;
+  std::filesystem::remove(temp, ec);
+  bool ok = false;
+  {
+    DbPtr db = OpenDb(from, SQLITE_OPEN_READONLY, errorText);
+    if (!db) return false;
+    char* sql = sqlite3_mprintf("VACUUM INTO %Q", temp.c_str());
+    ok = Exec(db.get(), sql, errorText);
+    sqlite3_free(sql);
+  }
+  if (ok) {
+    DbPtr copy = OpenDb(temp, SQLITE_OPEN_READONLY, errorText);
+    ok = copy && IntegrityOk(copy.get(), errorText);
+  }
+  if (ok) std::filesystem::rename(temp, to, ec);
+  if (!ok || ec) {
+    if (ec && errorText) *errorText = ec.message();
+    std::filesystem::remove(temp, ec);
+    return false;
+  }
+  return true;
+}
+
+std::string EngineVersion() {
+  return std::string("SQLite ") + sqlite3_libversion();
+}
+
+}  // namespace kvt::db

@@ -1,0 +1,370 @@
+#include "db/table.h"
+
+#include "db/bulk.h"
+#include "db/columns.h"
+#include "db/database.h"
+#include "db/odbc.h"
+#include "db/row_writer.h"
+#include "db/select_sql.h"
+#include "platform/ui.h"
+
+namespace kvt::db {
+
+namespace {
+
+// Rows per bulk block under the file method, whose nominal rowset size is 1: a block is
+// one statement, and SQLite gains little past a few hundred rows per statement.
+constexpr unsigned kFileBulkRows = 200;
+
+}  // namespace
+
+class TableImpl {
+ public:
+  TableImpl(Database* db, std::string_view name, bool bulk, std::size_t blobBufferSize);
+  ~TableImpl();
+
+  bool SetCurrentIndex(std::string_view index);
+  bool Seek(std::span<const std::string> keys);
+  bool FindWhere(std::string_view condition);
+  bool AddNew();
+  bool Edit();
+  bool SetFieldText(int column, std::string_view text);
+  bool SetFieldBlob(int column, const void* bytes, std::size_t length);
+  bool GetFieldText(int column, std::string& out);
+  bool Update();
+  bool Flush(std::string_view prefix);
+  int ColumnIndex(std::string_view column) const {
+    return open_ ? FindColumn(columns_, column) : -1;
+  }
+
+  bool open_ = false;
+  std::string name_;
+  long rowsWritten_ = 0;
+
+ private:
+  enum class Mode { None, Adding, Editing };
+
+  bool Open(bool bulk, std::size_t blobBufferSize);
+  void Report(std::string_view prefix, std::string_view text) const;
+  bool Store(int column, Value value);
+  bool LoadFirst(const std::string& sql, std::vector<Value>& params,
+                 const std::vector<Kind>& paramKinds);
+  std::string SelectAll() const;
+
+  Database* db_ = nullptr;
+  bool fileMethod_ = false;
+  std::string actualName_;
+  std::vector<ColumnInfo> columns_;
+  std::unique_ptr<RowWriter> writer_;
+  std::vector<std::string> index_;  // columns of the current index (file method)
+  std::unique_ptr<BulkInserter> bulk_;
+  std::vector<Value> current_;
+  bool hasCurrent_ = false;
+  std::vector<Value> edit_;
+  std::vector<bool> dirty_;
+  Mode mode_ = Mode::None;
+};
+
+TableImpl::TableImpl(Database* db, std::string_view name, bool bulk, std::size_t blobBufferSize)
+    : name_(name), db_(db) {
+  if (!db_ || !db_->IsConnected()) return;
+  fileMethod_ = db_->IsDao();
+  open_ = Open(bulk, blobBufferSize);
+}
+
+bool TableImpl::Open(bool bulk, std::size_t blobBufferSize) {
+  OdbcConnection& conn = *db_->connection();
+  if (!ReadColumns(conn, name_, actualName_, columns_)) {
+    // Let the engine say why (usually: no such table).
+    OdbcStatement probe(conn);
+    std::string text = "????";
+    if (!probe.ExecDirect("SELECT * FROM " + conn.QuoteName(name_) + " WHERE 1 = 0"))
+      text = probe.lastError().text;
+    Report("Errore in fase di apertura della tavola (", text);
+    return false;
+  }
+  bool hasBlob = false;
+  for (const ColumnInfo& column : columns_) {
+    if (column.kind == Kind::Unknown) {
+      db_->ui().Stop(UnknownTypeMessage(column.sqlType));
+      return false;
+    }
+    hasBlob = hasBlob || column.kind == Kind::Binary;
+  }
+  writer_ =
+      std::make_unique<RowWriter>(conn, actualName_, columns_, ReadPrimaryKey(conn, actualName_));
+  if (bulk) {
+    unsigned rows = hasBlob ? db_->RowsetSizeBlob() : db_->RowsetSizeOrdinary();
+    if (fileMethod_) rows = kFileBulkRows;
+    bulk_ = std::make_unique<BulkInserter>(conn, conn.QuoteName(actualName_), columns_, rows,
+                                           blobBufferSize);
+  }
+  return true;
+}
+
+TableImpl::~TableImpl() {
+  if (open_ && bulk_ && bulk_->filled() > 0) Flush("Errore chiusura tavola (");
+}
+
+void TableImpl::Report(std::string_view prefix, std::string_view text) const {
+  db_->ui().Stop(std::string(prefix) + name_ + ")\n\n" + std::string(text));
+}
+
+std::string TableImpl::SelectAll() const {
+  const OdbcConnection& conn = *db_->connection();
+  std::string sql = "SELECT ";
+  for (size_t c = 0; c < columns_.size(); ++c)
+    sql += (c ? ", " : "") + conn.QuoteName(columns_[c].name);
+  return sql + " FROM " + conn.QuoteName(actualName_);
+}
+
+bool TableImpl::SetCurrentIndex(std::string_view index) {
+  if (!open_) return false;
+  if (!fileMethod_) return true;
+  std::vector<std::string> columns = writer_->IndexColumns(index);
+  if (columns.empty()) {
+    db_->ui().Stop("Errore selezione indice (" + std::string(index) + ") tavola (" + name_ +
+                   ")\n\n" + "'" + std::string(index) + "' non è un indice di questa tavola.");
+    return false;
+  }
+  index_ = std::move(columns);
+  return true;
+}
+
+bool TableImpl::Seek(std::span<const std::string> keys) {
+  if (!open_ || !fileMethod_) return false;
+  if (index_.empty()) index_ = writer_->IndexColumns("codice");
+  if (keys.empty() || keys.size() > 16 || keys.size() > index_.size()) {
+    Report("Errore lettura tavola (", "Numero di valori chiave non valido per l'indice corrente.");
+    return false;
+  }
+  std::vector<std::string> names(index_.begin(), index_.begin() + keys.size());
+  std::vector<Value> params(keys.size());
+  std::vector<Kind> kinds(keys.size());
+  for (size_t k = 0; k < keys.size(); ++k) {
+    const int found = FindColumn(columns_, names[k]);
+    if (found < 0) return false;
+    const ColumnInfo& column = columns_[static_cast<size_t>(found)];
+    std::string ignored;
+    ConvertText(column, keys[k], false, params[k], ignored);
+    kinds[k] = column.kind;
+  }
+  const OdbcConnection& conn = *db_->connection();
+  std::string order;
+  for (const std::string& name : index_)
+    order += (order.empty() ? "" : ", ") + conn.QuoteName(name);
+  return LoadFirst(SelectAll() + " WHERE " + KeyCondition(conn, names) + " ORDER BY " + order,
+                   params, kinds);
+}
+
+bool TableImpl::FindWhere(std::string_view condition) {
+  if (!open_ || fileMethod_) return false;
+  std::vector<Value> none;
+  return LoadFirst(SelectAll() + " WHERE " + std::string(condition), none, {});
+}
+
+// Runs a lookup and makes its first row the current row.
+bool TableImpl::LoadFirst(const std::string& sql, std::vector<Value>& params,
+                          const std::vector<Kind>& paramKinds) {
+  mode_ = Mode::None;
+  hasCurrent_ = false;
+  OdbcStatement stmt(*db_->connection());
+  bool ok = stmt.Prepare(sql);
+  for (size_t p = 0; ok && p < params.size(); ++p)
+    ok = BindValue(stmt, static_cast<int>(p + 1), paramKinds[p], params[p]);
+  ok = ok && stmt.Execute();
+  SQLRETURN rc = ok ? stmt.Fetch() : SQL_ERROR;
+  current_.assign(columns_.size(), Value{});
+  for (size_t c = 0; rc == SQL_SUCCESS && c < columns_.size(); ++c)
+    if (!ReadValue(stmt, static_cast<int>(c + 1), columns_[c].kind, current_[c])) rc = SQL_ERROR;
+  if (rc == SQL_ERROR) {
+    Report("Errore lettura tavola (", stmt.lastError().text);
+    return false;
+  }
+  hasCurrent_ = rc == SQL_SUCCESS;
+  return hasCurrent_;
+}
+
+bool TableImpl::AddNew() {
+  if (!open_) return false;
+  if (bulk_) {
+    bulk_->ClearSlot();
+    return true;
+  }
+  edit_.assign(columns_.size(), Value{});
+  dirty_.assign(columns_.size(), false);
+  mode_ = Mode::Adding;
+  return true;
+}
+
+bool TableImpl::Edit() {
+  if (!open_ || bulk_) return false;
+  if (!hasCurrent_) {
+    Report("Errore editing tavola (", "Nessuna riga corrente.");
+    return false;
+  }
+  edit_ = current_;
+  dirty_.assign(columns_.size(), false);
+  mode_ = Mode::Editing;
+  return true;
+}
+
+bool TableImpl::Store(int column, Value value) {
+  if (bulk_) {
+    bulk_->Set(column, value);
+    return true;
+  }
+  if (mode_ == Mode::None) return false;
+  edit_[static_cast<size_t>(column)] = std::move(value);
+  dirty_[static_cast<size_t>(column)] = true;
+  return true;
+}
+
+bool TableImpl::SetFieldText(int column, std::string_view text) {
+  if (!open_ || column < 0 || static_cast<size_t>(column) >= columns_.size()) return false;
+  const ColumnInfo& info = columns_[static_cast<size_t>(column)];
+  Value value;
+  std::string message;
+  switch (ConvertText(info, text, fileMethod_, value, message)) {
+    case SetResult::Stored:
+      return Store(column, std::move(value));
+    case SetResult::NotHandled:
+      db_->ui().Info(message);
+      return false;
+    case SetResult::Invalid:
+      break;
+  }
+  // The file engine refuses a text that is not a value of the column, as JET did; under
+  // ODBC the field is left as it was.
+  if (fileMethod_) {
+    const std::string shown = text.empty() ? "<NULL>" : "<" + std::string(text) + ">";
+    db_->ui().Stop("Errore campo (" + info.name + ") della tavola (" + name_ + ") " + shown +
+                   "\n\n" + "Valore non valido per il tipo del campo.");
+  }
+  return false;
+}
+
+bool TableImpl::SetFieldBlob(int column, const void* bytes, std::size_t length) {
+  if (!open_ || column < 0 || static_cast<size_t>(column) >= columns_.size()) return false;
+  if (columns_[static_cast<size_t>(column)].kind != Kind::Binary) return false;
+  Value value;
+  if (length > 0 && bytes) {
+    value.null = false;
+    value.s.assign(static_cast<const char*>(bytes), length);
+  }
+  return Store(column, std::move(value));
+}
+
+bool TableImpl::GetFieldText(int column, std::string& out) {
+  out.clear();
+  if (!open_ || column < 0 || static_cast<size_t>(column) >= columns_.size()) return false;
+  const size_t c = static_cast<size_t>(column);
+  Value value;
+  if (bulk_)
+    value = bulk_->Get(column);
+  else if (mode_ != Mode::None)
+    value = edit_[c];
+  else if (hasCurrent_)
+    value = current_[c];
+  std::string message;
+  out = ValueText(columns_[c], value, fileMethod_, message);
+  if (!message.empty()) db_->ui().Info(message);
+  return true;
+}
+
+bool TableImpl::Update() {
+  if (!open_) return false;
+  if (bulk_) {
+    bulk_->CloseSlot();
+    rowsWritten_ = 0;
+    return bulk_->full() ? Flush("Errore aggiornamento tavola (") : true;
+  }
+  rowsWritten_ = 0;
+  if (mode_ == Mode::None) {
+    Report("Errore aggiornamento tavola (", "Nessuna riga in inserimento o modifica.");
+    return false;
+  }
+  const Mode mode = mode_;
+  mode_ = Mode::None;
+  OdbcDiag error;
+  long rows = 0;
+  const bool ok = mode == Mode::Adding ? writer_->Insert(edit_, dirty_, error, rows)
+                                       : writer_->Update(current_, edit_, dirty_, error, rows);
+  if (!ok) {
+    Report("Errore aggiornamento tavola (", error.text);
+    return false;
+  }
+  if (mode == Mode::Editing) current_ = edit_;
+  rowsWritten_ = rows;
+  return true;
+}
+
+// Sends the filled slots of the block. Outside a transaction the block gets one of its own
+// (an autocommitted row costs a disk sync on SQLite). A row the database refuses is
+// reported once for the block and not counted; the other rows are stored.
+bool TableImpl::Flush(std::string_view prefix) {
+  if (!open_ || !bulk_) return open_;
+  rowsWritten_ = 0;
+  if (bulk_->filled() == 0) return true;
+  const unsigned filled = bulk_->filled();
+  Transaction transaction(*db_);
+  OdbcDiag error;
+  rowsWritten_ = bulk_->Send(error);
+  if (!transaction.Commit()) rowsWritten_ = 0;
+  if (rowsWritten_ == static_cast<long>(filled)) return true;
+  Report(prefix, " - " + error.text);
+  return false;
+}
+
+Table::Table(Database* db, std::string_view name, bool bulk, std::size_t blobBufferSize)
+    : impl_(std::make_unique<TableImpl>(db, name, bulk, blobBufferSize)) {}
+
+Table::~Table() = default;
+
+bool Table::IsOpen() const {
+  return impl_->open_;
+}
+const std::string& Table::Name() const {
+  return impl_->name_;
+}
+bool Table::SetCurrentIndex(std::string_view index) {
+  return impl_->SetCurrentIndex(index);
+}
+bool Table::Seek(std::span<const std::string> keys) {
+  return impl_->Seek(keys);
+}
+bool Table::FindWhere(std::string_view condition) {
+  return impl_->FindWhere(condition);
+}
+bool Table::AddNew() {
+  return impl_->AddNew();
+}
+bool Table::Edit() {
+  return impl_->Edit();
+}
+bool Table::SetFieldText(std::string_view column, std::string_view text) {
+  return impl_->SetFieldText(impl_->ColumnIndex(column), text);
+}
+bool Table::SetFieldText(int column, std::string_view text) {
+  return impl_->SetFieldText(column, text);
+}
+bool Table::SetFieldBlob(std::string_view column, const void* bytes, std::size_t length) {
+  return impl_->SetFieldBlob(impl_->ColumnIndex(column), bytes, length);
+}
+bool Table::GetFieldText(std::string_view column, std::string& out) {
+  return impl_->GetFieldText(impl_->ColumnIndex(column), out);
+}
+bool Table::Update() {
+  return impl_->Update();
+}
+bool Table::Flush() {
+  return impl_->Flush("Errore scarico buffer tavola (");
+}
+long Table::RowsWritten() const {
+  return impl_->rowsWritten_;
+}
+int Table::ColumnIndex(std::string_view column) const {
+  return impl_->ColumnIndex(column);
+}
+
+}  // namespace kvt::db

@@ -1,0 +1,209 @@
+#include "db/values.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+#include "db/sql_types.h"
+
+namespace kvt::db {
+
+Kind KindOf(int sqlType) {
+  switch (sqlType) {
+    case kSqlBit:
+      return Kind::Bit;
+    case kSqlTinyInt:
+      return Kind::TinyInt;
+    case kSqlSmallInt:
+      return Kind::SmallInt;
+    case kSqlInteger:
+    case kSqlBigInt:
+      return Kind::Integer;
+    case kSqlReal:
+      return Kind::Real;
+    case kSqlFloat:
+    case kSqlDouble:
+      return Kind::Double;
+    case kSqlChar:
+    case kSqlVarChar:
+    case kSqlWChar:
+    case kSqlWVarChar:
+      return Kind::Text;
+    case kSqlLongVarChar:
+    case kSqlWLongVarChar:
+      return Kind::LongText;
+    case kSqlDate:
+    case kSqlTypeDate:
+    case kSqlTime:
+    case kSqlTypeTime:
+      return Kind::Date;
+    case kSqlTimestamp:
+    case kSqlTypeTimestamp:
+      return Kind::Timestamp;
+    case kSqlLongVarBinary:
+    case kSqlVarBinary:
+    case kSqlBinary:
+      return Kind::Binary;
+    case kSqlNumeric:
+    case kSqlDecimal:
+      return Kind::Decimal;
+    default:
+      return Kind::Unknown;
+  }
+}
+
+bool IsIntegerKind(Kind k) {
+  return k == Kind::Bit || k == Kind::TinyInt || k == Kind::SmallInt || k == Kind::Integer;
+}
+bool IsFloatKind(Kind k) {
+  return k == Kind::Real || k == Kind::Double;
+}
+bool IsTextKind(Kind k) {
+  return k == Kind::Text || k == Kind::LongText || k == Kind::Decimal;
+}
+bool IsDateKind(Kind k) {
+  return k == Kind::Date || k == Kind::Timestamp;
+}
+
+SQLSMALLINT CTypeOf(Kind k) {
+  if (IsIntegerKind(k)) return SQL_C_SLONG;
+  if (IsFloatKind(k)) return SQL_C_DOUBLE;
+  if (IsDateKind(k)) return SQL_C_TYPE_TIMESTAMP;
+  if (k == Kind::Binary) return SQL_C_BINARY;
+  return SQL_C_CHAR;
+}
+
+SQLSMALLINT ParamSqlType(Kind k) {
+  switch (k) {
+    case Kind::Bit:
+    case Kind::TinyInt:
+    case Kind::SmallInt:
+      return SQL_SMALLINT;
+    case Kind::Integer:
+      return SQL_INTEGER;
+    case Kind::Real:
+    case Kind::Double:
+      return SQL_DOUBLE;
+    // A DATE column is written as a date: SQLite keeps exactly "YYYY-MM-DD" then, which
+    // compares correctly with date literals (a timestamp would add a time part).
+    case Kind::Date:
+      return SQL_TYPE_DATE;
+    case Kind::Timestamp:
+      return SQL_TYPE_TIMESTAMP;
+    case Kind::Binary:
+      return SQL_LONGVARBINARY;
+    case Kind::LongText:
+      return SQL_LONGVARCHAR;
+    default:
+      return SQL_VARCHAR;
+  }
+}
+
+std::string FormatFixed(double value, int decimals, int width, bool zeroPad) {
+  char buffer[400];
+  auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+  std::string text = result.ec == std::errc() ? std::string(buffer, result.ptr) : "0";
+  if (static_cast<int>(text.size()) >= width) return text;
+  const size_t pad = static_cast<size_t>(width) - text.size();
+  if (!zeroPad || !std::isfinite(value)) return std::string(pad, ' ') + text;
+  const size_t signLength = (text[0] == '-') ? 1 : 0;
+  return text.substr(0, signLength) + std::string(pad, '0') + text.substr(signLength);
+}
+
+namespace {
+
+size_t SkipBlanks(std::string_view text) {
+  size_t p = 0;
+  while (p < text.size() && (text[p] == ' ' || text[p] == '\t' || text[p] == '\n' ||
+                             text[p] == '\r' || text[p] == '\f' || text[p] == '\v'))
+    ++p;
+  return p;
+}
+
+}  // namespace
+
+int32_t LeadingInt32(std::string_view text) {
+  size_t p = SkipBlanks(text);
+  bool negative = false;
+  if (p < text.size() && (text[p] == '+' || text[p] == '-')) negative = text[p++] == '-';
+  int64_t value = 0;
+  for (; p < text.size() && text[p] >= '0' && text[p] <= '9'; ++p) {
+    value = value * 10 + (text[p] - '0');
+    if (value > (int64_t{1} << 32)) break;  // saturated below
+  }
+  if (negative) value = -value;
+  if (value > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+  if (value < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
+  return static_cast<int32_t>(value);
+}
+
+double LeadingDouble(std::string_view text) {
+  std::string copy(text.substr(SkipBlanks(text)));
+  for (char& c : copy)
+    if (c == ',') c = '.';
+  size_t start = (!copy.empty() && copy[0] == '+') ? 1 : 0;
+  if (copy.size() > start + 1 && copy[start] == '-' && copy[start + 1] == '+') return 0;
+  double value = 0;
+  auto result = std::from_chars(copy.data() + start, copy.data() + copy.size(), value);
+  return result.ec == std::errc() ? value : 0;
+}
+
+std::string_view MapDateSentinel(std::string_view text) {
+  if (text == kNoLowerBound) return "01/01/1600";
+  if (text == kNoUpperBound) return "31/12/2400";
+  return text;
+}
+
+std::optional<Date> ParseDateText(std::string_view text) {
+  if (text.size() != 10) return std::nullopt;
+  auto number = [&](size_t from, size_t length) -> int {
+    int value = 0;
+    for (size_t p = from; p < from + length; ++p) {
+      if (text[p] < '0' || text[p] > '9') return -1;
+      value = value * 10 + (text[p] - '0');
+    }
+    return value;
+  };
+  Date d{number(0, 2), number(3, 2), number(6, 4)};
+  if (d.day < 1 || d.month < 1 || d.month > 12 || d.year < 1) return std::nullopt;
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (d.year % 4 == 0 && d.year % 100 != 0) || d.year % 400 == 0;
+  const int days = kDays[d.month - 1] + (d.month == 2 && leap ? 1 : 0);
+  if (d.day > days) return std::nullopt;
+  return d;
+}
+
+std::string IntText(long long value) {
+  return std::to_string(value);
+}
+
+std::string DateText(const SQL_TIMESTAMP_STRUCT& d) {
+  auto two = [](int v) {
+    std::string t = std::to_string(v);
+    return t.size() < 2 ? "0" + t : t;
+  };
+  std::string year = std::to_string(d.year);
+  if (year.size() < 4) year = std::string(4 - year.size(), '0') + year;
+  return two(d.day) + "/" + two(d.month) + "/" + year;
+}
+
+std::string FileDateText(const SQL_TIMESTAMP_STRUCT& d) {
+  if (d.year <= kLowerBoundDate.year) return std::string(kNoLowerBound);
+  if (d.year >= kUpperBoundDate.year) return std::string(kNoUpperBound);
+  return DateText(d);
+}
+
+std::string_view TrimRightBlanks(std::string_view text) {
+  size_t n = text.size();
+  while (n > 0 && text[n - 1] == ' ') --n;
+  return text.substr(0, n);
+}
+
+std::string PointToComma(std::string text) {
+  for (char& c : text)
+    if (c == '.') c = ',';
+  return text;
+}
+
+}  // namespace kvt::db
