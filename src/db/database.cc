@@ -195,14 +195,28 @@ bool Database::ExecuteSql(std::string_view sql, std::string* errorText) {
 
 bool Database::Begin() {
   if (!IsConnected()) return false;
-  if (txDepth_ == 0 && !conn_->SetAutocommit(false)) return false;
+  if (txDepth_ == 0 && !StartTransaction()) return false;
   ++txDepth_;
   return true;
 }
 
+// The SQLite driver ends every open cursor of the connection when its autocommit attribute
+// changes (a selection being read would stop short), so SQLite transactions are plain SQL
+// statements; other drivers get the ODBC way.
+bool Database::StartTransaction() {
+  if (dialect_.engine() == Engine::Sqlite) return ExecuteSql("BEGIN");
+  return conn_->SetAutocommit(false);
+}
+
 bool Database::EndOutermost(bool commit) {
-  const bool ended = conn_->EndTransaction(commit);
-  conn_->SetAutocommit(true);
+  bool ended = false;
+  if (dialect_.engine() == Engine::Sqlite) {
+    ended = ExecuteSql(commit ? "COMMIT" : "ROLLBACK");
+    if (!ended && commit) ExecuteSql("ROLLBACK");  // never leave the transaction open
+  } else {
+    ended = conn_->EndTransaction(commit);
+    conn_->SetAutocommit(true);
+  }
   txDepth_ = 0;
   txFailed_ = false;
   return ended;

@@ -97,6 +97,7 @@ class Database {
   void Connect(const std::string& connectionString);
   std::string CheckFile() const;
   std::string ConnectFile();
+  bool StartTransaction();
   bool EndOutermost(bool commit);
 
   Ui& ui_;
