@@ -95,7 +95,9 @@ void CliUi::ProgressLine(std::string_view text) {
   progressOpen_ = true;
 }
 
-void CliUi::ShowProgressText(std::string_view text) { ProgressLine(text); }
+void CliUi::ShowProgressText(std::string_view text) {
+  ProgressLine(text);
+}
 
 void CliUi::ProgressBegin(std::string_view caption) {
   progressCaption_ = caption;

@@ -77,8 +77,7 @@ bool ParseNumber(std::string_view v, uint32_t* out) {
 }
 
 // One "name=value" line of our section into `out`; unknown names are ignored.
-bool ApplyValue(std::string_view name, std::string_view value, Settings* out,
-                std::string* error) {
+bool ApplyValue(std::string_view name, std::string_view value, Settings* out, std::string* error) {
   if (EqualNoCase(name, "Database")) {
     out->database = Unescape(value);
   } else if (EqualNoCase(name, "DsnOdbc")) {
@@ -137,8 +136,8 @@ bool SettingsFile::Parse(std::string_view text, Settings* out, std::string* erro
       }
     } else if (size_t eq = line.find('='); eq == std::string_view::npos || eq == 0) {
       why = "expected name=value";
-    } else if (!inKey || ApplyValue(TrimBlanks(line.substr(0, eq)),
-                                    TrimBlanks(line.substr(eq + 1)), &parsed, &why)) {
+    } else if (!inKey || ApplyValue(TrimBlanks(line.substr(0, eq)), TrimBlanks(line.substr(eq + 1)),
+                                    &parsed, &why)) {
       continue;
     }
     if (error) *error = "line " + std::to_string(lineNo) + ": " + why;

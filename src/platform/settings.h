@@ -18,8 +18,8 @@ inline constexpr uint32_t kDefaultRowSzAlfa = 25;
 inline constexpr uint32_t kDefaultRowSzBlob = 1;
 
 struct Settings {
-  std::string database;  // `Database`: path of the database file (file method)
-  std::string dsnOdbc;   // `DsnOdbc`: ODBC data source name
+  std::string database;                    // `Database`: path of the database file (file method)
+  std::string dsnOdbc;                     // `DsnOdbc`: ODBC data source name
   uint32_t rowSzAlfa = kDefaultRowSzAlfa;  // `RowSzAlfa`: rowset size, ordinary data
   uint32_t rowSzBlob = kDefaultRowSzBlob;  // `RowSzBlob`: rowset size, BLOB data
   std::string directory;  // `Directory`: where the first start creates its database

@@ -89,7 +89,8 @@ TEST_F(SettingsTest, HandWrittenFileIsReadLeniently) {
 }
 
 TEST_F(SettingsTest, DamagedFileIsReportedAndKeptAsideAtTheNextSave) {
-  const std::string damaged = "[Software\\KVTBASE\\KVTBASE\\1.00]\nDatabase=/a.mdb\nRowSzAlfa=abc\n";
+  const std::string damaged =
+      "[Software\\KVTBASE\\KVTBASE\\1.00]\nDatabase=/a.mdb\nRowSzAlfa=abc\n";
   Write(PathOf("bad.ini"), damaged);
   SettingsFile file(PathOf("bad.ini"));
   Settings s;

@@ -1,0 +1,11 @@
+// kvtbase without the Qt front end: commands only.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  return kvt::cli::Main(args, std::cout, std::cerr);
+}

@@ -1,0 +1,46 @@
+#include "app/commands.h"
+
+#include <cassert>
+
+#include "app/shell.h"
+#include "platform/ui.h"
+
+namespace kvt::app {
+
+std::string CommandOptions::Value(std::string_view name, std::string fallback) const {
+  auto it = values.find(std::string(name));
+  return it == values.end() ? std::move(fallback) : it->second;
+}
+
+db::Database* AppContext::db() const {
+  return shell.database();
+}
+
+db::Database* AppContext::RequireDatabase() const {
+  db::Database* current = shell.database();
+  if (!current) ui.Stop(kNoDatabaseMessage);
+  return current;
+}
+
+void Registry::Add(std::string id, CommandFn fn) {
+  assert(!commands_.count(id) && "command registered twice");
+  commands_[std::move(id)] = std::move(fn);
+}
+
+const CommandFn* Registry::Find(std::string_view id) const {
+  auto it = commands_.find(id);
+  return it == commands_.end() || !it->second ? nullptr : &it->second;
+}
+
+std::vector<std::string> Registry::Ids() const {
+  std::vector<std::string> ids;
+  for (const auto& [id, fn] : commands_) ids.push_back(id);
+  return ids;
+}
+
+void RegisterAllCommands(Registry& r) {
+  RegisterDatabaseCommands(r);
+  // Each feature adds one line here: RegisterCommsCommands(r); ...
+}
+
+}  // namespace kvt::app

@@ -1,0 +1,151 @@
+// The commands of the "&Database" menu, "&Fine" and "&?".
+#include <filesystem>
+
+#include "app/commands.h"
+#include "app/odbc_dialog.h"
+#include "app/schema_hooks.h"
+#include "app/shell.h"
+#include "db/database.h"
+#include "db/file_engine.h"
+#include "platform/form.h"
+#include "platform/ui.h"
+
+namespace kvt::app {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Our files are the embedded engine's; the captions stay those users know.
+constexpr std::string_view kJetFilter = "Database JET (*.mdb)|*.mdb;*.db|Tutti i files (*.*)|*.*||";
+
+FileDialogSpec JetDialog(std::string title, bool overwritePrompt = true) {
+  FileDialogSpec spec;
+  spec.title = std::move(title);
+  spec.filter = kJetFilter;
+  spec.defaultExt = "MDB";
+  spec.overwritePrompt = overwritePrompt;
+  return spec;
+}
+
+// Whether two paths name the same file (the second may not exist yet).
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code ec;
+  if (fs::exists(a, ec) && fs::exists(b, ec)) return fs::equivalent(a, b, ec);
+  return fs::weakly_canonical(a, ec) == fs::weakly_canonical(b, ec);
+}
+
+// The path of the connected database file, empty when none.
+std::string ConnectedFile(const Shell& shell) {
+  const db::Database* current = shell.database();
+  return current && current->IsDao() ? shell.settings().database : std::string();
+}
+
+void CreateCommand(AppContext& ctx) {
+  // The engine refuses an existing file, so asking to replace one would mislead.
+  auto path = ctx.ui.SaveFile(JetDialog("Creazione Nuovo Database", false));
+  if (!path) return;
+  WaitScope wait(ctx.ui);
+  CreateDatabaseFile(ctx.ui, *path);
+}
+
+void ConnectFileCommand(AppContext& ctx) {
+  auto path = ctx.ui.OpenFile(JetDialog("Selezione del Database"));
+  if (!path) return;
+  ctx.shell.ConnectFile(*path);
+}
+
+void DisconnectCommand(AppContext& ctx) {
+  if (ctx.ui.Ask("Confermi sconnessione database ?", "Sconnessione Database"))
+    ctx.shell.ForgetDatabase();
+  ctx.shell.Changed();
+}
+
+void RepairCommand(AppContext& ctx) {
+  auto path = ctx.ui.OpenFile(JetDialog("Riparazione del Database"));
+  if (!path) return;
+  constexpr std::string_view caption = "Riparazione database";
+  WaitScope wait(ctx.ui);
+  // The file is rebuilt in place: our own connection to it must not stay open meanwhile.
+  std::string connected = ConnectedFile(ctx.shell);
+  bool reconnect = !connected.empty() && SameFile(connected, *path);
+  if (reconnect) ctx.shell.Disconnect();
+  std::string error;
+  bool ok = db::RepairDatabaseFile(*path, &error);
+  if (ok) {
+    ctx.ui.Info("Il database " + *path + " è stato riparato con successo\n\n", caption);
+  } else {
+    ctx.ui.Stop("Errore durante la riparazione del database\n\n" + error, caption);
+  }
+  if (reconnect) {
+    ctx.shell.Connect();
+    ctx.shell.Changed();
+  }
+}
+
+// A destination that would destroy the source or the open database is refused.
+bool DuplicateTargetOk(AppContext& ctx, const std::string& source, const std::string& target) {
+  constexpr std::string_view caption = "Duplicazione database";
+  std::string why;
+  if (SameFile(source, target)) {
+    why = "Il database di destinazione coincide con quello di origine.";
+  } else if (std::string open = ConnectedFile(ctx.shell); !open.empty() && SameFile(open, target)) {
+    why = "Il database di destinazione è quello correntemente connesso.";
+  }
+  if (why.empty()) return true;
+  ctx.ui.Stop("Errore durante la duplicazione del database\n\n" + why, caption);
+  return false;
+}
+
+void DuplicateCommand(AppContext& ctx) {
+  auto source = ctx.ui.OpenFile(JetDialog("Selezione del Database di origine"));
+  if (!source) return;
+  auto target = ctx.ui.SaveFile(JetDialog("Selezione del Database di destinazione"));
+  if (!target || !DuplicateTargetOk(ctx, *source, *target)) return;
+  constexpr std::string_view caption = "Duplicazione database";
+  WaitScope wait(ctx.ui);
+  std::string error;
+  if (!db::CompactDatabaseFile(*source, *target, &error)) {
+    ctx.ui.Stop("Errore durante la duplicazione del database\n\n" + error, caption);
+    return;
+  }
+  ctx.ui.Info("Il database " + *source + " è stato duplicato in " + *target + "\n\n", caption);
+}
+
+void InitialiseCommand(AppContext& ctx) {
+  db::Database* current = ctx.db();
+  if (!current || !current->IsOdbc()) {
+    ctx.ui.Stop(
+        "Occorre essere connessi ad un database con il Metodo ODBC\n"
+        "per poterlo inizializzare.",
+        "Inizializzazione database");
+    return;
+  }
+  WaitScope wait(ctx.ui);
+  InitialiseOdbcDatabase(*current);
+}
+
+void ExitCommand(AppContext& ctx) {
+  if (ctx.ui.Ask("E' stata richiesta l'uscita da KVT-BASE2.\n\n"
+                 "Intendi veramente uscire dal programma ?"))
+    ctx.shell.RequestExit();
+}
+
+void AboutCommand(AppContext& ctx) {
+  ctx.ui.Info(ctx.shell.AboutText());
+}
+
+}  // namespace
+
+void RegisterDatabaseCommands(Registry& r) {
+  r.Add("db-create", CreateCommand);
+  r.Add("db-connect-file", ConnectFileCommand);
+  r.Add("db-disconnect", DisconnectCommand);
+  r.Add("db-repair", RepairCommand);
+  r.Add("db-duplicate", DuplicateCommand);
+  r.Add("odbc-init", InitialiseCommand);
+  r.Add("odbc-connect", OdbcConnectCommand);
+  r.Add("exit", ExitCommand);
+  r.Add("about", AboutCommand);
+}
+
+}  // namespace kvt::app
