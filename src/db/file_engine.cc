@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace kvt::db {
@@ -108,8 +109,34 @@ std::vector<SchemaEntry> ReadSchema(sqlite3* db) {
   return entries;
 }
 
-// Copies the rows of `table` that can still be read. A damaged page stops a scan: the scan
-// starts again past the last row read, jumping further each time it fails again.
+// True when a scan of the rows from `from` on can start (the page it lands on is readable).
+bool CanStartAt(sqlite3_stmt* scan, sqlite3_int64 from) {
+  sqlite3_reset(scan);
+  sqlite3_bind_int64(scan, 1, from);
+  const int rc = sqlite3_step(scan);
+  return rc == SQLITE_ROW || rc == SQLITE_DONE;
+}
+
+// The first position past a damaged stretch that starts at `failed`: jumps further each
+// time the scan cannot start, then narrows back so that no readable row after the damage
+// is skipped. Nothing when no later position can be read.
+std::optional<sqlite3_int64> PastTheDamage(sqlite3_stmt* scan, sqlite3_int64 failed) {
+  sqlite3_int64 jump = 1;
+  while (!CanStartAt(scan, failed + jump)) {
+    if (jump > (INT64_MAX - failed) / 2) return std::nullopt;
+    jump *= 2;
+  }
+  sqlite3_int64 bad = failed + jump / 2, good = failed + jump;  // `bad` cannot start
+  if (jump == 1) bad = failed;
+  while (good - bad > 1) {
+    const sqlite3_int64 middle = bad + (good - bad) / 2;
+    (CanStartAt(scan, middle) ? good : bad) = middle;
+  }
+  return good;
+}
+
+// Copies the rows of `table` that can still be read. A damaged page stops a scan; the scan
+// starts again just past the damage.
 long long CopyRows(sqlite3* from, sqlite3* to, const std::string& table) {
   const std::string name = QuotedName(table);
   StmtPtr count = Prepare(from, "SELECT * FROM " + name + " LIMIT 0");
@@ -118,26 +145,26 @@ long long CopyRows(sqlite3* from, sqlite3* to, const std::string& table) {
   std::string markers;
   for (int c = 0; c < columns; ++c) markers += c ? ",?" : "?";
   StmtPtr insert = Prepare(to, "INSERT OR IGNORE INTO " + name + " VALUES (" + markers + ")");
-  StmtPtr scan = Prepare(from, "SELECT rowid, * FROM " + name + " WHERE rowid > ? ORDER BY rowid");
+  StmtPtr scan = Prepare(from, "SELECT rowid, * FROM " + name + " WHERE rowid >= ? ORDER BY rowid");
   if (!insert || !scan) return 0;
   long long copied = 0;
-  sqlite3_int64 last = INT64_MIN, jump = 1;
-  for (int attempt = 0; attempt < 128; ++attempt) {
+  sqlite3_int64 start = INT64_MIN;
+  for (;;) {
     sqlite3_reset(scan.get());
-    sqlite3_bind_int64(scan.get(), 1, last);
+    sqlite3_bind_int64(scan.get(), 1, start);
     int rc;
     while ((rc = sqlite3_step(scan.get())) == SQLITE_ROW) {
-      last = sqlite3_column_int64(scan.get(), 0);
-      jump = 1;
+      const sqlite3_int64 rowid = sqlite3_column_int64(scan.get(), 0);
+      start = rowid == INT64_MAX ? rowid : rowid + 1;
       for (int c = 0; c < columns; ++c)
         sqlite3_bind_value(insert.get(), c + 1, sqlite3_column_value(scan.get(), c + 1));
       if (sqlite3_step(insert.get()) == SQLITE_DONE) ++copied;
       sqlite3_reset(insert.get());
     }
     if (rc == SQLITE_DONE) break;
-    if (last > INT64_MAX - jump) break;
-    last = (last == INT64_MIN ? 0 : last) + jump;  // past the damage
-    jump *= 2;
+    auto next = PastTheDamage(scan.get(), start == INT64_MIN ? 0 : start);
+    if (!next) break;
+    start = *next;
   }
   return copied;
 }
