@@ -7,6 +7,11 @@
 #include <tuple>
 #include <vector>
 
+#include "core/text.h"
+#include "db/dialect.h"
+#include "db/table.h"
+#include "support/engines.h"
+
 namespace kvt::comms {
 namespace {
 
@@ -163,6 +168,56 @@ TEST(Calendar, IntegratingCommunicationClearsEachTripOnceBeforeItsOwnMonths) {
   EXPECT_EQ(std::get<0>(rows.front()), 1);
   EXPECT_EQ(std::get<0>(rows[2]), 2);
 }
+
+// ---------------------------------------------------------------------------------------
+// Day rows in the database
+
+class CalendarDbTest : public kvt::test::EngineTest {};
+
+TEST_P(CalendarDbTest, DayMarkedTwiceIsStoredOnceAndTheShortfallCounted) {
+  const db::Dialect& d = db().dialect();
+  Exec(
+      "CREATE TABLE giorni (azienda SMALLINT NOT NULL, ID INTEGER NOT NULL, protoc INTEGER "
+      "NOT NULL, data" +
+      d.ColumnType('D', 0) + " NOT NULL, giorno" + d.ColumnType('A', 1) + " NOT NULL" +
+      d.PrimaryKeyClause("codice", {"azienda", "ID", "data"}) + ")");
+  CalendarRebuild r;
+  r.Begin(kYear);
+  r.Month(300, 2010, 1, Days({1, 3, 10}));
+  r.Begin({2, false, {1, 4, 2010}, {30, 4, 2010}});
+  r.Month(300, 2010, 1, Days({10}));
+  r.Month(301, 2010, 2, Days({28, 30}));
+  {
+    db::Table t(&db(), "giorni", /*bulk=*/true);
+    r.ForEachDay([&](const DayRow& day) {
+      t.AddNew();
+      t.SetFieldText("azienda", "7");
+      t.SetFieldText("ID", std::to_string(day.ID));
+      t.SetFieldText("protoc", std::to_string(day.protoc));
+      t.SetFieldText("data", FormatDate(day.data));
+      t.SetFieldText("giorno", std::string(1, day.giorno));
+      t.Update();
+    });
+    t.Flush();
+    // Six days found, five candidates (no 30 February), four stored.
+    EXPECT_EQ(r.Total(), 6);
+    EXPECT_EQ(t.RowsWritten(), 4);
+  }
+  // The refusal is reported once by the table; the driver's own text follows the prefix.
+  ASSERT_EQ(ui.Texts().size(), 1u);
+  EXPECT_TRUE(ui.Texts()[0].starts_with("Errore scarico buffer tavola (giorni)\n"))
+      << ui.Texts()[0];
+  EXPECT_EQ(QueryInt("SELECT COUNT(*) FROM giorni"), 4);
+  EXPECT_EQ(QueryInt("SELECT COUNT(*) FROM giorni WHERE ID = 300 AND protoc = 1"), 3);
+  EXPECT_EQ(QueryInt("SELECT COUNT(*) FROM giorni WHERE giorno = '5' AND data = " +
+                     d.DateLiteral(1, 1, 2010)),
+            1);
+  EXPECT_EQ(QueryInt("SELECT COUNT(*) FROM giorni WHERE giorno = '7' AND data = " +
+                     d.DateLiteral(3, 1, 2010)),
+            1);
+}
+
+KVT_INSTANTIATE_ENGINES(CalendarDbTest);
 
 }  // namespace
 }  // namespace kvt::comms

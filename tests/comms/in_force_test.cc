@@ -6,6 +6,9 @@
 #include <vector>
 
 #include "core/text.h"
+#include "db/dialect.h"
+#include "db/table.h"
+#include "support/engines.h"
 
 namespace kvt::comms {
 namespace {
@@ -147,6 +150,71 @@ TEST(InForce, ContextChooser) {
             "Occorre selezionare un Tipo Contesto presente nella lista.\n\n");
   EXPECT_EQ(kContextCaption, "Selezione Contesto");
 }
+
+// ---------------------------------------------------------------------------------------
+// Reading proto
+
+class InForceDbTest : public kvt::test::EngineTest {
+ protected:
+  void CreateProto() {
+    const db::Dialect& d = db().dialect();
+    const std::string date = d.ColumnType('D', 0);
+    const std::string flag = d.ColumnType('B', 0);
+    Exec("CREATE TABLE proto (azienda SMALLINT NOT NULL, protoc INTEGER NOT NULL, p_data" + date +
+         " NULL, resple" + d.ColumnType('A', 40) + " NULL, datini" + date + " NOT NULL, datfin" +
+         date + " NOT NULL, primacom" + flag + " NOT NULL, tipo" + d.ColumnType('A', 1) +
+         " NOT NULL, azzera" + flag + " NOT NULL" +
+         d.PrimaryKeyClause("codice", {"azienda", "protoc"}) + ")");
+  }
+  void AddProto(int azienda, int protoc, char tipo, bool azzera, const char* datini,
+                const char* datfin) {
+    db::Table t(&db(), "proto");
+    ASSERT_TRUE(t.AddNew());
+    t.SetFieldText("azienda", std::to_string(azienda));
+    t.SetFieldText("protoc", std::to_string(protoc));
+    t.SetFieldText("datini", datini);
+    t.SetFieldText("datfin", datfin);
+    t.SetFieldText("primacom", "0");
+    t.SetFieldText("tipo", std::string(1, tipo));
+    t.SetFieldText("azzera", azzera ? "1" : "0");
+    ASSERT_TRUE(t.Update());
+  }
+};
+
+TEST_P(InForceDbTest, BuildsTheMapOfOneContextFromProto) {
+  CreateProto();
+  // Inserted out of order: the map must follow company and number.
+  AddProto(9, 2, 'P', true, "01/03/2010", "31/03/2010");
+  AddProto(9, 1, 'P', false, "01/01/2010", "31/12/2010");
+  AddProto(9, 3, 'B', true, "01/01/2010", "31/12/2010");   // another context
+  AddProto(4, 7, 'P', false, "01/06/2010", "99/99/9999");  // open end
+  AddProto(4, 8, 'P', true, "00/00/0000", "31/12/2009");   // open start
+
+  const InForceMap map = BuildInForceMap(db(), 'P');
+  EXPECT_TRUE(ui.messages.empty()) << ui.Texts().front();
+  ASSERT_EQ(map.Companies().size(), 2u);
+  EXPECT_EQ(map.Companies()[0].azienda, 4);
+  EXPECT_EQ(map.Companies()[1].azienda, 9);
+  EXPECT_EQ(IntervalsOf(map, 9, 1),
+            (std::vector<Interval>{{20100101, 20100228}, {20100401, 20101231}}));
+  EXPECT_TRUE(IsInForce(map.FindCompany(9), 2, "15/03/2010"));
+  EXPECT_FALSE(IsInForce(map.FindCompany(9), 3, "15/03/2010"));
+  // The open bounds are the stored dates 01/01/1600 and 31/12/2400; the later replacing
+  // communication 8 does not reach communication 7 (a higher number).
+  EXPECT_EQ(IntervalsOf(map, 4, 7), (std::vector<Interval>{{20100601, 24001231}}));
+  EXPECT_EQ(IntervalsOf(map, 4, 8), (std::vector<Interval>{{16000101, 20091231}}));
+  EXPECT_TRUE(IsInForce(map.FindCompany(4), 7, "31/12/2399"));
+
+  const InForceMap budget = BuildInForceMap(db(), 'B');
+  ASSERT_EQ(budget.Companies().size(), 1u);
+  EXPECT_TRUE(IsInForce(budget.FindCompany(9), 3, "15/03/2010"));
+  // A letter is always quoted: a stray quote selects nothing and breaks nothing.
+  EXPECT_TRUE(BuildInForceMap(db(), '\'').Companies().empty());
+  EXPECT_TRUE(BuildInForceMap(db(), 'I').Companies().empty());
+  EXPECT_TRUE(ui.messages.empty()) << ui.Texts().front();
+}
+
+KVT_INSTANTIATE_ENGINES(InForceDbTest);
 
 }  // namespace
 }  // namespace kvt::comms
