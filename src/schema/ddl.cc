@@ -1,20 +1,6 @@
 #include "schema/ddl.h"
 
-#include "schema/sql_text.h"
-
 namespace kvt::schema {
-namespace {
-
-std::string ColumnList(const std::vector<std::string>& columns) {
-  return "\n(\n" + Join(columns, ",\n") + "\n)";
-}
-
-std::string ForeignKeyBody(const DictRelation& r) {
-  return r.name + " FOREIGN KEY" + ColumnList(r.childColumns) + "REFERENCES " + r.parent +
-         ColumnList(r.parentColumns);
-}
-
-}  // namespace
 
 std::string ColumnDefinition(const DictColumn& column, const db::Dialect& dialect) {
   return column.name + dialect.ColumnType(column.letter, column.size) +
@@ -22,7 +8,6 @@ std::string ColumnDefinition(const DictColumn& column, const db::Dialect& dialec
 }
 
 std::string CreateTableSql(const DictTable& table, const db::Dialect& dialect, KeyNaming naming) {
-  KeySyntax syntax = KeySyntaxFor(dialect.engine());
   std::string sql = "CREATE TABLE " + table.name;
   bool first = true;
   for (const DictColumn& c : table.columns) {
@@ -31,35 +16,34 @@ std::string CreateTableSql(const DictTable& table, const db::Dialect& dialect, K
     first = false;
   }
   if (const DictIndex* key = table.PrimaryIndex()) {
-    std::string name =
-        naming == KeyNaming::TablePrefixed ? table.name + "_" + key->name : key->name;
-    sql += ",\nCONSTRAINT " + name + std::string(syntax.primaryKey) + ColumnList(key->columns);
+    sql += dialect.PrimaryKeyClause(
+        naming == KeyNaming::TablePrefixed ? table.name + "_" + key->name : key->name,
+        key->columns);
   }
-  if (syntax.foreignKeysInTable) {
-    for (const DictRelation& r : table.asChild) sql += ",\n" + ForeignKeyClause(r);
+  if (dialect.ForeignKeysInCreateTable()) {
+    for (const DictRelation& r : table.asChild) sql += ForeignKeyClause(r, dialect);
   }
   return sql + "\n)\n";
 }
 
 std::string CreateIndexSql(std::string_view table, const DictIndex& index,
                            const db::Dialect& dialect) {
-  std::string t(table);
-  return std::string("CREATE ") + (index.primaryKey ? "UNIQUE " : "") +
-         std::string(KeySyntaxFor(dialect.engine()).index) + t + "_" + index.name + " ON " + t +
-         ColumnList(index.columns) + "\n";
+  return dialect.CreateIndex(std::string(table) + "_" + index.name, table, index.columns,
+                             index.primaryKey);
 }
 
 std::string RelationIndexSql(const DictRelation& relation, const db::Dialect& dialect) {
-  return "CREATE UNIQUE " + std::string(KeySyntaxFor(dialect.engine()).index) + "idx_" +
-         relation.name + " ON " + relation.parent + ColumnList(relation.parentColumns) + "\n";
+  return dialect.CreateIndex("idx_" + relation.name, relation.parent, relation.parentColumns, true);
 }
 
-std::string ForeignKeySql(const DictRelation& relation) {
-  return "ALTER TABLE " + relation.child + " ADD CONSTRAINT " + ForeignKeyBody(relation) + "\n";
+std::string ForeignKeySql(const DictRelation& relation, const db::Dialect& dialect) {
+  return dialect.AddForeignKey(relation.child, relation.name, relation.childColumns,
+                               relation.parent, relation.parentColumns);
 }
 
-std::string ForeignKeyClause(const DictRelation& relation) {
-  return "CONSTRAINT " + ForeignKeyBody(relation);
+std::string ForeignKeyClause(const DictRelation& relation, const db::Dialect& dialect) {
+  return dialect.ForeignKeyClause(relation.name, relation.childColumns, relation.parent,
+                                  relation.parentColumns);
 }
 
 std::vector<PlannedStatement> SchemaStatements(const Dictionary& dictionary,
@@ -80,10 +64,10 @@ std::vector<PlannedStatement> SchemaStatements(const Dictionary& dictionary,
                      "Errore creazione indice \"idx_" + r.name + "\" tavola \"" + t.name + "\""});
     }
   }
-  if (KeySyntaxFor(dialect.engine()).foreignKeysInTable) return out;
+  if (dialect.ForeignKeysInCreateTable()) return out;
   for (const DictTable& t : dictionary.tables) {
     for (const DictRelation& r : t.asChild) {
-      out.push_back({ForeignKeySql(r), "Errore relazione \"" + r.name + "\""});
+      out.push_back({ForeignKeySql(r, dialect), "Errore relazione \"" + r.name + "\""});
     }
   }
   return out;

@@ -30,9 +30,10 @@ std::string CreateIndexSql(std::string_view table, const DictIndex& index,
 std::string RelationIndexSql(const DictRelation& relation, const db::Dialect& dialect);
 
 // ALTER TABLE <child> ADD CONSTRAINT <relation> FOREIGN KEY ... REFERENCES <parent> ...
-std::string ForeignKeySql(const DictRelation& relation);
-// The same constraint as a clause of CREATE TABLE.
-std::string ForeignKeyClause(const DictRelation& relation);
+// (empty on engines that keep foreign keys in CREATE TABLE).
+std::string ForeignKeySql(const DictRelation& relation, const db::Dialect& dialect);
+// The same constraint as a clause of CREATE TABLE: ",\nCONSTRAINT <relation> FOREIGN KEY ...".
+std::string ForeignKeyClause(const DictRelation& relation, const db::Dialect& dialect);
 
 struct PlannedStatement {
   std::string sql;

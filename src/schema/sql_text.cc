@@ -4,15 +4,8 @@
 
 namespace kvt::schema {
 
-KeySyntax KeySyntaxFor(db::Engine engine) {
-  switch (engine) {
-    case db::Engine::SqlServer:
-      return {" PRIMARY KEY CLUSTERED", "NONCLUSTERED INDEX ", false};
-    case db::Engine::Sqlite:
-      return {" PRIMARY KEY", "INDEX ", true};
-    default:
-      return {" PRIMARY KEY", "INDEX ", false};
-  }
+std::string_view PrimaryKeyWords(db::Engine engine) {
+  return engine == db::Engine::SqlServer ? " PRIMARY KEY CLUSTERED" : " PRIMARY KEY";
 }
 
 bool SameName(std::string_view a, std::string_view b) {

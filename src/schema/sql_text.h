@@ -9,18 +9,10 @@
 
 namespace kvt::schema {
 
-// The words for keys and indices on each engine. SQL Server keeps its clustering options;
-// PostgreSQL and SQLite have none. SQLite cannot add a foreign key to an existing table, so
-// there the foreign keys are declared inside CREATE TABLE.
-struct KeySyntax {
-  std::string_view primaryKey;  // follows "CONSTRAINT <name>"
-  std::string_view index;       // follows "CREATE " / "CREATE UNIQUE "
-  bool foreignKeysInTable;
-};
-KeySyntax KeySyntaxFor(db::Engine engine);
-inline std::string_view PrimaryKeyWords(db::Engine engine) {
-  return KeySyntaxFor(engine).primaryKey;
-}
+// The key words of the dictionary tables' one-line constraint. SQL Server keeps its
+// clustering option; PostgreSQL and SQLite have none. (The application tables take their
+// key, index and foreign-key pieces from the Dialect.)
+std::string_view PrimaryKeyWords(db::Engine engine);
 
 template <typename Texts>
 std::string Join(const Texts& items, std::string_view separator) {

@@ -78,10 +78,10 @@ struct Rebuild {
   std::vector<std::string> indices;
 };
 
-// The statements that rebuild `live` with the dictionary columns it lacks, the dictionary
-// key when it has none, and the relations `add`; existing columns, keys, foreign keys and
-// indices are kept as they are.
-Rebuild PlanRebuild(const DictTable& dict, const db::LiveTable& live,
+// The statements that rebuild `live` with the dictionary columns it lacks (addColumns), the
+// dictionary key when it has none, and the relations `add`; existing columns, keys, foreign
+// keys and indices are kept as they are.
+Rebuild PlanRebuild(const DictTable& dict, const db::LiveTable& live, bool addColumns,
                     const std::vector<DictRelation>& add, const db::Dialect& dialect) {
   std::string t = live.name, work = live.name + "_kvtnew";
   std::vector<std::string> defs, targets, sources;
@@ -91,7 +91,7 @@ Rebuild PlanRebuild(const DictTable& dict, const db::LiveTable& live,
     sources.push_back(c.name);
   }
   for (const DictColumn& c : dict.columns) {
-    if (FindLiveColumn(live, c.name)) continue;
+    if (!addColumns || FindLiveColumn(live, c.name)) continue;
     defs.push_back(ColumnDefinition(c, dialect));
     if (!c.mandatory) continue;
     targets.push_back(c.name);
@@ -105,7 +105,9 @@ Rebuild PlanRebuild(const DictTable& dict, const db::LiveTable& live,
     defs.push_back("CONSTRAINT " + key->name + " PRIMARY KEY (" + Join(key->columns, ", ") + ")");
   }
   for (const db::LiveForeignKey& fk : live.foreignKeys) defs.push_back(LiveForeignKeyClause(fk));
-  for (const DictRelation& r : add) defs.push_back(ForeignKeyClause(r));
+  for (const DictRelation& r : add) {
+    defs.push_back(ForeignKeyClause(r, dialect).substr(2));  // without its leading ",\n"
+  }
   Rebuild plan;
   plan.create = "CREATE TABLE " + work + " (\n" + Join(defs, ",\n") + "\n)";
   plan.copy = "INSERT INTO " + work + " (" + Join(targets, ", ") + ") SELECT " +
@@ -119,9 +121,9 @@ Rebuild PlanRebuild(const DictTable& dict, const db::LiveTable& live,
 }
 
 bool RebuildTable(db::Database& db, const DictTable& dict, const db::LiveTable& live,
-                  const std::vector<DictRelation>& add, const std::string& failure,
+                  bool addColumns, const std::vector<DictRelation>& add, const std::string& failure,
                   std::string_view caption) {
-  Rebuild plan = PlanRebuild(dict, live, add, db.dialect());
+  Rebuild plan = PlanRebuild(dict, live, addColumns, add, db.dialect());
   std::vector<std::string> steps = {plan.create, plan.copy, "DROP TABLE " + live.name,
                                     "ALTER TABLE " + live.name + "_kvtnew RENAME TO " + live.name};
   steps.insert(steps.end(), plan.indices.begin(), plan.indices.end());
@@ -157,28 +159,32 @@ bool RefuseBrokenRelation(db::Database& db, const DictRelation& r, std::string_v
   if (broken == 0) return false;
   db.ui().Stop(
       WithDriverText("Errore creazione relazione \"" + r.name + "\"",
-                     std::to_string(broken) + " righe della tavola \"" + r.child +
-                         "\" non trovano corrispondenza nella tavola \"" + r.parent + "\""),
+                     "Righe della tavola \"" + r.child + "\" senza corrispondenza nella tavola \"" +
+                         r.parent + "\": " + std::to_string(broken)),
       caption);
   return true;
 }
 
+// The relations where `t` is the child that the live table lacks; a relation whose parent
+// table does not exist (yet) waits.
 bool AddForeignKeys(db::Database& db, const DictTable& t, std::string_view caption) {
   db::LiveTable live = db::ReadLiveTable(db, t.name);
+  if (live.name.empty()) return true;
   std::vector<DictRelation> missing;
   for (const DictRelation& r : t.asChild) {
-    if (!HasForeignKey(live, r)) missing.push_back(r);
+    if (!HasForeignKey(live, r) && db.TableExists(r.parent)) missing.push_back(r);
   }
   for (const DictRelation& r : missing) {
     if (RefuseBrokenRelation(db, r, caption)) return false;
   }
   if (missing.empty()) return true;
   if (IsSqlite(db)) {
-    return RebuildTable(db, t, live, missing,
+    return RebuildTable(db, t, live, false, missing,
                         "Errore creazione relazione \"" + missing.front().name + "\"", caption);
   }
   for (const DictRelation& r : missing) {
-    if (!Execute(db, ForeignKeySql(r), "Errore creazione relazione \"" + r.name + "\"", caption)) {
+    if (!Execute(db, ForeignKeySql(r, db.dialect()),
+                 "Errore creazione relazione \"" + r.name + "\"", caption)) {
       return false;
     }
   }
@@ -186,11 +192,13 @@ bool AddForeignKeys(db::Database& db, const DictTable& t, std::string_view capti
 }
 
 bool AddParentIndices(db::Database& db, const DictTable& t, std::string_view caption) {
-  db::LiveTable live;
+  bool needed = std::any_of(t.asParent.begin(), t.asParent.end(),
+                            [](const DictRelation& r) { return !r.parentSetDuplicate; });
+  if (!needed) return true;
+  db::LiveTable live = db::ReadLiveTable(db, t.name);
+  if (live.name.empty()) return true;
   for (const DictRelation& r : t.asParent) {
-    if (r.parentSetDuplicate) continue;
-    if (live.name.empty()) live = db::ReadLiveTable(db, t.name);
-    if (HasIndexNamed(live, "idx_" + r.name)) continue;
+    if (r.parentSetDuplicate || HasIndexNamed(live, "idx_" + r.name)) continue;
     if (!Execute(db, RelationIndexSql(r, db.dialect()),
                  "Errore creazione indice \"idx_" + r.name + "\" tavola \"" + t.name + "\"",
                  caption)) {
@@ -222,7 +230,7 @@ bool CompleteTable(db::Database& db, const DictTable& dict) {
   bool needMandatory =
       std::any_of(missing.begin(), missing.end(), [](const DictColumn* c) { return c->mandatory; });
   if (IsSqlite(db) && (needKey || needMandatory)) {
-    if (!RebuildTable(db, dict, live, {},
+    if (!RebuildTable(db, dict, live, true, {},
                       "Errore in fase di inserimento tavola \"" + dict.name + "\"", caption)) {
       return false;
     }

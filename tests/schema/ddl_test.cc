@@ -122,7 +122,7 @@ TEST(SchemaStatements, OtherEnginesHaveNoClusteringAndSqliteKeepsForeignKeysInTh
   ASSERT_EQ(lite.size(), 47u);
   std::string corse = StatementsOn(lite, "corse")[0];
   EXPECT_NE(
-      corse.find(",\nCONSTRAINT corse_lotto FOREIGN KEY\n(\nlotto\n)REFERENCES lotti\n(\nid\n)"),
+      corse.find(",\nCONSTRAINT corse_lotto FOREIGN KEY\n(\nlotto\n) REFERENCES lotti\n(\nid\n)"),
       std::string::npos);
   EXPECT_NE(corse.find(",\nCONSTRAINT corse_codice PRIMARY KEY\n(\nazienda,\nID\n)"),
             std::string::npos);
