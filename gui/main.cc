@@ -1,7 +1,9 @@
 // kvtbase: with no argument the window; with a command, that command without a window
-// (see cli/cli.h); with --screenshot FILE [--menu "Menu>Submenu"] [--delay MS] the window,
-// a menu opened, and a picture of the screen saved to FILE.
+// (see cli/cli.h); with --screenshot FILE [--menu "Menu>Submenu" | --command ID]
+// [--delay MS] the window, a menu opened or a command started, and a picture of the screen
+// saved to FILE.
 #include <QApplication>
+#include <QPainter>
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
@@ -21,15 +23,18 @@ namespace {
 struct Screenshot {
   QString file;
   QStringList menu;
+  std::string command;  // run before the picture is taken (its dialog shows in it)
   int delayMs = 1500;
 };
 
 std::optional<Screenshot> ParseScreenshot(const std::vector<std::string>& args) {
   Screenshot shot;
-  for (size_t i = 1; i + 1 < args.size(); i += 2) {
+  for (size_t i = 2; i + 1 < args.size(); i += 2) {
     if (args[i] == "--menu") {
       shot.menu = QString::fromStdString(args[i + 1]).split(QLatin1Char('>'));
       for (QString& part : shot.menu) part = part.trimmed();
+    } else if (args[i] == "--command") {
+      shot.command = args[i + 1];
     } else if (args[i] == "--delay") {
       shot.delayMs = std::stoi(args[i + 1]);
     } else {
@@ -41,13 +46,37 @@ std::optional<Screenshot> ParseScreenshot(const std::vector<std::string>& args) 
   return shot;
 }
 
+constexpr int kTitleBar = 24;
+
+// Without a window manager windows have no frame and no title bar: draw them, so that the
+// picture shows the captions as a desktop would.
+void DrawFrame(QPainter& p, QWidget* w) {
+  QRect r = w->frameGeometry();
+  QRect bar(r.left() - 1, r.top() - kTitleBar, r.width() + 2, kTitleBar);
+  p.fillRect(bar, QColor(0, 0, 128));
+  p.setPen(Qt::white);
+  p.drawText(bar.adjusted(8, 0, -8, 0), Qt::AlignVCenter | Qt::AlignLeft, w->windowTitle());
+  p.setPen(QColor(0, 0, 128));
+  p.drawRect(r.adjusted(-1, -1, 0, 0));
+}
+
+void DrawFrames(QPixmap& picture, QWidget* window) {
+  QPainter p(&picture);
+  DrawFrame(p, window);
+  if (QWidget* dialog = QApplication::activeModalWidget()) DrawFrame(p, dialog);
+}
+
 void TakeScreenshot(kvt::gui::MainWindow& window, const Screenshot& shot) {
-  if (!shot.menu.isEmpty() && !window.OpenMenu(shot.menu))
+  if (!shot.command.empty()) {
+    // The picture is taken from inside the command's own dialog loop.
+    QTimer::singleShot(0, &window, [&window, shot] { window.RunCommand(shot.command); });
+  } else if (!shot.menu.isEmpty() && !window.OpenMenu(shot.menu))
     std::cerr << "menu non trovato: " << shot.menu.join(QStringLiteral(" > ")).toStdString()
               << "\n";
   QTimer::singleShot(700, &window, [&window, shot] {
     QPixmap picture = window.screen()->grabWindow(0);
     if (picture.isNull()) picture = window.grab();
+    DrawFrames(picture, &window);
     if (!picture.save(shot.file, "PNG")) std::cerr << "impossibile salvare l'immagine\n";
     QCoreApplication::exit(0);
   });
@@ -62,7 +91,7 @@ int RunWindow(int argc, char** argv, const std::optional<Screenshot>& shot) {
   kvt::gui::MainWindow window(shell, registry, ui);
   ui.SetWindow(&window, window.band());
   shell.SetOnChange([&window] { window.Refresh(); });
-  window.move(0, 0);
+  window.move(0, shot ? kTitleBar : 0);  // room for the drawn title bar
   window.show();
   int status = 0;
   QTimer::singleShot(0, &window, [&] {
@@ -84,7 +113,8 @@ int main(int argc, char** argv) {
   if (args[0] != "--screenshot") return kvt::cli::Main(args, std::cout, std::cerr);
   std::optional<Screenshot> shot = ParseScreenshot(args);
   if (!shot) {
-    std::cerr << "Uso: kvtbase --screenshot FILE.png [--menu \"Menu>Sottomenu\"] [--delay MS]\n";
+    std::cerr << "Uso: kvtbase --screenshot FILE.png [--menu \"Menu>Sottomenu\" | --command ID]"
+                 " [--delay MS]\n";
     return 2;
   }
   return RunWindow(argc, argv, shot);

@@ -70,6 +70,21 @@ QStringList ConvertFilter(std::string_view filter) {
   return out;
 }
 
+namespace {
+
+// Message lines are composed to be read whole (the system line of "&?", a path): the box is
+// made wide enough for its longest line, within reason, instead of wrapping it.
+void WidenToLongestLine(QMessageBox& box) {
+  auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+  if (!label) return;
+  int widest = 0;
+  for (const QString& line : box.text().split(QLatin1Char('\n')))
+    widest = std::max(widest, label->fontMetrics().horizontalAdvance(line));
+  label->setMinimumWidth(std::min(widest + 8, 760));
+}
+
+}  // namespace
+
 QtUi::QtUi() = default;
 QtUi::~QtUi() = default;
 
@@ -97,6 +112,7 @@ MsgResult QtUi::Message(MsgIcon icon, std::string_view text, std::string_view ca
     box.addButton(QMessageBox::Cancel)->setText(QStringLiteral("Annulla"));
     box.setDefaultButton(QMessageBox::Ok);
   }
+  WidenToLongestLine(box);
   // The box takes the ordinary cursor even inside a long operation.
   if (waitDepth_ > 0) QApplication::setOverrideCursor(Qt::ArrowCursor);
   int answer = box.exec();
