@@ -1,0 +1,31 @@
+#include "comms/commands.h"
+
+#include <optional>
+
+#include "comms/import.h"
+#include "comms/rebuild.h"
+
+namespace kvt::comms {
+
+namespace {
+
+// Where --report asks the error report to go: "--report=PATH", or "--report PATH", which
+// the command line reads as a bare option followed by a second path.
+std::optional<std::string> ReportPath(const CommandLine& line) {
+  auto it = line.values.find("report");
+  if (it == line.values.end()) return std::nullopt;
+  if (it->second == "1" && line.args.size() >= 2) return line.args[1];
+  return it->second;
+}
+
+}  // namespace
+
+void RunImportCommand(Ui& ui, db::Database& db, const CommandLine* commandLine) {
+  ImportCommunication(db, ui, commandLine ? ReportPath(*commandLine) : std::nullopt);
+}
+
+void RunRebuildCommand(Ui& ui, db::Database& db, const CommandLine*) {
+  RebuildRunningDaysCommand(db, ui);
+}
+
+}  // namespace kvt::comms

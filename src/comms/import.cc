@@ -1,0 +1,99 @@
+// The import command: choosing the file, the two passes, the summary and advice, and the
+// refusal dialogue with its error report.
+#include "comms/import.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "core/dates.h"
+#include "core/text.h"
+#include "platform/ui.h"
+
+namespace kvt::comms {
+
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+std::string InsertedLine(std::string_view table, const ImportCount& count) {
+  return Format("%.*s: inserite %ld righe di %ld\n", static_cast<int>(table.size()), table.data(),
+                count.written, count.read);
+}
+
+bool WriteText(std::FILE* f, std::string_view utf8) {
+  const std::string bytes = Utf8ToCp1252(utf8);
+  return std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+}
+
+}  // namespace
+
+std::string SummaryText(const ImportSummary& s) {
+  return "Risultati dell'acquisizione della Comunicazione Aziendale:\n\n" +
+         InsertedLine("Protocollo", s.proto) + InsertedLine("Fermate", s.fermate) +
+         InsertedLine("Archi", s.archi) + InsertedLine("Teste Itinerari", s.tesitine) +
+         InsertedLine("Righe Itinerari", s.detitine) + InsertedLine("Corse", s.corse) +
+         InsertedLine("Orari", s.orari) + InsertedLine("Mesi", s.mesi) +
+         InsertedLine("Giorni", s.giorni) +
+         Format("Giorni: eliminate %ld righe precedenti obsolete\n", s.giorniDeleted);
+}
+
+bool WriteErrorReport(const std::string& reportPath, const std::string& importedPath,
+                      const std::vector<std::string>& errors) {
+  File file(std::fopen(reportPath.c_str(), "wb"));
+  if (!file) return false;
+  const std::string rule(83, '=');
+  bool ok = WriteText(file.get(), NowStamp() + "\n" + rule + "\n" +
+                                      "Errori Riscontrati durante l'importazione del file " +
+                                      importedPath + "\n" + rule + "\n\n");
+  for (const std::string& message : errors) ok = ok && WriteText(file.get(), message + "\n");
+  // A report cut short by a full disk is a failure, not a saved report.
+  return std::fclose(file.release()) == 0 && ok;
+}
+
+void Report(Ui& ui, const std::string& path, const std::vector<std::string>& errors,
+            const std::optional<std::string>& reportPath) {
+  std::optional<std::string> target = reportPath;
+  if (target) {
+    ui.Stop(kRefusedQuestion);
+  } else {
+    if (ui.Message(MsgIcon::Stop, kRefusedQuestion, kAppCaption, MsgButtons::OkCancel) !=
+        MsgResult::Ok) {
+      return;
+    }
+    FileDialogSpec spec;
+    spec.title = "Salvataggio Errori Importazione KvtTxt V2";
+    spec.filter = kTextFileFilter;
+    spec.defaultExt = "TXT";
+    spec.defaultName = "ERRORI_KVT_TXT_V2";
+    spec.overwritePrompt = true;
+    target = ui.SaveFile(spec);
+    if (!target) return;
+  }
+  if (!WriteErrorReport(*target, path, errors)) ui.Stop(kReportFailedMessage);
+}
+
+bool ImportCommunication(db::Database& db, Ui& ui, const std::optional<std::string>& reportPath) {
+  FileDialogSpec spec;
+  spec.title = "Importazione Comunicazione Aziendale KvtTxt V2";
+  spec.filter = kTextFileFilter;
+  spec.defaultExt = "TXT";
+  spec.overwritePrompt = false;
+  const std::optional<std::string> path = ui.OpenFile(spec);
+  if (!path) return false;
+  std::vector<std::string> errors;
+  std::unique_ptr<LineReader> reader = Validate(db, ui, *path, errors);
+  if (!reader) {
+    Report(ui, *path, errors, reportPath);
+    return false;
+  }
+  ImportSummary summary;
+  if (!Insert(db, ui, *reader, summary)) return false;
+  ui.Info(SummaryText(summary));
+  ui.Info(kImportAdvice);
+  return true;
+}
+
+}  // namespace kvt::comms

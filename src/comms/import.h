@@ -1,0 +1,99 @@
+// The import of a company communication (KvtTxt V2) in two passes.
+//
+//   Validate  reads the whole file and checks its structure, row formats, counts, checksums
+//             and every identifier against the database and the file itself. It writes
+//             nothing. Every fault goes to the error list as "RIGA <n> <text>".
+//   Insert    reads the file again and writes it, running days included, in one database
+//             transaction: on any failure the database is left exactly as it was.
+//   Report    offers to save the error list of a refused communication.
+//
+// ImportCommunication runs the whole command: chooser, Validate, then Insert or Report.
+// Everything the user sees goes through the Ui; texts from the file (Windows-1252) reach
+// the database as UTF-8.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "comms/kvt_format.h"
+
+namespace kvt {
+class Ui;
+}
+namespace kvt::db {
+class Database;
+}
+
+namespace kvt::comms {
+
+// Rows read from the file and rows the database accepted, for one table.
+struct ImportCount {
+  long read = 0;
+  long written = 0;
+};
+
+// What the second pass did. For `giorni`, `read` is the running days found.
+struct ImportSummary {
+  ImportCount proto, fermate, archi, tesitine, detitine, corse, orari, mesi, giorni;
+  long giorniDeleted = 0;
+};
+
+// The information message that ends a successful import.
+std::string SummaryText(const ImportSummary& summary);
+
+inline constexpr std::string_view kImportAdvice =
+    "ATTENZIONE: al termine dell'acquisizione di un lotto di Comunicazioni Aziendali\n"
+    "per aggiornare tutte le situazioni occorre:\n\n"
+    "***** (1) ASSEGNARE LE FERMATE AI COMUNI SU BASE CARTOGRAFICA\n"
+    "***** (2) ASSEGNARE I COMUNI DA LOCALITA'\n"
+    "***** (3) CALCOLARE LE VELOCITA' MEDIE\n"
+    "***** (4) ASSOCIARE LE FERMATE ALLE ZONIZZAZIONI\n\n"
+    "Le funzioni relative possono essere attivate dal menu Utilità";
+
+inline constexpr std::string_view kCannotOpenMessage =
+    "ATTENZIONE: non risulta possibile aprire il file KvtTxt V2 selezionato !!!";
+inline constexpr std::string_view kRefusedQuestion =
+    "ATTENZIONE: L'importazione della Comunicazione Aziendale in formato KvtTxt V2\n"
+    "non risulta possibile !!!\n\n"
+    "Vuoi salvare il report degli errori riscontrati ?";
+inline constexpr std::string_view kReportFailedMessage =
+    "ATTENZIONE: non risulta possibile salvare il report degli errori !!!";
+// Shown when the second pass stops half-way (a table that cannot be opened, a file that
+// changed since it was checked, a failed commit): everything it wrote is rolled back.
+inline constexpr std::string_view kImportAbortedMessage =
+    "ATTENZIONE: l'acquisizione della Comunicazione Aziendale si è interrotta per un errore.\n\n"
+    "Il database non è stato modificato: la comunicazione non risulta acquisita.";
+
+inline constexpr std::string_view kTextFileFilter =
+    "File di testo (*.txt)|*.txt|Tutti i files (*.*)|*.*||";
+
+// The first pass. Returns the open reader when the file can be imported; nothing when it
+// cannot be opened (after the stop message) or when `errors` is not empty.
+std::unique_ptr<LineReader> Validate(db::Database& db, Ui& ui, const std::string& path,
+                                     std::vector<std::string>& errors);
+
+// The second pass over a reader that Validate accepted. Writes everything in one
+// transaction; true when it was committed (then `summary` holds the counts). On failure
+// the transaction is rolled back and kImportAbortedMessage shown. Closes the reader.
+bool Insert(db::Database& db, Ui& ui, LineReader& reader, ImportSummary& summary);
+
+// The refusal dialogue. `reportPath`, when given, answers it without asking: the report
+// goes there (the command line's --report). Otherwise the user is asked and chooses.
+void Report(Ui& ui, const std::string& path, const std::vector<std::string>& errors,
+            const std::optional<std::string>& reportPath = std::nullopt);
+
+// Writes the error report: date-time line, rule, header with the file name, rule, empty
+// line, the messages. Windows-1252 like every text file the office exchanges. False when
+// the file cannot be written in full.
+bool WriteErrorReport(const std::string& reportPath, const std::string& importedPath,
+                      const std::vector<std::string>& errors);
+
+// The command "&Import Comunicazione KvtTxt V2": the open chooser, then Validate and Insert
+// or Report. `reportPath` as for Report. True when the communication was imported.
+bool ImportCommunication(db::Database& db, Ui& ui,
+                         const std::optional<std::string>& reportPath = std::nullopt);
+
+}  // namespace kvt::comms

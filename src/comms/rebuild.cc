@@ -1,0 +1,164 @@
+#include "comms/rebuild.h"
+
+#include "comms/calendar.h"
+#include "comms/row_setter.h"
+#include "core/text.h"
+#include "db/database.h"
+#include "db/selection.h"
+#include "db/sql_types.h"
+#include "db/table.h"
+#include "platform/ui.h"
+
+namespace kvt::comms {
+
+namespace {
+
+// Deletes every day row of the company; false when the database refused.
+bool DeleteDays(db::Database& db, int azienda, long& deleted) {
+  db::DeleteSelection days(&db);
+  days.SetColumns("azienda");
+  days.SetFrom("giorni");
+  days.SetWhere(Format("azienda = %d", azienda));
+  if (!days.Open()) return true;
+  do {
+    if (!days.DeleteRowset()) return false;
+    deleted += days.RowsDeleted();
+  } while (days.MoveNext());
+  return true;
+}
+
+std::vector<RebuildCommunication> ReadCommunications(db::Database& db, int azienda) {
+  std::vector<RebuildCommunication> list;
+  db::Selection s(&db);
+  s.AddColumn("proto", "protoc", db::kSqlInteger);
+  s.AddColumn("proto", "azzera", db::kSqlBit);
+  s.AddColumn("proto", "datini", db::kSqlTypeDate);
+  s.AddColumn("proto", "datfin", db::kSqlTypeDate);
+  s.SetFrom("proto");
+  s.SetWhere(Format("(tipo = 'P' OR tipo = 'A') AND azienda = %d", azienda));
+  s.SetOrderBy("protoc");
+  if (!s.Open()) return list;
+  do {
+    RebuildCommunication q;
+    q.protoc = s.GetLong(0);
+    q.azzera = s.GetShort(1) != 0;
+    // A period that cannot be read clears nothing, as a text that cannot be read would.
+    q.datini = ParseDateByPosition(s.GetText(2)).value_or(Date{});
+    q.datfin = ParseDateByPosition(s.GetText(3)).value_or(Date{});
+    list.push_back(q);
+  } while (s.MoveNext());
+  return list;
+}
+
+void ReadMonths(db::Database& db, int azienda, int32_t protoc, CalendarRebuild& model) {
+  db::Selection s(&db);
+  s.AddColumn("mesi", "ID", db::kSqlInteger);
+  s.AddColumn("mesi", "anno", db::kSqlSmallInt);
+  s.AddColumn("mesi", "mese", db::kSqlSmallInt);
+  s.AddColumn("mesi", "giorni", db::kSqlChar);
+  s.SetFrom("proto, mesi");
+  s.SetWhere(Format("(proto.tipo = 'P' OR proto.tipo = 'A') AND proto.azienda = %d AND "
+                    "proto.protoc = %ld",
+                    azienda, static_cast<long>(protoc)) +
+             " AND proto.azienda = mesi.azienda AND proto.protoc = mesi.protoc");
+  s.SetOrderBy("mesi.protoc, mesi.ID, mesi.anno, mesi.mese");
+  if (!s.Open()) return;
+  do model.Month(s.GetLong(0), s.GetShort(1), s.GetShort(2), s.GetText(3));
+  while (s.MoveNext());
+}
+
+// Inserts the day rows of the model; false when the table cannot be opened.
+bool InsertDays(db::Database& db, int azienda, const CalendarRebuild& model,
+                ProgressScope& progress, RebuildResult& result) {
+  db::Table table(&db, "giorni", /*bulk=*/true);
+  if (!table.IsOpen()) return false;
+  RowSetter row(table, {"azienda", "ID", "protoc", "data", "giorno"});
+  long done = 0;
+  model.ForEachDay([&](const DayRow& day) {
+    row.Begin();
+    row.Int(azienda).Int(day.ID).Int(day.protoc).DateText(day.data).Char(day.giorno);
+    row.End(result.inserted);
+    progress.Set(++done, result.total);
+  });
+  row.Finish(result.inserted);
+  return true;
+}
+
+bool Rebuild(db::Database& db, int azienda, ProgressScope& progress, RebuildResult& result) {
+  if (!DeleteDays(db, azienda, result.deleted)) return false;
+  progress.Caption("Determinazione Giorni Effettuazione");
+  CalendarRebuild model;
+  for (const RebuildCommunication& q : ReadCommunications(db, azienda)) {
+    model.Begin(q);
+    ReadMonths(db, azienda, q.protoc, model);
+  }
+  progress.Caption("Inserimento Giorni Effettuazione Corse");
+  result.total = static_cast<long>(model.Total());
+  return InsertDays(db, azienda, model, progress, result);
+}
+
+}  // namespace
+
+std::vector<std::string> RebuildCompanyEntries(db::Database& db) {
+  std::vector<std::string> entries;
+  db::Selection s(&db);
+  s.AddColumn("regazi", "codice", db::kSqlSmallInt);
+  s.AddColumn("regazi", "denom", db::kSqlChar);
+  s.SetFrom("proto, regazi");
+  s.SetWhere("(proto.tipo = 'P' OR proto.tipo = 'A') AND proto.azienda = regazi.codice");
+  s.SetGroupBy("regazi.codice, regazi.denom");
+  s.SetOrderBy("regazi.denom");
+  if (!s.Open()) return entries;
+  do entries.push_back(PickEntry(s.GetShort(0), s.GetText(1)));
+  while (s.MoveNext());
+  return entries;
+}
+
+Form RebuildCompanyForm(Ui& ui, std::vector<std::string> entries, int& code) {
+  Form form{std::string(kRebuildTitle)};
+  form.AddList("azienda", "Azienda", entries);
+  form.SetAcceptHandler([&ui, &code, entries](Form& f) {
+    const std::optional<int> chosen = PickCode(f.Text("azienda"), entries);
+    if (!chosen) {
+      ui.Stop(PickInvalidMessage("Codice Azienda"));
+      return false;
+    }
+    code = *chosen;
+    return true;
+  });
+  return form;
+}
+
+bool RebuildRunningDays(db::Database& db, Ui& ui, int azienda, RebuildResult& result) {
+  result = RebuildResult{};
+  bool done = false;
+  {
+    WaitScope wait(ui);
+    ProgressScope progress(ui, "Eliminazione Giorni Effettuazione Esistenti");
+    db::Transaction transaction(db);
+    done = db.InTransaction() && Rebuild(db, azienda, progress, result) && transaction.Commit();
+  }
+  if (!done) {
+    result = RebuildResult{};
+    ui.Stop(kRebuildAbortedMessage);
+  }
+  return done;
+}
+
+std::string RebuildResultText(const RebuildResult& r) {
+  return "Risultati della rigenerazione della Tavola Giorni Effettuazione Corse:\n\n" +
+         Format("Giorni preesistenti eliminati: %ld\n", r.deleted) +
+         Format("Giorni inseriti: %ld di %ld\n", r.inserted, r.total);
+}
+
+bool RebuildRunningDaysCommand(db::Database& db, Ui& ui) {
+  int code = 0;
+  Form form = RebuildCompanyForm(ui, RebuildCompanyEntries(db), code);
+  if (!ui.RunForm(form)) return false;
+  RebuildResult result;
+  if (!RebuildRunningDays(db, ui, code, result)) return false;
+  ui.Info(RebuildResultText(result));
+  return true;
+}
+
+}  // namespace kvt::comms

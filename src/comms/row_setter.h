@@ -1,0 +1,77 @@
+// Writing rows into a Table column by column in a fixed order (internal to comms/). The
+// columns are looked up once; each row then sets them in that order as texts, the way every
+// value goes into a Table. Numbers are formatted without allocating.
+#pragma once
+
+#include <charconv>
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/dates.h"
+#include "core/text.h"
+#include "db/table.h"
+
+namespace kvt::comms {
+
+class RowSetter {
+ public:
+  RowSetter(db::Table& table, std::initializer_list<std::string_view> columns) : table_(table) {
+    for (std::string_view c : columns) columns_.push_back(table.ColumnIndex(c));
+  }
+
+  void Begin() {
+    table_.AddNew();
+    next_ = 0;
+  }
+  RowSetter& Text(std::string_view text) {
+    table_.SetFieldText(columns_[next_++], text);
+    return *this;
+  }
+  RowSetter& Int(int64_t value) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    return Text(std::string_view(digits, static_cast<size_t>(end - digits)));
+  }
+  // An integer that stands for "none" when 0: left empty.
+  RowSetter& OptionalInt(int64_t value) { return value == 0 ? Text("") : Int(value); }
+  RowSetter& Char(char c) { return Text(std::string_view(&c, 1)); }
+  RowSetter& Flag(bool value) { return Text(value ? "1" : "0"); }
+  // Bytes from a communication file (Windows-1252), stored as UTF-8.
+  RowSetter& FileText(std::string_view bytes) {
+    scratch_ = Cp1252ToUtf8(bytes);
+    return Text(scratch_);
+  }
+  // "GG/MM/AAAA".
+  RowSetter& DateText(const Date& d) {
+    char text[10] = {Digit(d.day / 10),          Digit(d.day),        '/',
+                     Digit(d.month / 10),        Digit(d.month),      '/',
+                     Digit(d.year / 1000),       Digit(d.year / 100), Digit(d.year / 10),
+                     Digit(d.year)};
+    return Text(std::string_view(text, sizeof text));
+  }
+
+  // Ends the row. The rows the database stored (a bulk block may go out now) are added to
+  // `written`, also when a refused row made Update fail: the others of its block are stored.
+  void End(long& written) {
+    table_.Update();
+    written += table_.RowsWritten();
+  }
+  // Sends what is left of the last block.
+  void Finish(long& written) {
+    table_.Flush();
+    written += table_.RowsWritten();
+  }
+
+ private:
+  static char Digit(int value) { return static_cast<char>('0' + value % 10); }
+
+  db::Table& table_;
+  std::vector<int> columns_;
+  size_t next_ = 0;
+  std::string scratch_;
+};
+
+}  // namespace kvt::comms
