@@ -1,27 +1,77 @@
 #include "db/bulk.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstring>
 
 namespace kvt::db {
 
 namespace {
 
-// Parameter markers per statement: below SQLite's 32766 and PostgreSQL's 65535.
-constexpr unsigned kMaxParams = 30000;
+// Parameter markers per statement: psqlODBC fails past ~7,500 of them, SQLite past 32,766.
+constexpr unsigned kMaxParams = 4000;
 constexpr size_t kMinTextSlot = 256;
+
+// The PostgreSQL element type of a column's array: the catalogue's own type name when it
+// is a plain one ("int2", "varchar", ...), else one by kind.
+std::string ArrayType(const ColumnInfo& column) {
+  const std::string& name = column.typeName;
+  const bool plain =
+      !name.empty() && name[0] >= 'a' && name[0] <= 'z' &&
+      name.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789_ ") == std::string::npos;
+  if (plain) return name;
+  switch (column.kind) {
+    case Kind::Bit:
+    case Kind::TinyInt:
+    case Kind::SmallInt:
+      return "smallint";
+    case Kind::Integer:
+      return "integer";
+    case Kind::Real:
+    case Kind::Double:
+      return "double precision";
+    case Kind::Date:
+      return "date";
+    case Kind::Timestamp:
+      return "timestamp";
+    case Kind::Binary:
+      return "bytea";
+    case Kind::Decimal:
+      return "numeric";
+    default:
+      return "text";
+  }
+}
+
+void AppendInt(std::string& out, long long value) {
+  char buffer[24];
+  auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  out.append(buffer, result.ptr);
+}
+
+void AppendPadded(std::string& out, int value, int width) {
+  std::string digits = std::to_string(value);
+  if (static_cast<int>(digits.size()) < width)
+    out.append(static_cast<size_t>(width) - digits.size(), '0');
+  out += digits;
+}
 
 }  // namespace
 
 BulkInserter::BulkInserter(OdbcConnection& conn, const std::string& quotedTable,
                            const std::vector<ColumnInfo>& columns, unsigned blockRows,
-                           size_t blobSlot)
-    : conn_(conn), table_(quotedTable), capacity_(std::max(1u, blockRows)) {
+                           size_t blobSlot, bool postgresArrays)
+    : conn_(conn),
+      table_(quotedTable),
+      capacity_(std::max(1u, blockRows)),
+      arrays_(postgresArrays) {
   const unsigned n = static_cast<unsigned>(std::max<size_t>(1, columns.size()));
   chunkRows_ = std::clamp(kMaxParams / n, 1u, capacity_);
   for (const ColumnInfo& column : columns) {
     names_.push_back(conn.QuoteName(column.name));
     Slots s;
+    s.arrayType = ArrayType(column);
     s.kind = column.kind;
     s.cType = CTypeOf(column.kind);
     s.sqlType = ParamSqlType(column.kind);
@@ -201,8 +251,115 @@ long BulkInserter::RetryRows(unsigned first, unsigned rows) {
   return stored;
 }
 
+// One array literal element: NULL, a number, or a double-quoted text with \ and " escaped.
+void BulkInserter::AppendElement(std::string& out, size_t column, unsigned row) const {
+  const Slots& s = slots_[column];
+  const SQLLEN indicator = s.indicators[row];
+  if (indicator == SQL_NULL_DATA) {
+    out += "NULL";
+    return;
+  }
+  const char* data = s.data.data() + s.slot * row;
+  if (IsIntegerKind(s.kind)) {
+    SQLINTEGER v = 0;
+    std::memcpy(&v, data, sizeof v);
+    AppendInt(out, v);
+  } else if (IsFloatKind(s.kind)) {
+    double v = 0;
+    std::memcpy(&v, data, sizeof v);
+    if (std::isnan(v))
+      out += "NaN";
+    else if (std::isinf(v))
+      out += v > 0 ? "Infinity" : "-Infinity";
+    else {
+      char buffer[32];
+      auto result = std::to_chars(buffer, buffer + sizeof buffer, v);
+      out.append(buffer, result.ptr);
+    }
+  } else if (s.kind == Kind::Date || s.kind == Kind::Timestamp) {
+    SQL_TIMESTAMP_STRUCT t{};
+    if (s.kind == Kind::Date) {
+      SQL_DATE_STRUCT d{};
+      std::memcpy(&d, data, sizeof d);
+      t.year = d.year, t.month = d.month, t.day = d.day;
+    } else {
+      std::memcpy(&t, data, sizeof t);
+    }
+    out += '"';
+    AppendPadded(out, t.year, 4), out += '-', AppendPadded(out, t.month, 2), out += '-';
+    AppendPadded(out, t.day, 2);
+    if (s.kind == Kind::Timestamp) {
+      out += ' ', AppendPadded(out, t.hour, 2), out += ':', AppendPadded(out, t.minute, 2);
+      out += ':', AppendPadded(out, t.second, 2);
+    }
+    out += '"';
+  } else if (s.kind == Kind::Binary) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    out += "\"\\\\x";  // "\\x: the array escape of bytea's \x
+    for (SQLLEN i = 0; i < indicator; ++i) {
+      const auto byte = static_cast<unsigned char>(data[i]);
+      out += kHex[byte >> 4];
+      out += kHex[byte & 15];
+    }
+    out += '"';
+  } else {
+    out += '"';
+    for (SQLLEN i = 0; i < indicator; ++i) {
+      if (data[i] == '"' || data[i] == '\\') out += '\\';
+      out += data[i];
+    }
+    out += '"';
+  }
+}
+
+bool BulkInserter::ExecuteArrays(unsigned rows, OdbcDiag& error) {
+  const size_t n = slots_.size();
+  if (!arrayInsert_) {
+    std::string sql = "INSERT INTO " + table_ + " (";
+    std::string source = "SELECT * FROM unnest(";
+    for (size_t c = 0; c < n; ++c) {
+      sql += (c ? ", " : "") + names_[c];
+      source += (c ? ", ?::" : "?::") + slots_[c].arrayType + "[]";
+    }
+    arrayInsert_ = std::make_unique<OdbcStatement>(conn_);
+    if (!arrayInsert_->Prepare(sql + ") " + source + ")")) {
+      error = arrayInsert_->lastError();
+      arrayInsert_.reset();
+      return false;
+    }
+    arrayTexts_.assign(n, {});
+    arrayLengths_.assign(n, 0);
+  }
+  for (size_t c = 0; c < n; ++c) {
+    std::string& text = arrayTexts_[c];
+    text.assign(1, '{');
+    for (unsigned row = 0; row < rows; ++row) {
+      if (row) text += ',';
+      AppendElement(text, c, row);
+    }
+    text += '}';
+    arrayLengths_[c] = static_cast<SQLLEN>(text.size());
+    SQLRETURN rc = SQLBindParameter(arrayInsert_->handle(), static_cast<SQLUSMALLINT>(c + 1),
+                                    SQL_PARAM_INPUT, SQL_C_CHAR, SQL_LONGVARCHAR, text.size(), 0,
+                                    text.data(), arrayLengths_[c], &arrayLengths_[c]);
+    if (!arrayInsert_->Check(rc)) {
+      error = arrayInsert_->lastError();
+      return false;
+    }
+  }
+  if (arrayInsert_->Execute()) return true;
+  error = arrayInsert_->lastError();
+  return false;
+}
+
 long BulkInserter::Send(OdbcDiag& firstError) {
   firstError = {};
+  if (arrays_ && filled_ > 0) {
+    const unsigned rows = filled_;
+    filled_ = 0;
+    if (ExecuteArrays(rows, firstError)) return rows;
+    return RetryRows(0, rows);
+  }
   long stored = 0;
   for (unsigned first = 0; first < filled_; first += chunkRows_) {
     const unsigned rows = std::min(chunkRows_, filled_ - first);

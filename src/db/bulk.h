@@ -1,8 +1,11 @@
 // The block of rows of a bulk-append Table (internal to db/). Values sit in per-column
-// arrays, one slot a row; a block goes to the database as multi-row INSERT statements
-// (INSERT ... VALUES (...),(...),...) prepared once and bound to the arrays, so a full
-// block costs one driver call. When the database refuses the statement, the rows of that
-// statement are sent again one by one, so that only the refused rows are lost.
+// arrays, one slot a row; a block goes to the database in one statement:
+//  - PostgreSQL: INSERT ... SELECT * FROM unnest(?::int2[], ...), one array text per column
+//    (one parameter per column, whatever the block size: psqlODBC loses its protocol
+//    synchronisation past ~7,500 parameters, and parses arrays much faster than markers);
+//  - other engines: INSERT ... VALUES (...),(...),... prepared once and bound to the arrays.
+// When the database refuses the statement, its rows are sent again one by one, so that only
+// the refused rows are lost.
 #pragma once
 
 #include <memory>
@@ -17,7 +20,8 @@ namespace kvt::db {
 class BulkInserter {
  public:
   BulkInserter(OdbcConnection& conn, const std::string& quotedTable,
-               const std::vector<ColumnInfo>& columns, unsigned blockRows, size_t blobSlot);
+               const std::vector<ColumnInfo>& columns, unsigned blockRows, size_t blobSlot,
+               bool postgresArrays);
   ~BulkInserter();
   BulkInserter(const BulkInserter&) = delete;
   BulkInserter& operator=(const BulkInserter&) = delete;
@@ -37,6 +41,7 @@ class BulkInserter {
 
  private:
   struct Slots {
+    std::string arrayType;  // PostgreSQL element type, e.g. "int2"
     Kind kind = Kind::Unknown;
     SQLSMALLINT cType = SQL_C_CHAR;
     SQLSMALLINT sqlType = SQL_VARCHAR;
@@ -58,6 +63,8 @@ class BulkInserter {
   bool Bind(OdbcStatement& stmt, unsigned first, unsigned rows);
   Chunk* PrepareChunk(Chunk& chunk, unsigned first, unsigned rows);
   bool ExecuteChunk(unsigned first, unsigned rows, OdbcDiag& error);
+  bool ExecuteArrays(unsigned rows, OdbcDiag& error);
+  void AppendElement(std::string& out, size_t column, unsigned row) const;
   long RetryRows(unsigned first, unsigned rows);
 
   OdbcConnection& conn_;
@@ -68,6 +75,10 @@ class BulkInserter {
   unsigned chunkRows_;
   unsigned filled_ = 0;
   unsigned generation_ = 1;
+  bool arrays_;
+  std::unique_ptr<OdbcStatement> arrayInsert_;
+  std::vector<std::string> arrayTexts_;
+  std::vector<SQLLEN> arrayLengths_;
   std::vector<Chunk> fullChunks_;
   Chunk tail_;
   Chunk single_;

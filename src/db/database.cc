@@ -16,10 +16,11 @@ namespace {
 constexpr unsigned kQueryTimeoutSeconds = 360;
 
 // psqlODBC must stream results (otherwise a large result is loaded whole), report bytea as
-// a byte block, and roll back only the failed statement inside a transaction (a DSN set to
-// roll back the whole transaction would silently undo an import's earlier work).
+// a byte block, roll back only the failed statement inside a transaction (a DSN set to roll
+// back the whole transaction would silently undo an import's earlier work), and prepare
+// statements on the server (a bulk block costs 4 times more otherwise).
 constexpr std::string_view kPsqlOdbcOptions =
-    ";UseDeclareFetch=1;Fetch=10000;ByteaAsLongVarBinary=1;Protocol=7.4-2";
+    ";UseDeclareFetch=1;Fetch=10000;ByteaAsLongVarBinary=1;Protocol=7.4-2;UseServerSidePrepare=1";
 
 // The value of `key` in a connection string "K1=V1;K2=V2" (keys compared without case).
 std::string ConnectionStringValue(std::string_view text, std::string_view key) {

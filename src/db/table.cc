@@ -96,8 +96,9 @@ bool TableImpl::Open(bool bulk, std::size_t blobBufferSize) {
   if (bulk) {
     unsigned rows = hasBlob ? db_->RowsetSizeBlob() : db_->RowsetSizeOrdinary();
     if (fileMethod_) rows = kFileBulkRows;
+    const bool arrays = db_->dialect().engine() == Engine::PostgreSql;
     bulk_ = std::make_unique<BulkInserter>(conn, conn.QuoteName(actualName_), columns_, rows,
-                                           blobBufferSize);
+                                           blobBufferSize, arrays);
   }
   return true;
 }

@@ -398,21 +398,28 @@ TEST_P(TableTest, ByteBlocksRoundTripWholeWhateverTheBufferSize) {
 TEST_P(TableTest, TextsWithAccentsApostrophesAndEuroRoundTrip) {
   CreateTable();
   const std::string name = "Città d'Aosta – 5 €";
+  const std::string odd = "\"Via\" {Roma}, 5\\6 NULL";  // quotes, braces, comma, backslash
   {
     Table bulk(&db(), "t", true);
-    bulk.AddNew();
-    bulk.SetFieldText("k", "1");
-    bulk.SetFieldText("nome", name);
-    bulk.Update();
+    for (int k = 1; k <= 4; ++k) {
+      bulk.AddNew();
+      bulk.SetFieldText("k", std::to_string(k));
+      bulk.SetFieldText("nome", k == 1 ? name : k == 3 ? odd : k == 4 ? "NULL" : "");
+      bulk.Update();
+    }
   }
   {
     Table t(&db(), "t");
-    Insert(t, "2", "nome", name);
+    Insert(t, "5", "nome", name);
   }
   EXPECT_EQ(QueryInt("SELECT COUNT(*) FROM t WHERE nome = " + SqlQuote(name)), 2);
+  EXPECT_EQ(QueryInt("SELECT COUNT(*) FROM t WHERE nome = " + SqlQuote(odd)), 1);
+  EXPECT_EQ(QueryInt("SELECT COUNT(*) FROM t WHERE nome = 'NULL'"), 1);
+  EXPECT_EQ(QueryInt("SELECT COUNT(*) FROM t WHERE nome IS NULL"), 1);
   EXPECT_EQ(QueryInt("SELECT LENGTH(nome) FROM t WHERE k = 1"), 19);  // characters
   EXPECT_EQ(FieldOf(1, "nome"), name);
-  EXPECT_EQ(FieldOf(2, "nome"), name);
+  EXPECT_EQ(FieldOf(3, "nome"), odd);
+  EXPECT_EQ(FieldOf(5, "nome"), name);
   Selection s(&db());
   s.AddColumn("t", "nome", kSqlVarChar);
   s.SetFrom("t");

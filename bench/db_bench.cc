@@ -1,0 +1,314 @@
+// Database layer benchmark: inserts N timetable rows shaped like `orari` through Table bulk
+// mode and reads them back through a Selection, on an SQLite file (file method) and on
+// PostgreSQL (ODBC method), and measures in the same run each engine's own fastest path
+// for the same rows (SQLite: C API, one prepared INSERT, one transaction; PostgreSQL: COPY
+// through libpq). Prints rows/s, the ratios and the peak memory of the read.
+//
+//   db_bench [--rows N] [--rowset R] [--dsn DSN] [--pg CONNINFO] [--dir DIR]
+//            [--only sqlite|pg]
+//
+// The DSN defaults to $KVT_TEST_PG_DSN (without one PostgreSQL is left out); CONNINFO, the
+// libpq parameters of the same server for COPY, to the server of scripts/start-postgres.
+#include <libpq-fe.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "db/database.h"
+#include "db/file_engine.h"
+#include "db/selection.h"
+#include "db/sql_types.h"
+#include "db/table.h"
+#include "platform/scripted_ui.h"
+
+namespace {
+
+using kvt::db::Database;
+
+struct Options {
+  long rows = 1000000;
+  unsigned rowset = 25;
+  std::string dsn;
+  std::string dir;
+  std::string only;
+  std::string pgConnInfo;  // libpq parameters of the same server, for COPY
+};
+
+const char* kColumns[] = {"azienda", "ID",    "sub",      "protoc", "fermata", "hh",
+                          "mm",      "sosta", "primaria", "facolt", "nonferma"};
+constexpr int kColumnCount = 11;
+
+// The values of row r: 50 stops per trip, times spread over the day.
+void RowValues(long r, int (&v)[kColumnCount]) {
+  const long trip = r / 50;
+  v[0] = static_cast<int>(1 + trip % 7);
+  v[1] = static_cast<int>(trip);
+  v[2] = static_cast<int>(r % 50);
+  v[3] = static_cast<int>(100 + trip % 13);
+  v[4] = static_cast<int>(10000 + r % 4000);
+  v[5] = static_cast<int>(r % 24);
+  v[6] = static_cast<int>(r % 60);
+  v[7] = static_cast<int>(r % 3);
+  v[8] = static_cast<int>(r % 2);
+  v[9] = static_cast<int>(r % 5 == 0);
+  v[10] = 0;
+}
+
+std::string CreateOrari(const std::string& table) {
+  return "CREATE TABLE " + table +
+         " (azienda SMALLINT NOT NULL, ID INTEGER NOT NULL, sub SMALLINT NOT NULL, protoc "
+         "INTEGER NOT NULL, fermata INTEGER NOT NULL, hh SMALLINT NOT NULL, mm SMALLINT NOT "
+         "NULL, sosta SMALLINT NOT NULL, primaria SMALLINT NOT NULL, facolt SMALLINT NOT NULL, "
+         "nonferma SMALLINT NOT NULL, CONSTRAINT " +
+         table + "_codice PRIMARY KEY (azienda, ID, sub))";
+}
+
+double Seconds(const std::function<void()>& work) {
+  const auto start = std::chrono::steady_clock::now();
+  work();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Peak resident memory of the process since the last ResetPeakMemory, in MiB.
+void ResetPeakMemory() {
+  std::ofstream("/proc/self/clear_refs") << "5";
+}
+double PeakMemoryMiB() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.starts_with("VmHWM:")) return std::atof(line.c_str() + 6) / 1024.0;
+  return 0;
+}
+
+// Writes every row through Table bulk mode, inside one transaction, as the importer does.
+bool InsertThroughTable(Database& db, long rows) {
+  db.Begin();
+  kvt::db::Table table(&db, "orari", true);
+  if (!table.IsOpen()) return false;
+  int columns[kColumnCount];
+  for (int c = 0; c < kColumnCount; ++c) columns[c] = table.ColumnIndex(kColumns[c]);
+  long written = 0;
+  int v[kColumnCount];
+  for (long r = 0; r < rows; ++r) {
+    RowValues(r, v);
+    table.AddNew();
+    for (int c = 0; c < kColumnCount; ++c) table.SetFieldText(columns[c], std::to_string(v[c]));
+    table.Update();
+    written += table.RowsWritten();
+  }
+  table.Flush();
+  written += table.RowsWritten();
+  return db.Commit() && written == rows;
+}
+
+// Reads every row through a Selection; returns the rows read.
+long ReadThroughSelection(Database& db, long long& checksum) {
+  kvt::db::Selection s(&db);
+  const int types[kColumnCount] = {
+      kvt::db::kSqlSmallInt, kvt::db::kSqlInteger,  kvt::db::kSqlSmallInt, kvt::db::kSqlInteger,
+      kvt::db::kSqlInteger,  kvt::db::kSqlSmallInt, kvt::db::kSqlSmallInt, kvt::db::kSqlSmallInt,
+      kvt::db::kSqlSmallInt, kvt::db::kSqlSmallInt, kvt::db::kSqlSmallInt};
+  for (int c = 0; c < kColumnCount; ++c) s.AddColumn("orari", kColumns[c], types[c]);
+  s.SetFrom("orari");
+  long rows = 0;
+  for (bool ok = s.Open(); ok; ok = s.MoveNext(), ++rows)
+    checksum += s.GetShort(0) + s.GetLong(1) + s.GetShort(2) + s.GetLong(4) + s.GetShort(6);
+  return rows;
+}
+
+void Report(const char* what, long rows, double seconds) {
+  std::printf("  %-44s %9.0f rows/s  (%.2f s)\n", what, rows / seconds, seconds);
+}
+
+// --- SQLite ---------------------------------------------------------------------------
+
+bool NativeSqliteInsert(const std::string& path, long rows) {
+  sqlite3* db = nullptr;
+  if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) return false;
+  std::unique_ptr<sqlite3, decltype(&sqlite3_close)> guard(db, sqlite3_close);
+  sqlite3_exec(db, CreateOrari("orari").c_str(), nullptr, nullptr, nullptr);
+  sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+  sqlite3_stmt* stmt = nullptr;
+  sqlite3_prepare_v2(db, "INSERT INTO orari VALUES (?,?,?,?,?,?,?,?,?,?,?)", -1, &stmt, nullptr);
+  int v[kColumnCount];
+  for (long r = 0; r < rows; ++r) {
+    RowValues(r, v);
+    for (int c = 0; c < kColumnCount; ++c) sqlite3_bind_int(stmt, c + 1, v[c]);
+    if (sqlite3_step(stmt) != SQLITE_DONE) return false;
+    sqlite3_reset(stmt);
+  }
+  sqlite3_finalize(stmt);
+  return sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+long NativeSqliteRead(const std::string& path, long long& checksum) {
+  sqlite3* db = nullptr;
+  sqlite3_open(path.c_str(), &db);
+  std::unique_ptr<sqlite3, decltype(&sqlite3_close)> guard(db, sqlite3_close);
+  sqlite3_stmt* stmt = nullptr;
+  sqlite3_prepare_v2(db,
+                     "SELECT azienda, ID, sub, protoc, fermata, hh, mm, sosta, primaria, "
+                     "facolt, nonferma FROM orari",
+                     -1, &stmt, nullptr);
+  long rows = 0;
+  while (sqlite3_step(stmt) == SQLITE_ROW) {
+    checksum += sqlite3_column_int(stmt, 0) + sqlite3_column_int(stmt, 1) +
+                sqlite3_column_int(stmt, 2) + sqlite3_column_int(stmt, 4) +
+                sqlite3_column_int(stmt, 6);
+    ++rows;
+  }
+  sqlite3_finalize(stmt);
+  return rows;
+}
+
+void BenchSqlite(const Options& o) {
+  std::printf("SQLite %s (file method, %ld rows)\n", kvt::db::EngineVersion().c_str(), o.rows);
+  const std::string native = o.dir + "/native.db", layer = o.dir + "/layer.db";
+  std::filesystem::remove(native);
+  std::filesystem::remove(layer);
+  bool ok = true;
+  const double tNative = Seconds([&] { ok = NativeSqliteInsert(native, o.rows); });
+  if (!ok) std::printf("  native insert FAILED\n");
+  Report("insert, C API (one prepared INSERT)", o.rows, tNative);
+
+  kvt::ScriptedUi ui;
+  ui.echo = true;
+  kvt::db::CreateDatabaseFile(layer, nullptr);
+  auto db = Database::OpenFile(ui, layer);
+  db->ExecuteSql(CreateOrari("orari"));
+  const double tLayer = Seconds([&] { ok = InsertThroughTable(*db, o.rows); });
+  if (!ok) std::printf("  Table insert FAILED\n");
+  Report("insert, Table bulk mode", o.rows, tLayer);
+  std::printf("  ratio Table / native insert time: %.2f (goal <= 2)\n", tLayer / tNative);
+
+  long long sumNative = 0, sumLayer = 0;
+  long readNative = 0, readLayer = 0;
+  const double tReadNative = Seconds([&] { readNative = NativeSqliteRead(layer, sumNative); });
+  Report("read, C API", readNative, tReadNative);
+  ResetPeakMemory();
+  const double before = PeakMemoryMiB();
+  const double tRead = Seconds([&] { readLayer = ReadThroughSelection(*db, sumLayer); });
+  Report("read, Selection", readLayer, tRead);
+  std::printf("  read rows %ld, checksum %s, peak memory of the read %.1f MiB (before %.1f)\n",
+              readLayer, sumLayer == sumNative ? "equal" : "DIFFERENT", PeakMemoryMiB(), before);
+  std::printf("  ratio Selection / native read time: %.2f (goal: >= 500000 rows/s)\n\n",
+              tRead / tReadNative);
+}
+
+// --- PostgreSQL -------------------------------------------------------------------------
+
+bool NativeCopy(PGconn* pg, long rows) {
+  PQclear(PQexec(pg, "DROP TABLE IF EXISTS orari_copy"));
+  PQclear(PQexec(pg, CreateOrari("orari_copy").c_str()));
+  PGresult* res = PQexec(pg, "COPY orari_copy FROM STDIN");
+  const bool started = PQresultStatus(res) == PGRES_COPY_IN;
+  PQclear(res);
+  if (!started) return false;
+  std::string buffer;
+  int v[kColumnCount];
+  for (long r = 0; r < rows; ++r) {
+    RowValues(r, v);
+    for (int c = 0; c < kColumnCount; ++c) {
+      buffer += std::to_string(v[c]);
+      buffer += c + 1 < kColumnCount ? '\t' : '\n';
+    }
+    if (buffer.size() > (1 << 16)) {
+      PQputCopyData(pg, buffer.data(), static_cast<int>(buffer.size()));
+      buffer.clear();
+    }
+  }
+  PQputCopyData(pg, buffer.data(), static_cast<int>(buffer.size()));
+  PQputCopyEnd(pg, nullptr);
+  res = PQgetResult(pg);
+  const bool ok = PQresultStatus(res) == PGRES_COMMAND_OK;
+  PQclear(res);
+  PQclear(PQexec(pg, "DROP TABLE orari_copy"));
+  return ok;
+}
+
+void BenchPostgres(const Options& o) {
+  kvt::ScriptedUi ui;
+  ui.echo = true;
+  auto db = Database::ConnectOdbc(ui, o.dsn, nullptr, o.rowset, 1);
+  if (!db->IsConnected()) return;
+  std::printf("PostgreSQL %s (ODBC method, DSN %s, rowset %u, %ld rows)\n",
+              db->DbmsVersion().c_str(), o.dsn.c_str(), o.rowset, o.rows);
+  PGconn* pg = PQconnectdb(o.pgConnInfo.c_str());
+  std::unique_ptr<PGconn, decltype(&PQfinish)> guard(pg, PQfinish);
+  if (PQstatus(pg) != CONNECTION_OK) {
+    std::printf("  libpq: %s", PQerrorMessage(pg));
+    return;
+  }
+  bool ok = true;
+  const double tCopy = Seconds([&] { ok = NativeCopy(pg, o.rows); });
+  if (!ok) std::printf("  COPY FAILED: %s", PQerrorMessage(pg));
+  Report("insert, libpq COPY", o.rows, tCopy);
+
+  db->ExecuteSql("DROP TABLE IF EXISTS orari");
+  db->ExecuteSql(CreateOrari("orari"));
+  const double tLayer = Seconds([&] { ok = InsertThroughTable(*db, o.rows); });
+  if (!ok) std::printf("  Table insert FAILED\n");
+  Report("insert, Table bulk mode", o.rows, tLayer);
+  std::printf("  ratio Table / COPY insert time: %.2f (goal <= 3)\n", tLayer / tCopy);
+
+  long long sum = 0;
+  long read = 0;
+  ResetPeakMemory();
+  const double before = PeakMemoryMiB();
+  const double tRead = Seconds([&] { read = ReadThroughSelection(*db, sum); });
+  Report("read, Selection", read, tRead);
+  std::printf("  read rows %ld, peak memory of the read %.1f MiB (before %.1f)\n\n", read,
+              PeakMemoryMiB(), before);
+  db->ExecuteSql("DROP TABLE orari");
+}
+
+Options Parse(int argc, char** argv) {
+  Options o;
+  if (const char* dsn = std::getenv("KVT_TEST_PG_DSN")) o.dsn = dsn;
+  o.pgConnInfo = "host=127.0.0.1 user=postgres dbname=kvt";
+  if (const char* port = std::getenv("KVT_TEST_PG_PORT"))
+    o.pgConnInfo += std::string(" port=") + port;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string key = argv[i], value = argv[i + 1];
+    if (key == "--rows")
+      o.rows = std::atol(value.c_str());
+    else if (key == "--rowset")
+      o.rowset = static_cast<unsigned>(std::atoi(value.c_str()));
+    else if (key == "--dsn")
+      o.dsn = value;
+    else if (key == "--dir")
+      o.dir = value;
+    else if (key == "--only")
+      o.only = value;
+    else if (key == "--pg")
+      o.pgConnInfo = value;
+  }
+  return o;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o = Parse(argc, argv);
+  std::string temp;
+  if (o.dir.empty()) {
+    temp = (std::filesystem::temp_directory_path() / "kvt-bench.XXXXXX").string();
+    if (!mkdtemp(temp.data())) return 1;
+    o.dir = temp;
+  }
+  if (o.only.empty() || o.only == "sqlite") BenchSqlite(o);
+  if ((o.only.empty() || o.only == "pg") && !o.dsn.empty()) BenchPostgres(o);
+  if (o.dsn.empty()) std::printf("PostgreSQL left out: no --dsn and no KVT_TEST_PG_DSN\n");
+  if (!temp.empty()) std::filesystem::remove_all(temp);
+  return 0;
+}
