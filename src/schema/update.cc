@@ -217,55 +217,63 @@ bool AsSchemaChange(db::Database& db, const std::function<bool()>& work) {
   return work() && tx.Commit();
 }
 
-bool CompleteTable(db::Database& db, const DictTable& dict) {
-  db::LiveTable live = db::ReadLiveTable(db, dict.name);
-  if (live.name.empty()) return CreateFileTable(db, dict);
+// Engines with ALTER TABLE: the missing columns (a mandatory one gets the zero value in the
+// rows that exist), then the key if the table has none.
+bool AlterInPlace(db::Database& db, const DictTable& dict, const db::LiveTable& live,
+                  const std::vector<const DictColumn*>& missing) {
   std::string caption = TableCaption(dict.name);
-  std::vector<const DictColumn*> missing;
-  for (const DictColumn& c : dict.columns) {
-    if (!FindLiveColumn(live, c.name)) missing.push_back(&c);
-  }
-  const DictIndex* key = dict.PrimaryIndex();
-  bool needKey = key && live.primaryKey.empty();
-  bool needMandatory =
-      std::any_of(missing.begin(), missing.end(), [](const DictColumn* c) { return c->mandatory; });
-  if (IsSqlite(db) && (needKey || needMandatory)) {
-    if (!RebuildTable(db, dict, live, true, {},
-                      "Errore in fase di inserimento tavola \"" + dict.name + "\"", caption)) {
+  for (const DictColumn* c : missing) {
+    std::string def = !c->mandatory
+                          ? ColumnDefinition(*c, db.dialect())
+                          : c->name + db.dialect().ColumnType(c->letter, c->size) + " DEFAULT " +
+                                ZeroLiteral(c->letter, db.dialect()) + " NOT NULL";
+    if (!Execute(db, "ALTER TABLE " + dict.name + " ADD " + def,
+                 "Errore in fase di inserimento campo \"" + c->name + "\"", caption)) {
       return false;
     }
-  } else {
-    for (const DictColumn* c : missing) {
-      std::string def = ColumnDefinition(*c, db.dialect());
-      if (c->mandatory) {
-        def = c->name + db.dialect().ColumnType(c->letter, c->size) + " DEFAULT " +
-              ZeroLiteral(c->letter, db.dialect()) + " NOT NULL";
-      }
-      if (!Execute(db, "ALTER TABLE " + dict.name + " ADD " + def,
-                   "Errore in fase di inserimento campo \"" + c->name + "\"", caption)) {
-        return false;
-      }
-    }
-    if (needKey &&
-        !Execute(db,
+  }
+  const DictIndex* key = dict.PrimaryIndex();
+  if (!key || !live.primaryKey.empty()) return true;
+  return Execute(db,
                  "ALTER TABLE " + dict.name + " ADD CONSTRAINT " + dict.name + "_" + key->name +
                      std::string(PrimaryKeyWords(db.dialect().engine())) + " (" +
                      Join(key->columns, ", ") + ")",
                  "Tavola \"" + dict.name + "\": errore creazione indice \"" + key->name + "\"",
-                 caption)) {
-      return false;
-    }
-  }
-  live = db::ReadLiveTable(db, dict.name);
+                 caption);
+}
+
+// The secondary indices whose column list no live index has.
+bool AddMissingIndices(db::Database& db, const DictTable& dict) {
+  db::LiveTable live = db::ReadLiveTable(db, dict.name);
+  const DictIndex* key = dict.PrimaryIndex();
   for (const DictIndex& i : dict.indices) {
     if (&i == key || i.duplicate || HasIndexOn(live, i.columns)) continue;
     if (!Execute(db, CreateIndexSql(dict.name, i, db.dialect()),
                  "Tavola \"" + dict.name + "\": errore creazione indice \"" + i.name + "\"",
-                 caption)) {
+                 TableCaption(dict.name))) {
       return false;
     }
   }
   return true;
+}
+
+// Creates the table, or appends the columns, key and indices it lacks.
+bool CompleteTable(db::Database& db, const DictTable& dict) {
+  db::LiveTable live = db::ReadLiveTable(db, dict.name);
+  if (live.name.empty()) return CreateFileTable(db, dict);
+  std::vector<const DictColumn*> missing;
+  for (const DictColumn& c : dict.columns) {
+    if (!FindLiveColumn(live, c.name)) missing.push_back(&c);
+  }
+  bool needKey = dict.PrimaryIndex() && live.primaryKey.empty();
+  bool needMandatory =
+      std::any_of(missing.begin(), missing.end(), [](const DictColumn* c) { return c->mandatory; });
+  bool done = IsSqlite(db) && (needKey || needMandatory)
+                  ? RebuildTable(db, dict, live, true, {},
+                                 "Errore in fase di inserimento tavola \"" + dict.name + "\"",
+                                 TableCaption(dict.name))
+                  : AlterInPlace(db, dict, live, missing);
+  return done && AddMissingIndices(db, dict);
 }
 
 }  // namespace
