@@ -499,6 +499,12 @@ KvtWriter::~KvtWriter() = default;
 bool KvtWriter::Open(const std::string& path) {
   file_.reset(std::fopen(path.c_str(), "wb"));
   path_ = path;
+  error_.clear();
+  declared_ = SectionCounts{};
+  reference_ = protocolWritten_ = false;
+  nextSection_ = 0;
+  current_.reset();
+  rowsInSection_ = lines_ = 0;
   if (!file_) {
     error_ = "cannot create " + path;
     return false;

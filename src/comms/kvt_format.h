@@ -271,6 +271,7 @@ class KvtWriter {
   KvtWriter(const KvtWriter&) = delete;
   KvtWriter& operator=(const KvtWriter&) = delete;
 
+  // Starts a new file (a writer may be used again after Close).
   bool Open(const std::string& path);
   void SetFaults(const WriterFaults& faults) { faults_ = faults; }
 

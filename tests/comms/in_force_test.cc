@@ -132,8 +132,6 @@ TEST(InForce, UnknownCompanyOrCommunicationAnswersFalseAndMasksNothing) {
   EXPECT_EQ(days, std::string(31, 'S'));
   EXPECT_FALSE(IsInForce(map.FindCompany(5), 9, "15/03/2010"));
   EXPECT_FALSE(IsInForce(map.FindCompany(5), 1, "15/3/2010"));
-  EXPECT_TRUE(IsInForce(map.FindCompany(5), 1, Date{31, 12, 2010}));
-  EXPECT_FALSE(IsInForce(map.FindCompany(5), 1, Date{1, 1, 2011}));
 }
 
 TEST(InForce, ContextChooser) {

@@ -1,6 +1,6 @@
 // Test helpers for communication files: a strict reader that walks a whole file the way the
 // import's first pass does (structure, row formats, counts, checksums, identifiers) and
-// tells the first structural fault and every reference fault with its line.
+// tells the first structural fault and every identifier fault with its line.
 #pragma once
 
 #include <unistd.h>
@@ -28,7 +28,7 @@ struct FileCheck {
   bool structureOk = false;
   LineFault structural;               // the first structural fault, when !structureOk
   std::vector<LineFault> references;  // unknown or duplicate identifiers
-  ProtocolRow protocol;               // views are not kept: only the scalar fields
+  ProtocolRow protocol;               // scalar fields only
   SectionCounts counts;
   int64_t runningDays = 0;
   long lines = 0;
@@ -47,165 +47,140 @@ class Checker {
   }
 
   FileCheck Run() {
-    if (!opened_) return Fail(0, "cannot open");
-    if (!Protocol()) return result_;
+    if (!opened_) return Fail("cannot open", 0);
+    if (!Protocol()) return r_;
     for (Section s : kSections) {
       if (s == Section::Giorni && reference_) break;
-      if (!ReadSection(s)) return result_;
+      if (!ReadSection(s)) return r_;
     }
-    result_.structureOk = true;
-    result_.lines = reader_.LineNumber();
-    return result_;
+    r_.structureOk = true;
+    r_.lines = reader_.LineNumber();
+    return r_;
   }
 
  private:
-  FileCheck Fail(long line, std::string what) {
-    result_.structureOk = false;
-    result_.structural = {line, std::move(what)};
-    return result_;
+  FileCheck Fail(std::string what, long line = -1) {
+    r_.structural = {line < 0 ? reader_.LineNumber() : line, std::move(what)};
+    return r_;
+  }
+  bool Next(std::string_view& rec) {
+    if (reader_.Next(rec)) return true;
+    Fail("missing line", reader_.LineNumber() + 1);
+    return false;
   }
 
   bool Protocol() {
     std::string_view rec;
-    if (!reader_.Next(rec) || TaggedNumber(rec, kProtocolOpen) != 1) {
-      return Fail(1, "protocol header"), false;
-    }
+    if (!Next(rec) || TaggedNumber(rec, kProtocolOpen) != 1) return Fail("protocol header"), false;
+    if (!Next(rec)) return false;
+    // A reference base carries "R" where a communication has S/N: check it as "S".
+    std::string row(rec);
+    if (reference_ && !row.empty() && row[0] == 'R') row[0] = 'S';
+    if (!ParseRow(row, r_.protocol)) return Fail("protocol row illegal"), false;
+    r_.protocol.resple = {};
     RunningChecksum sum;
-    if (!reader_.Next(rec)) return Fail(2, "protocol row missing"), false;
-    if (reference_) {
-      // A reference base carries "R" where the import wants S/N: check it as "S".
-      if (rec.empty() || rec[0] != 'R') return Fail(2, "not a reference base"), false;
-      std::string copy(rec);
-      copy[0] = 'S';
-      if (!ParseRow(copy, result_.protocol)) return Fail(2, "protocol row illegal"), false;
-      result_.protocol.resple = {};
-    } else if (!ParseRow(rec, result_.protocol)) {
-      return Fail(2, "protocol row illegal"), false;
-    }
-    result_.protocol.resple = {};
     sum.Add(rec);
     for (Section s : kSections) {
       if (s == Section::Giorni && reference_) break;
-      if (!reader_.Next(rec)) return Fail(reader_.LineNumber() + 1, "declarator missing"), false;
+      if (!Next(rec)) return false;
       auto n = TaggedNumber(rec, Declarator(s));
-      if (!n) return Fail(reader_.LineNumber(), "declarator " + std::string(SectionName(s))), false;
-      result_.counts[s] = *n;
+      if (!n) return Fail("declarator " + std::string(SectionName(s))), false;
+      r_.counts[s] = *n;
       sum.Add(rec);
     }
-    if (!reader_.Next(rec)) return Fail(reader_.LineNumber() + 1, "protocol end missing"), false;
-    auto end = TaggedNumber(rec, kProtocolClose);
-    if (!end) return Fail(reader_.LineNumber(), "protocol end"), false;
-    if (*end != sum.Value()) return Fail(reader_.LineNumber(), "protocol checksum"), false;
+    if (!Next(rec) || !TaggedNumber(rec, kProtocolClose)) return Fail("protocol end"), false;
+    if (TaggedNumber(rec, kProtocolClose) != sum.Value()) {
+      return Fail("protocol checksum"), false;
+    }
     return true;
   }
 
   bool ReadSection(Section s) {
     const std::string name(SectionName(s));
     std::string_view rec;
-    if (!reader_.Next(rec)) return Fail(reader_.LineNumber() + 1, "header " + name), false;
-    auto count = TaggedNumber(rec, OpenTag(s));
-    if (!count) return Fail(reader_.LineNumber(), "header " + name), false;
-    if (*count != result_.counts[s]) return Fail(reader_.LineNumber(), "count " + name), false;
+    if (!Next(rec) || !TaggedNumber(rec, OpenTag(s))) return Fail("header " + name), false;
+    if (TaggedNumber(rec, OpenTag(s)) != r_.counts[s]) return Fail("count " + name), false;
     RunningChecksum sum;
-    for (int64_t i = 0; i < *count; ++i) {
-      if (!reader_.Next(rec)) return Fail(reader_.LineNumber() + 1, "row missing " + name), false;
-      if (!Row(s, rec)) return Fail(reader_.LineNumber(), "illegal row " + name), false;
+    for (int64_t i = 0; i < r_.counts[s]; ++i) {
+      if (!Next(rec)) return false;
+      if (!Row(s, rec)) return Fail("illegal row " + name), false;
       sum.Add(rec);
     }
-    if (!reader_.Next(rec)) return Fail(reader_.LineNumber() + 1, "closing " + name), false;
-    auto closing = TaggedNumber(rec, CloseTag(s));
-    if (!closing) return Fail(reader_.LineNumber(), "closing " + name), false;
-    if (*closing != sum.Value()) return Fail(reader_.LineNumber(), "checksum " + name), false;
+    if (!Next(rec) || !TaggedNumber(rec, CloseTag(s))) return Fail("closing " + name), false;
+    if (TaggedNumber(rec, CloseTag(s)) != sum.Value()) return Fail("checksum " + name), false;
+    if (s == Section::Corse) Links();
     return true;
   }
 
-  void Ref(const std::set<int32_t>& known, const std::set<int32_t>& added, int32_t id,
-           const char* what) {
-    if (!known.count(id) && !added.count(id)) {
-      result_.references.push_back({reader_.LineNumber(), Format("unknown %s %d", what, id)});
+  enum Kind { kStop, kArc, kRoute, kTrip };
+  const std::set<int32_t>& Known(Kind k) const {
+    return k == kStop    ? known_.stops
+           : k == kArc   ? known_.arcs
+           : k == kRoute ? known_.routes
+                         : known_.trips;
+  }
+  void Add(std::string what, long line = -1) {
+    r_.references.push_back({line < 0 ? reader_.LineNumber() : line, std::move(what)});
+  }
+  void Ref(Kind k, int32_t id, long line = -1) {
+    static const char* kNames[] = {"stop", "arc", "route", "trip"};
+    if (!Known(k).count(id) && !added_[k].count(id))
+      Add(Format("unknown %s %d", kNames[k], id), line);
+  }
+  void New(Kind k, int32_t id) {
+    static const char* kNames[] = {"stop", "arc", "route", "trip"};
+    if (Known(k).count(id) || !added_[k].insert(id).second) {
+      Add(Format("duplicate %s %d", kNames[k], id));
     }
   }
-  void New(const std::set<int32_t>& known, std::set<int32_t>& added, int32_t id, const char* what) {
-    if (known.count(id) || !added.insert(id).second) {
-      result_.references.push_back({reader_.LineNumber(), Format("duplicate %s %d", what, id)});
+  // Previous and next trips may name trips later in the section: checked at its end.
+  void Links() {
+    for (const auto& [line, id] : links_) {
+      if (id != 0) Ref(kTrip, id, line);
     }
   }
 
   bool Row(Section s, std::string_view rec) {
+    FermataRow f;
+    ArcoRow a;
+    TestaItinerRow h;
+    RigaItinerRow d;
+    CorsaRow c;
+    OrarioRow o;
+    GiorniRow g;
     switch (s) {
-      case Section::Fermate: {
-        FermataRow r;
-        if (!ParseRow(rec, r)) return false;
-        New(known_.stops, stops_, r.ID, "stop");
+      case Section::Fermate:
+        return ParseRow(rec, f) && (New(kStop, f.ID), true);
+      case Section::Archi:
+        return ParseRow(rec, a) &&
+               (New(kArc, a.ID), Ref(kStop, a.inizio), Ref(kStop, a.fine), true);
+      case Section::TesteItiner:
+        return ParseRow(rec, h) && (New(kRoute, h.ID), true);
+      case Section::RigheItiner:
+        return ParseRow(rec, d) && (Ref(kRoute, d.ID), Ref(kArc, d.arco), true);
+      case Section::Corse:
+        if (!ParseRow(rec, c)) return false;
+        New(kTrip, c.ID), Ref(kRoute, c.codperc), Ref(kStop, c.capol_p), Ref(kStop, c.capol_a);
+        links_.push_back({reader_.LineNumber(), c.prevcor});
+        links_.push_back({reader_.LineNumber(), c.nextcor});
         return true;
-      }
-      case Section::Archi: {
-        ArcoRow r;
-        if (!ParseRow(rec, r)) return false;
-        New(known_.arcs, arcs_, r.ID, "arc");
-        Ref(known_.stops, stops_, r.inizio, "stop");
-        Ref(known_.stops, stops_, r.fine, "stop");
+      case Section::Orari:
+        return ParseRow(rec, o) && (Ref(kTrip, o.ID), Ref(kStop, o.fermata), true);
+      case Section::Giorni:
+        if (!ParseRow(rec, g)) return false;
+        Ref(kTrip, g.ID);
+        r_.runningDays += std::popcount(g.days);
         return true;
-      }
-      case Section::TesteItiner: {
-        TestaItinerRow r;
-        if (!ParseRow(rec, r)) return false;
-        New(known_.routes, routes_, r.ID, "route");
-        return true;
-      }
-      case Section::RigheItiner: {
-        RigaItinerRow r;
-        if (!ParseRow(rec, r)) return false;
-        Ref(known_.routes, routes_, r.ID, "route");
-        Ref(known_.arcs, arcs_, r.arco, "arc");
-        return true;
-      }
-      case Section::Corse: {
-        CorsaRow r;
-        if (!ParseRow(rec, r)) return false;
-        New(known_.trips, trips_, r.ID, "trip");
-        Ref(known_.routes, routes_, r.codperc, "route");
-        Ref(known_.stops, stops_, r.capol_p, "stop");
-        Ref(known_.stops, stops_, r.capol_a, "stop");
-        links_.push_back({reader_.LineNumber(), r.prevcor});
-        links_.push_back({reader_.LineNumber(), r.nextcor});
-        return true;
-      }
-      case Section::Orari: {
-        CheckLinks();
-        OrarioRow r;
-        if (!ParseRow(rec, r)) return false;
-        Ref(known_.trips, trips_, r.ID, "trip");
-        Ref(known_.stops, stops_, r.fermata, "stop");
-        return true;
-      }
-      case Section::Giorni: {
-        GiorniRow r;
-        if (!ParseRow(rec, r)) return false;
-        Ref(known_.trips, trips_, r.ID, "trip");
-        result_.runningDays += std::popcount(r.days);
-        return true;
-      }
     }
     return false;
-  }
-
-  // Previous and next trips may name trips that come later in the section.
-  void CheckLinks() {
-    for (const auto& [line, id] : links_) {
-      if (id != 0 && !known_.trips.count(id) && !trips_.count(id)) {
-        result_.references.push_back({line, Format("unknown trip %d", id)});
-      }
-    }
-    links_.clear();
   }
 
   LineReader reader_;
   bool opened_ = false;
   bool reference_;
   KnownIds known_;
-  FileCheck result_;
-  std::set<int32_t> stops_, arcs_, routes_, trips_;
+  FileCheck r_;
+  std::set<int32_t> added_[4];
   std::vector<std::pair<long, int32_t>> links_;
 };
 
@@ -222,15 +197,14 @@ inline std::string ReadBytes(const std::string& path) {
 }
 
 inline void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
-// The record of a given line number (1-based), without its terminator.
+// The record at a 1-based line number, without its terminator.
 inline std::string LineOf(const std::string& path, long line) {
   LineReader reader;
-  if (!reader.Open(path)) return {};
   std::string_view rec;
+  if (!reader.Open(path)) return {};
   while (reader.Next(rec)) {
     if (reader.LineNumber() == line) return std::string(rec);
   }
