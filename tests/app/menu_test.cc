@@ -131,40 +131,22 @@ TEST(MenuTest, MenuBarIsTheOneUsersKnow) {
 }
 
 // Ids are what the command line and the registry use: one per leaf, none shared, all in
-// kebab-case. The two "&Connetti" items are different commands.
+// kebab-case; every registered command is in the menu. The two "&Connetti" items differ.
 TEST(MenuTest, EveryLeafHasItsOwnCommandId) {
   std::set<std::string> seen;
   std::regex kebab("[a-z0-9]+(-[a-z0-9]+)*");
-  std::vector<MenuCommand> commands = MenuCommands();
-  EXPECT_EQ(commands.size(), 65u);
-  for (const MenuCommand& c : commands) {
+  for (const MenuCommand& c : MenuCommands()) {
     EXPECT_TRUE(std::regex_match(c.id, kebab)) << c.id;
     EXPECT_TRUE(seen.insert(c.id).second) << "shared id " << c.id;
   }
-  EXPECT_EQ(MenuPathText("db-connect-file"), "Database > Metodo DAO/JET > Connetti");
-  EXPECT_EQ(MenuPathText("odbc-connect"), "Database > Metodo ODBC > Connetti");
-  EXPECT_EQ(MenuPathText("exit"), "Fine");
-  EXPECT_EQ(MenuPathText("about"), "?");
-  EXPECT_EQ(MenuPathText("import-kvt"),
-            "Import/Export > Comunicazioni Aziendali > Import Comunicazione KvtTxt V2");
-  EXPECT_EQ(MenuPathText("no-such-command"), "");
-}
-
-TEST(MenuTest, PlainCaptionDropsOnlyTheAccessMarks) {
-  EXPECT_EQ(PlainCaption("Metodo &DAO/JET"), "Metodo DAO/JET");
-  EXPECT_EQ(PlainCaption("Export &Velocità Medie (txt/tab)"), "Export Velocità Medie (txt/tab)");
-  EXPECT_EQ(PlainCaption("Import && Export"), "Import & Export");
-  EXPECT_EQ(PlainCaption("&?"), "?");
-  EXPECT_EQ(PlainCaption("Fine&"), "Fine");
-}
-
-TEST(MenuTest, EveryRegisteredCommandIsInTheMenu) {
+  EXPECT_EQ(seen.size(), 65u);
   Registry r;
   RegisterAllCommands(r);
-  for (const std::string& id : r.Ids()) EXPECT_NE(MenuPathText(id), "") << id;
-  for (const char* id : {"db-create", "db-connect-file", "db-disconnect", "db-repair",
-                         "db-duplicate", "odbc-init", "odbc-connect", "exit", "about"})
-    EXPECT_TRUE(r.Has(id)) << id;
+  for (const std::string& id : r.Ids()) EXPECT_TRUE(seen.count(id)) << id;
+  EXPECT_EQ(MenuPathText("db-connect-file"), "Database > Metodo DAO/JET > Connetti");
+  EXPECT_EQ(MenuPathText("odbc-connect"), "Database > Metodo ODBC > Connetti");
+  EXPECT_EQ(MenuPathText("about"), "?");
+  EXPECT_EQ(PlainCaption("Import && Export"), "Import & Export");
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
-// A shell on a private settings file and folder, with a scripted Ui, for the shell and
-// command tests.
+// A shell on a private settings file and folder, with a scripted Ui.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -23,7 +22,7 @@ class ShellTest : public ::testing::Test {
   void SetUp() override {
     std::string tmpl = (std::filesystem::temp_directory_path() / "kvt-shell-XXXXXX").string();
     dir_ = mkdtemp(tmpl.data());
-    shell_ = std::make_unique<Shell>(ui, SettingsFile(Path("kvtbase.ini")));
+    Restart();
     RegisterAllCommands(registry_);
   }
   void TearDown() override {
@@ -38,55 +37,42 @@ class ShellTest : public ::testing::Test {
     shell_ = std::make_unique<Shell>(ui, SettingsFile(Path("kvtbase.ini")));
     return *shell_;
   }
-
   void Run(const std::string& id) {
-    const CommandFn* fn = registry_.Find(id);
-    ASSERT_NE(fn, nullptr) << id;
     AppContext ctx{ui, *shell_, nullptr};
-    (*fn)(ctx);
+    (*registry_.Find(id))(ctx);
   }
-
-  // A new database file made by the "&Crea" command; the messages it showed are cleared.
+  // A new database file made by the "&Crea" command; its message is checked and cleared.
   std::string CreateDatabase(const std::string& name) {
-    std::string path = Path(name);
-    ui.QueueFile(path);
+    ui.QueueFile(Path(name));
     Run("db-create");
-    EXPECT_EQ(ui.Texts(),
-              std::vector<std::string>{"Il database " + path + " è stato creato con successo\n\n"});
+    EXPECT_EQ(ui.Texts(), std::vector<std::string>{"Il database " + Path(name) +
+                                                   " è stato creato con successo\n\n"});
     ui.Clear();
-    return path;
+    return Path(name);
   }
-
   void WriteSettings(const std::string& body) {
     std::ofstream(Path("kvtbase.ini")) << "[Software\\KVTBASE\\KVTBASE\\1.00]\n" << body;
   }
-  std::string ReadFile(const std::string& path) const {
-    std::ifstream in(path, std::ios::binary);
+  static std::string ReadFile(const std::string& path) {
     std::ostringstream s;
-    s << in.rdbuf();
+    s << std::ifstream(path, std::ios::binary).rdbuf();
     return s.str();
   }
-  // The settings as the next start will read them.
   Settings StoredSettings() const {
     Settings s;
     SettingsFile(Path("kvtbase.ini")).Load(&s);
     return s;
   }
-
-  std::string AboutText(const std::string& databaseLine) const {
-    return "INFORMAZIONI SUL PROGRAMMA\n\n"
-           "KVTBASE - \"Gestione Trasvia - Regione Velmora\"\n"
-           "Sistema operativo " +
-           OperatingSystemLine() + "\n\nDatabase: " + databaseLine;
-  }
-  // The text of the information box "&?" as the shell shows it now.
+  // The "&?" box as the shell shows it now, and as it should read for a database line.
   std::string ShownAbout() {
     ui.Clear();
     Run("about");
-    EXPECT_EQ(ui.messages.size(), 1u);
-    if (ui.messages.empty()) return "";
-    EXPECT_EQ(ui.messages[0].icon, MsgIcon::Information);
-    return ui.messages[0].text;
+    return ui.messages.size() == 1 ? ui.messages[0].text : "";
+  }
+  static std::string AboutText(const std::string& databaseLine) {
+    return "INFORMAZIONI SUL PROGRAMMA\n\nKVTBASE - \"Gestione Trasvia - Regione Velmora\"\n"
+           "Sistema operativo " +
+           OperatingSystemLine() + "\n\nDatabase: " + databaseLine;
   }
 
   ScriptedUi ui;

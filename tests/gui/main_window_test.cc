@@ -72,12 +72,8 @@ class MainWindowTest : public GuiTest {
 TEST_F(MainWindowTest, MenuBarIsBuiltFromTheTable) {
   EXPECT_EQ(window_->windowTitle().toStdString(),
             "KVT-BASE2 - \"Gestione Trasvia - Regione Velmora\"");
+  // Also: "&Fine" and "&?" are actions of the menu bar itself, not menus.
   ExpectSame(window_->menuBar()->actions(), app::MenuBar(), "menu bar");
-  // "&Fine" and "&?" sit on the menu bar itself.
-  QList<QAction*> top = window_->menuBar()->actions();
-  EXPECT_EQ(top[5]->text(), QStringLiteral("&Fine"));
-  EXPECT_EQ(top[6]->text(), QStringLiteral("&?"));
-  EXPECT_TRUE(top[6]->isEnabled());
 }
 
 TEST_F(MainWindowTest, MenuItemsRunTheirCommandAndTheWindowFollows) {
@@ -112,19 +108,10 @@ TEST_F(MainWindowTest, ClosingAsksAndThenWritesTheSettings) {
   EXPECT_EQ(ui.Texts(), std::vector<std::string>{"E' stata richiesta l'uscita da KVT-BASE2.\n\n"
                                                  "Intendi veramente uscire dal programma ?"});
   EXPECT_FALSE(std::filesystem::exists(Path("kvtbase.ini")));
-
-  ui.QueueAnswer(MsgResult::Ok);
-  EXPECT_TRUE(window_->close());
-  EXPECT_TRUE(std::filesystem::exists(Path("kvtbase.ini")));
-
-  // "&Fine" from the menu closes the same way.
-  window_->show();
-  shell_ = std::make_unique<app::Shell>(ui, SettingsFile(Path("kvtbase.ini")));
-  window_ = std::make_unique<MainWindow>(*shell_, registry_, ui);
-  window_->show();
-  ui.QueueAnswer(MsgResult::Ok);
+  ui.QueueAnswer(MsgResult::Ok);  // "&Fine" from the menu closes the same way
   Action("exit")->trigger();
   EXPECT_FALSE(window_->isVisible());
+  EXPECT_TRUE(std::filesystem::exists(Path("kvtbase.ini")));
 }
 
 }  // namespace
