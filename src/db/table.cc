@@ -302,7 +302,9 @@ bool TableImpl::Update() {
 
 // Sends the filled slots of the block. Outside a transaction the block gets one of its own
 // (an autocommitted row costs a disk sync on SQLite). A row the database refuses is
-// reported once for the block and not counted; the other rows are stored.
+// reported once for the block and not counted; the other rows are stored. The result is 1
+// when any row was stored, so that callers adding RowsWritten "whenever the call succeeds"
+// count exactly the stored rows.
 bool TableImpl::Flush(std::string_view prefix) {
   if (!open_ || !bulk_) return open_;
   rowsWritten_ = 0;
@@ -314,7 +316,7 @@ bool TableImpl::Flush(std::string_view prefix) {
   if (!transaction.Commit()) rowsWritten_ = 0;
   if (rowsWritten_ == static_cast<long>(filled)) return true;
   Report(prefix, " - " + error.text);
-  return false;
+  return rowsWritten_ > 0;
 }
 
 Table::Table(Database* db, std::string_view name, bool bulk, std::size_t blobBufferSize)

@@ -11,7 +11,14 @@
 // the table's name and the driver's text; the Table stays usable.
 //
 // A row refused by the database in a bulk block (a duplicate key, say) is not stored; the
-// other rows of the block are, and RowsWritten counts exactly the stored rows.
+// other rows of the block are, and RowsWritten counts exactly the stored rows. The refusal
+// is reported once for the block (the table's message and the driver's first diagnostic);
+// the sending call (Update, Flush) returns false only when no row of the block was stored.
+//
+// Under the file method the bulk block holds more rows than the nominal rowset size of 1
+// (one statement per block); under ODBC it holds the Database's rowset size.
+//
+// A Table must not outlive its Database.
 #pragma once
 
 #include <cstddef>
@@ -51,7 +58,10 @@ class Table {
   bool SetFieldBlob(std::string_view column, const void* bytes, std::size_t length);
   // The current row's value as text; NULL gives "". False for an unknown column.
   bool GetFieldText(std::string_view column, std::string& out);
+  // Ordinary mode: writes the new or edited row (RowsWritten 1). Bulk mode: closes the slot;
+  // a full block is sent (RowsWritten = rows stored), otherwise RowsWritten is 0.
   bool Update();
+  // Bulk mode: sends the filled slots (RowsWritten = rows stored).
   bool Flush();
   long RowsWritten() const;
 
