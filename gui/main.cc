@@ -36,7 +36,9 @@ std::optional<Screenshot> ParseScreenshot(const std::vector<std::string>& args) 
     } else if (args[i] == "--command") {
       shot.command = args[i + 1];
     } else if (args[i] == "--delay") {
-      shot.delayMs = std::stoi(args[i + 1]);
+      bool ok = false;
+      shot.delayMs = QString::fromStdString(args[i + 1]).toInt(&ok);
+      if (!ok || shot.delayMs < 0) return std::nullopt;
     } else {
       return std::nullopt;
     }
