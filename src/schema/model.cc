@@ -55,8 +55,11 @@ void ReadColumns(db::Database& db, std::map<std::string, DictTable>& tables) {
   s.AddColumn("campi", "size", db::kSqlSmallInt);
   s.AddColumn("campi", "obblig", db::kSqlSmallInt);
   s.SetFrom("campi");
-  // The file method writes no positions: there the rows come in the order they were written.
-  s.SetOrderBy(db.IsOdbc() ? "tavola, posiz" : "tavola, rowid");
+  // The file method writes no positions: there the rows come in the order they were written
+  // (SQLite's rowid, also the tie-break for a file read over ODBC).
+  std::string order = db.IsOdbc() ? "tavola, posiz" : "tavola";
+  if (db.dialect().engine() == db::Engine::Sqlite) order += ", rowid";
+  s.SetOrderBy(order);
   ForEachRow(s, [&](db::Selection& r) {
     auto t = tables.find(r.GetText(0));
     if (t == tables.end()) return;

@@ -6,6 +6,7 @@
 #include "db/selection.h"
 #include "db/sql_types.h"
 #include "db/table.h"
+#include "platform/ui.h"
 
 namespace kvt::schema {
 namespace {
@@ -117,16 +118,46 @@ std::optional<std::vector<SeedEntry>> ParseSeedList(std::string_view text, std::
   return entries;
 }
 
-const std::vector<SeedEntry>& SeedCompanies() {
-  static const std::vector<SeedEntry> list =
-      ParseSeedList(kCompaniesText, nullptr).value_or(std::vector<SeedEntry>{});
+namespace {
+
+struct CompiledList {
+  std::vector<SeedEntry> entries;
+  std::string problem;
+};
+
+CompiledList Compile(std::string_view text, std::string_view file) {
+  CompiledList list;
+  std::string error;
+  auto parsed = ParseSeedList(text, &error);
+  if (parsed) {
+    list.entries = std::move(*parsed);
+  } else {
+    list.problem = "L'elenco " + std::string(file) + " non è valido (" + error + ").";
+  }
   return list;
 }
 
-const std::vector<SeedEntry>& SeedAuthorities() {
-  static const std::vector<SeedEntry> list =
-      ParseSeedList(kAuthoritiesText, nullptr).value_or(std::vector<SeedEntry>{});
+const CompiledList& Companies() {
+  static const CompiledList list = Compile(kCompaniesText, "seed/aziende.txt");
   return list;
+}
+
+const CompiledList& Authorities() {
+  static const CompiledList list = Compile(kAuthoritiesText, "seed/enti.txt");
+  return list;
+}
+
+}  // namespace
+
+const std::vector<SeedEntry>& SeedCompanies() {
+  return Companies().entries;
+}
+const std::vector<SeedEntry>& SeedAuthorities() {
+  return Authorities().entries;
+}
+
+std::string SeedListProblem() {
+  return !Companies().problem.empty() ? Companies().problem : Authorities().problem;
 }
 
 bool WriteSeedList(db::Database& db, std::string_view table,
@@ -150,6 +181,10 @@ bool WritePlaceholderRows(db::Database& db, bool onlyMissing) {
 }
 
 bool WriteSeedRows(db::Database& db) {
+  if (std::string problem = SeedListProblem(); !problem.empty()) {
+    db.ui().Stop(problem);  // never a database without its companies, silently
+    return false;
+  }
   return WriteSeedList(db, "regazi", SeedCompanies()) &&
          WriteSeedList(db, "regent", SeedAuthorities()) && WritePlaceholderRows(db);
 }

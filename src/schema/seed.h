@@ -25,9 +25,11 @@ struct SeedEntry {
 // is malformed or a code repeats.
 std::optional<std::vector<SeedEntry>> ParseSeedList(std::string_view text, std::string* error);
 
-// The compiled-in lists (empty if a list file was malformed: a unit test guards that).
+// The compiled-in lists (empty if its file was malformed).
 const std::vector<SeedEntry>& SeedCompanies();
 const std::vector<SeedEntry>& SeedAuthorities();
+// Why a compiled-in list is unusable, or "" when both are fine.
+std::string SeedListProblem();
 
 // Writes `entries` into `table` (regazi or regent) as codice / denom.
 bool WriteSeedList(db::Database& db, std::string_view table, const std::vector<SeedEntry>& entries);
@@ -36,7 +38,8 @@ bool WriteSeedList(db::Database& db, std::string_view table, const std::vector<S
 // that already hold a row with ID 0.
 bool WritePlaceholderRows(db::Database& db, bool onlyMissing = false);
 
-// Companies, authorities, then the placeholder rows.
+// Companies, authorities, then the placeholder rows. A malformed list is reported (stop box)
+// and nothing is written.
 bool WriteSeedRows(db::Database& db);
 
 }  // namespace kvt::schema

@@ -219,6 +219,20 @@ void ExpectLiveSchemaMatchesCatalogue(db::Database& db) {
   }
   EXPECT_EQ(names, expectedNames);
   EXPECT_EQ(names.size(), 45u);
+  // The cases that matter, spelled out rather than derived.
+  std::map<std::string, std::set<std::string>> named;
+  for (const std::string table : {"comuni", "local", "lotti", "polferma", "symday"}) {
+    for (const db::LiveIndex& i : db::ReadLiveTable(db, table).indices) {
+      named[table].insert(Lower(i.name) + (i.unique ? "|u|" : "|n|") + Columns(i.columns));
+    }
+  }
+  EXPECT_TRUE(named["comuni"].count("comuni_istat|u|istat,"));
+  EXPECT_TRUE(named["comuni"].count("idx_fermate_comune|u|id,"));
+  EXPECT_FALSE(named["comuni"].count("idx_local_comune|u|istat,"));
+  EXPECT_TRUE(named["local"].count("idx_fermate_local|u|id,"));
+  EXPECT_TRUE(named["lotti"].count("idx_corse_lotto|u|id,"));
+  EXPECT_TRUE(named["polferma"].count("polferma_polo|n|id,"));
+  EXPECT_TRUE(named["symday"].count("symday_data|n|tipo,data,"));
 }
 
 void ExpectDictionaryMatchesCatalogue(db::Database& db) {

@@ -16,6 +16,7 @@ size_t Chars(std::string_view utf8) {
 }
 
 TEST(SeedLists, CompiledListsAreWellFormed) {
+  EXPECT_EQ(SeedListProblem(), "");
   const std::vector<SeedEntry>& companies = SeedCompanies();
   const std::vector<SeedEntry>& authorities = SeedAuthorities();
   EXPECT_EQ(companies.size(), 12u);
