@@ -3,6 +3,7 @@
 #include <cassert>
 
 #include "app/shell.h"
+#include "comms/commands.h"
 #include "platform/ui.h"
 
 namespace kvt::app {
@@ -38,8 +39,29 @@ std::vector<std::string> Registry::Ids() const {
   return ids;
 }
 
+namespace {
+
+// A command of comms/ on the current database, with what the command line gave.
+void RunComms(AppContext& ctx, void (*run)(Ui&, db::Database&, const comms::CommandLine*)) {
+  db::Database* current = ctx.RequireDatabase();
+  if (!current) return;
+  if (!ctx.options) return run(ctx.ui, *current, nullptr);
+  const comms::CommandLine line{ctx.options->args, ctx.options->values};
+  run(ctx.ui, *current, &line);
+}
+
+void RegisterCommsCommands(Registry& r) {
+  r.Add(std::string(comms::kImportCommandId),
+        [](AppContext& c) { RunComms(c, comms::RunImportCommand); });
+  r.Add(std::string(comms::kRebuildCommandId),
+        [](AppContext& c) { RunComms(c, comms::RunRebuildCommand); });
+}
+
+}  // namespace
+
 void RegisterAllCommands(Registry& r) {
   RegisterDatabaseCommands(r);
+  RegisterCommsCommands(r);
   // Each feature adds one line here: RegisterCommsCommands(r); ...
 }
 

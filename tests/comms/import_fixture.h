@@ -1,0 +1,215 @@
+// A database made ready for communications (full schema, seed companies 101.. and
+// authorities 1..5) on each engine, with helpers to generate, import and count.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "comms/import.h"
+#include "db/odbc.h"
+#include "kvtgen/generator.h"
+#include "schema/init.h"
+#include "support/engines.h"
+
+namespace kvt::comms::test {
+
+inline constexpr int kCompany = 101;
+
+// A communication spelled out row by row, written with KvtWriter (so that it always checks).
+struct Communication {
+  ProtocolRow protocol;
+  std::vector<FermataRow> stops;
+  std::vector<ArcoRow> arcs;
+  std::vector<TestaItinerRow> routes;
+  std::vector<RigaItinerRow> routeRows;
+  std::vector<CorsaRow> trips;
+  std::vector<OrarioRow> times;
+  std::vector<GiorniRow> days;
+};
+
+// A plan ("P", integrating) of company 101 over 2010 with number `protoc`.
+inline Communication Plan(int32_t protoc, Date from = {1, 1, 2010}, Date to = {31, 12, 2010}) {
+  Communication c;
+  c.protocol.primacom = protoc == 1;
+  c.protocol.tipo = 'P';
+  c.protocol.azienda = kCompany;
+  c.protocol.protoc = protoc;
+  c.protocol.p_data = from;
+  c.protocol.datini = from;
+  c.protocol.datfin = to;
+  c.protocol.resple = "Ufficio Esercizio";
+  return c;
+}
+
+// Two stops, one arc and one route, for trips to run on.
+inline void AddNetwork(Communication& c, int32_t first = 1) {
+  c.stops.push_back({first, "F1", "Piazza Roma", "Lato nord", 0, 1600000.5, 5000000.25});
+  c.stops.push_back({first + 1, "F2", "Via Mazzini", "", 0, 1601000, 5001000});
+  c.arcs.push_back({first, first, first + 1, 850});
+  c.routes.push_back({first, "P1", "Piazza Roma - Via Mazzini"});
+  c.routeRows.push_back({first, 1, first, 850, first, first + 1});
+}
+
+// A trip on the network of AddNetwork, with its two passages.
+inline void AddTrip(Communication& c, int32_t id, int32_t network = 1) {
+  CorsaRow t;
+  t.ID = id;
+  t.codcorsa = "C";
+  t.codlinea = "L1";
+  t.verso = 'A';
+  t.ente = 1;
+  t.percorso = "P1";
+  t.codperc = network;
+  t.capol_p = network;
+  t.hh_p = 7;
+  t.capol_a = network + 1;
+  t.hh_a = 7;
+  t.mm_a = 10;
+  t.lung = t.ct_lung = 850;
+  t.tempo = t.ct_tempo = 10;
+  t.mezzo = 'U';
+  c.trips.push_back(t);
+  c.times.push_back({id, 1, network, 7, 0, 0, true, false, false});
+  c.times.push_back({id, 2, network + 1, 7, 10, 0, true, false, false});
+}
+
+// The <giorni> row of a trip in one month, from its day numbers.
+inline GiorniRow Month(int32_t trip, int32_t year, int32_t month, std::vector<int> days) {
+  GiorniRow g{trip, year, month, 0};
+  for (int d : days) g.days |= uint32_t{1} << d;
+  return g;
+}
+
+inline bool WriteCommunication(const Communication& c, const std::string& path) {
+  SectionCounts n;
+  n[Section::Fermate] = static_cast<int64_t>(c.stops.size());
+  n[Section::Archi] = static_cast<int64_t>(c.arcs.size());
+  n[Section::TesteItiner] = static_cast<int64_t>(c.routes.size());
+  n[Section::RigheItiner] = static_cast<int64_t>(c.routeRows.size());
+  n[Section::Corse] = static_cast<int64_t>(c.trips.size());
+  n[Section::Orari] = static_cast<int64_t>(c.times.size());
+  n[Section::Giorni] = static_cast<int64_t>(c.days.size());
+  KvtWriter w;
+  if (!w.Open(path)) return false;
+  w.WriteProtocol(c.protocol, n);
+  const auto section = [&w](Section s, const auto& rows) {
+    w.BeginSection(s);
+    for (const auto& r : rows) w.Write(r);
+    w.EndSection();
+  };
+  section(Section::Fermate, c.stops);
+  section(Section::Archi, c.arcs);
+  section(Section::TesteItiner, c.routes);
+  section(Section::RigheItiner, c.routeRows);
+  section(Section::Corse, c.trips);
+  section(Section::Orari, c.times);
+  section(Section::Giorni, c.days);
+  return w.Close();
+}
+
+class CommsDbTest : public kvt::test::EngineTest {
+ protected:
+  void SetUp() override {
+    EngineTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    if (IsPostgres()) {
+      ASSERT_TRUE(schema::InitialiseDatabase(db()));
+    } else {
+      // The fixture's empty file makes way for a database created the way users create one.
+      std::filesystem::remove(Target());
+      ASSERT_TRUE(schema::CreateDatabase(ui, Target()));
+      Reopen();
+    }
+    ASSERT_TRUE(db().IsConnected());
+    ui.Clear();
+  }
+
+  // Default options: a small plan of company 101 over 2010.
+  static GeneratorOptions Options(int32_t protoc = 1) {
+    GeneratorOptions o;
+    o.azienda = kCompany;
+    o.protoc = protoc;
+    o.stops = 12;
+    o.routes = 2;
+    o.routeRows = 4;
+    o.trips = 6;
+    o.authorities = {1, 2};
+    return o;
+  }
+
+  std::string Generate(const GeneratorOptions& o, const std::string& name) {
+    const std::string path = kvt::test::TempDir() + "/" + name;
+    report = GenerateCommunication(o, path);
+    EXPECT_TRUE(report.ok) << report.error;
+    return path;
+  }
+
+  std::string Write(const Communication& c, const std::string& name) {
+    const std::string path = kvt::test::TempDir() + "/" + name;
+    EXPECT_TRUE(WriteCommunication(c, path));
+    return path;
+  }
+
+  std::string Write(const std::string& name, const std::string& bytes) {
+    const std::string path = kvt::test::TempDir() + "/" + name;
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+  }
+
+  // Runs the command on `path`; questions answered Cancel. The messages stay in `ui`.
+  bool Import(const std::string& path) {
+    ui.Clear();
+    ui.defaultAnswer = MsgResult::Cancel;
+    ui.QueueFile(path);
+    return ImportCommunication(db(), ui);
+  }
+
+  // The error list of the first pass.
+  std::vector<std::string> Errors(const std::string& path) {
+    std::vector<std::string> errors;
+    Validate(db(), ui, path, errors);
+    return errors;
+  }
+
+  // The rows of every table a communication writes, counted (to tell "unchanged").
+  std::vector<long long> TableCounts() {
+    std::vector<long long> counts;
+    for (const char* t : {"proto", "fermate", "archi", "tesitine", "detitine", "corse", "orari",
+                          "mesi", "giorni"})
+      counts.push_back(Count(t));
+    return counts;
+  }
+
+  long long Count(const std::string& table, const std::string& where = "") {
+    return QueryInt("SELECT COUNT(*) FROM " + table + (where.empty() ? "" : " WHERE " + where));
+  }
+  // Every row of a query as one text per row, columns joined by "|", trailing blanks of
+  // each value removed (PostgreSQL pads CHAR columns). For integers and texts.
+  std::vector<std::string> Rows(const std::string& sql, int columns) {
+    std::vector<std::string> rows;
+    db::OdbcStatement stmt(*db().connection());
+    EXPECT_TRUE(stmt.ExecDirect(sql)) << sql << "\n" << stmt.lastError().text;
+    while (stmt.Fetch() == SQL_SUCCESS) {
+      std::string row;
+      for (int c = 1; c <= columns; ++c) {
+        std::string value;
+        bool isNull = false;
+        EXPECT_TRUE(db::GetDataBytes(stmt, c, SQL_C_CHAR, value, isNull));
+        while (!value.empty() && value.back() == ' ') value.pop_back();
+        row += (c > 1 ? "|" : "") + (isNull ? std::string("NULL") : value);
+      }
+      rows.push_back(row);
+    }
+    return rows;
+  }
+
+  GeneratorReport report;
+};
+
+}  // namespace kvt::comms::test
