@@ -251,7 +251,64 @@ long BulkInserter::RetryRows(unsigned first, unsigned rows) {
   return stored;
 }
 
-// One array literal element: NULL, a number, or a double-quoted text with \ and " escaped.
+namespace {
+
+void AppendDouble(std::string& out, double v) {
+  if (std::isnan(v)) {
+    out += "NaN";
+  } else if (std::isinf(v)) {
+    out += v > 0 ? "Infinity" : "-Infinity";
+  } else {
+    char buffer[32];
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, v);
+    out.append(buffer, result.ptr);
+  }
+}
+
+// "YYYY-MM-DD" or "YYYY-MM-DD HH:MM:SS", quoted.
+void AppendDate(std::string& out, const SQL_TIMESTAMP_STRUCT& t, bool withTime) {
+  out += '"';
+  AppendPadded(out, t.year, 4);
+  out += '-';
+  AppendPadded(out, t.month, 2);
+  out += '-';
+  AppendPadded(out, t.day, 2);
+  if (withTime) {
+    out += ' ';
+    AppendPadded(out, t.hour, 2);
+    out += ':';
+    AppendPadded(out, t.minute, 2);
+    out += ':';
+    AppendPadded(out, t.second, 2);
+  }
+  out += '"';
+}
+
+// bytea's hex form "\x0a1b" inside a quoted element (the array escapes the backslash).
+void AppendBytes(std::string& out, const char* data, size_t length) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  out += "\"\\\\x";
+  for (size_t i = 0; i < length; ++i) {
+    const auto byte = static_cast<unsigned char>(data[i]);
+    out += kHex[byte >> 4];
+    out += kHex[byte & 15];
+  }
+  out += '"';
+}
+
+// A text, quoted, with \ and " escaped.
+void AppendText(std::string& out, const char* data, size_t length) {
+  out += '"';
+  for (size_t i = 0; i < length; ++i) {
+    if (data[i] == '"' || data[i] == '\\') out += '\\';
+    out += data[i];
+  }
+  out += '"';
+}
+
+}  // namespace
+
+// One element of a PostgreSQL array literal.
 void BulkInserter::AppendElement(std::string& out, size_t column, unsigned row) const {
   const Slots& s = slots_[column];
   const SQLLEN indicator = s.indicators[row];
@@ -267,48 +324,21 @@ void BulkInserter::AppendElement(std::string& out, size_t column, unsigned row) 
   } else if (IsFloatKind(s.kind)) {
     double v = 0;
     std::memcpy(&v, data, sizeof v);
-    if (std::isnan(v))
-      out += "NaN";
-    else if (std::isinf(v))
-      out += v > 0 ? "Infinity" : "-Infinity";
-    else {
-      char buffer[32];
-      auto result = std::to_chars(buffer, buffer + sizeof buffer, v);
-      out.append(buffer, result.ptr);
-    }
-  } else if (s.kind == Kind::Date || s.kind == Kind::Timestamp) {
+    AppendDouble(out, v);
+  } else if (s.kind == Kind::Date) {
+    SQL_DATE_STRUCT d{};
+    std::memcpy(&d, data, sizeof d);
     SQL_TIMESTAMP_STRUCT t{};
-    if (s.kind == Kind::Date) {
-      SQL_DATE_STRUCT d{};
-      std::memcpy(&d, data, sizeof d);
-      t.year = d.year, t.month = d.month, t.day = d.day;
-    } else {
-      std::memcpy(&t, data, sizeof t);
-    }
-    out += '"';
-    AppendPadded(out, t.year, 4), out += '-', AppendPadded(out, t.month, 2), out += '-';
-    AppendPadded(out, t.day, 2);
-    if (s.kind == Kind::Timestamp) {
-      out += ' ', AppendPadded(out, t.hour, 2), out += ':', AppendPadded(out, t.minute, 2);
-      out += ':', AppendPadded(out, t.second, 2);
-    }
-    out += '"';
+    t.year = d.year, t.month = d.month, t.day = d.day;
+    AppendDate(out, t, false);
+  } else if (s.kind == Kind::Timestamp) {
+    SQL_TIMESTAMP_STRUCT t{};
+    std::memcpy(&t, data, sizeof t);
+    AppendDate(out, t, true);
   } else if (s.kind == Kind::Binary) {
-    static constexpr char kHex[] = "0123456789abcdef";
-    out += "\"\\\\x";  // "\\x: the array escape of bytea's \x
-    for (SQLLEN i = 0; i < indicator; ++i) {
-      const auto byte = static_cast<unsigned char>(data[i]);
-      out += kHex[byte >> 4];
-      out += kHex[byte & 15];
-    }
-    out += '"';
+    AppendBytes(out, data, static_cast<size_t>(indicator));
   } else {
-    out += '"';
-    for (SQLLEN i = 0; i < indicator; ++i) {
-      if (data[i] == '"' || data[i] == '\\') out += '\\';
-      out += data[i];
-    }
-    out += '"';
+    AppendText(out, data, static_cast<size_t>(indicator));
   }
 }
 

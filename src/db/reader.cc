@@ -1,9 +1,9 @@
 #include "db/reader.h"
 
-#include "db/columns.h"
-
 #include <algorithm>
 #include <cstring>
+
+#include "db/columns.h"
 
 namespace kvt::db {
 

@@ -143,7 +143,6 @@ double LeadingDouble(std::string_view text) {
   for (char& c : copy)
     if (c == ',') c = '.';
   size_t start = (!copy.empty() && copy[0] == '+') ? 1 : 0;
-  if (copy.size() > start + 1 && copy[start] == '-' && copy[start + 1] == '+') return 0;
   double value = 0;
   auto result = std::from_chars(copy.data() + start, copy.data() + copy.size(), value);
   return result.ec == std::errc() ? value : 0;
