@@ -1,32 +1,18 @@
-// One QApplication for the whole test program, on the offscreen platform unless told
-// otherwise; a private settings file for the shell.
+// The window tests run on the offscreen platform unless told otherwise (main.cc makes the
+// one QApplication); each test gets a private folder.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include <QApplication>
 #include <filesystem>
-#include <memory>
+#include <string>
 
 namespace kvt::gui::test {
-
-inline QApplication& App() {
-  static int argc = 1;
-  static char name[] = "kvt_gui_tests";
-  static char* argv[] = {name, nullptr};
-  static std::unique_ptr<QApplication> app;
-  if (!app) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    app = std::make_unique<QApplication>(argc, argv);
-  }
-  return *app;
-}
 
 class GuiTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    App();
     std::string tmpl = (std::filesystem::temp_directory_path() / "kvt-gui-XXXXXX").string();
     dir_ = mkdtemp(tmpl.data());
   }
