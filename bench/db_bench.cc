@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_util.h"
 #include "db/database.h"
 #include "db/file_engine.h"
 #include "db/selection.h"
@@ -32,6 +33,9 @@
 
 namespace {
 
+using kvt::bench::PeakMemoryMiB;
+using kvt::bench::ResetPeakMemory;
+using kvt::bench::Seconds;
 using kvt::db::Database;
 
 struct Options {
@@ -70,24 +74,6 @@ std::string CreateOrari(const std::string& table) {
          "NULL, sosta SMALLINT NOT NULL, primaria SMALLINT NOT NULL, facolt SMALLINT NOT NULL, "
          "nonferma SMALLINT NOT NULL, CONSTRAINT " +
          table + "_codice PRIMARY KEY (azienda, ID, sub))";
-}
-
-double Seconds(const std::function<void()>& work) {
-  const auto start = std::chrono::steady_clock::now();
-  work();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-// Peak resident memory of the process since the last ResetPeakMemory, in MiB.
-void ResetPeakMemory() {
-  std::ofstream("/proc/self/clear_refs") << "5";
-}
-double PeakMemoryMiB() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.starts_with("VmHWM:")) return std::atof(line.c_str() + 6) / 1024.0;
-  return 0;
 }
 
 // Writes every row through Table bulk mode, inside one transaction, as the importer does.
@@ -138,17 +124,14 @@ bool NativeSqliteInsert(const std::string& path, long rows) {
   std::unique_ptr<sqlite3, decltype(&sqlite3_close)> guard(db, sqlite3_close);
   sqlite3_exec(db, CreateOrari("orari").c_str(), nullptr, nullptr, nullptr);
   sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
-  sqlite3_stmt* stmt = nullptr;
-  sqlite3_prepare_v2(db, "INSERT INTO orari VALUES (?,?,?,?,?,?,?,?,?,?,?)", -1, &stmt, nullptr);
-  int v[kColumnCount];
-  for (long r = 0; r < rows; ++r) {
-    RowValues(r, v);
-    for (int c = 0; c < kColumnCount; ++c) sqlite3_bind_int(stmt, c + 1, v[c]);
-    if (sqlite3_step(stmt) != SQLITE_DONE) return false;
-    sqlite3_reset(stmt);
-  }
-  sqlite3_finalize(stmt);
-  return sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+  const bool ok = kvt::bench::SqliteInsertRows(
+      db, "INSERT INTO orari VALUES (?,?,?,?,?,?,?,?,?,?,?)", rows,
+      [](long r, sqlite3_stmt* stmt) {
+        int v[kColumnCount];
+        RowValues(r, v);
+        for (int c = 0; c < kColumnCount; ++c) sqlite3_bind_int(stmt, c + 1, v[c]);
+      });
+  return ok && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
 long NativeSqliteRead(const std::string& path, long long& checksum) {
@@ -210,28 +193,15 @@ void BenchSqlite(const Options& o) {
 bool NativeCopy(PGconn* pg, long rows) {
   PQclear(PQexec(pg, "DROP TABLE IF EXISTS orari_copy"));
   PQclear(PQexec(pg, CreateOrari("orari_copy").c_str()));
-  PGresult* res = PQexec(pg, "COPY orari_copy FROM STDIN");
-  const bool started = PQresultStatus(res) == PGRES_COPY_IN;
-  PQclear(res);
-  if (!started) return false;
-  std::string buffer;
-  int v[kColumnCount];
-  for (long r = 0; r < rows; ++r) {
-    RowValues(r, v);
-    for (int c = 0; c < kColumnCount; ++c) {
-      buffer += std::to_string(v[c]);
-      buffer += c + 1 < kColumnCount ? '\t' : '\n';
-    }
-    if (buffer.size() > (1 << 16)) {
-      PQputCopyData(pg, buffer.data(), static_cast<int>(buffer.size()));
-      buffer.clear();
-    }
-  }
-  PQputCopyData(pg, buffer.data(), static_cast<int>(buffer.size()));
-  PQputCopyEnd(pg, nullptr);
-  res = PQgetResult(pg);
-  const bool ok = PQresultStatus(res) == PGRES_COMMAND_OK;
-  PQclear(res);
+  const bool ok =
+      kvt::bench::CopyRows(pg, "COPY orari_copy FROM STDIN", rows, [](long r, std::string& out) {
+        int v[kColumnCount];
+        RowValues(r, v);
+        for (int c = 0; c < kColumnCount; ++c) {
+          out += std::to_string(v[c]);
+          out += c + 1 < kColumnCount ? '\t' : '\n';
+        }
+      });
   PQclear(PQexec(pg, "DROP TABLE orari_copy"));
   return ok;
 }
