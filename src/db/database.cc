@@ -21,6 +21,16 @@ constexpr unsigned kQueryTimeoutSeconds = 360;
 // statements on the server (a bulk block costs 4 times more otherwise).
 constexpr std::string_view kPsqlOdbcOptions =
     ";UseDeclareFetch=1;Fetch=10000;ByteaAsLongVarBinary=1;Protocol=7.4-2;UseServerSidePrepare=1";
+// The SQLite3 driver, reached by a DSN: stream results, enforce foreign keys, never create
+// a missing file.
+constexpr std::string_view kSqliteOdbcOptions = ";StepAPI=1;FKSupport=1;NoCreat=1";
+
+// The options this program needs from the driver behind a connection, or "" for none.
+std::string_view DriverOptions(const std::string& driverFile) {
+  if (driverFile.starts_with("psqlodbc")) return kPsqlOdbcOptions;
+  if (driverFile.find("sqlite3odbc") != std::string::npos) return kSqliteOdbcOptions;
+  return {};
+}
 
 // The value of `key` in a connection string "K1=V1;K2=V2" (keys compared without case).
 std::string ConnectionStringValue(std::string_view text, std::string_view key) {
@@ -100,9 +110,15 @@ std::unique_ptr<Database> Database::ConnectOdbc(Ui& ui, std::string_view dsn,
 void Database::Connect(const std::string& connectionString) {
   WaitScope wait(ui_);
   OdbcDiag error;
-  conn_ = OdbcConnection::Open(connectionString, &error);
-  if (conn_ && conn_->InfoText(SQL_DRIVER_NAME).starts_with("psqlodbc"))
-    conn_ = OdbcConnection::Open(connectionString + std::string(kPsqlOdbcOptions), &error);
+  // The driver is known only once connected: connect again with the options it needs. The
+  // first attempt already says NoCreat (other drivers ignore it), or the SQLite3 driver
+  // would create a missing file before we know it is the SQLite3 driver.
+  conn_ = OdbcConnection::Open(connectionString + ";NoCreat=1", &error);
+  const std::string_view options = conn_ ? DriverOptions(conn_->InfoText(SQL_DRIVER_NAME)) : "";
+  if (!options.empty()) {
+    conn_.reset();
+    conn_ = OdbcConnection::Open(connectionString + std::string(options), &error);
+  }
   if (!conn_) {
     if (error.state == "HY001")
       ui_.Stop("ERRORE: CMemoryException\n\n");
