@@ -1,9 +1,11 @@
 #include "db/values.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
 
+#include "core/text.h"
 #include "db/sql_types.h"
 
 namespace kvt::db {
@@ -124,18 +126,8 @@ size_t SkipBlanks(std::string_view text) {
 }  // namespace
 
 int32_t LeadingInt32(std::string_view text) {
-  size_t p = SkipBlanks(text);
-  bool negative = false;
-  if (p < text.size() && (text[p] == '+' || text[p] == '-')) negative = text[p++] == '-';
-  int64_t value = 0;
-  for (; p < text.size() && text[p] >= '0' && text[p] <= '9'; ++p) {
-    value = value * 10 + (text[p] - '0');
-    if (value > (int64_t{1} << 32)) break;  // saturated below
-  }
-  if (negative) value = -value;
-  if (value > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
-  if (value < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
-  return static_cast<int32_t>(value);
+  return static_cast<int32_t>(std::clamp<int64_t>(
+      LeadingInt(text), std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
 }
 
 double LeadingDouble(std::string_view text) {
@@ -155,22 +147,9 @@ std::string_view MapDateSentinel(std::string_view text) {
 }
 
 std::optional<Date> ParseDateText(std::string_view text) {
-  if (text.size() != 10) return std::nullopt;
-  auto number = [&](size_t from, size_t length) -> int {
-    int value = 0;
-    for (size_t p = from; p < from + length; ++p) {
-      if (text[p] < '0' || text[p] > '9') return -1;
-      value = value * 10 + (text[p] - '0');
-    }
-    return value;
-  };
-  Date d{number(0, 2), number(3, 2), number(6, 4)};
-  if (d.day < 1 || d.month < 1 || d.month > 12 || d.year < 1) return std::nullopt;
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  const bool leap = (d.year % 4 == 0 && d.year % 100 != 0) || d.year % 400 == 0;
-  const int days = kDays[d.month - 1] + (d.month == 2 && leap ? 1 : 0);
-  if (d.day > days) return std::nullopt;
-  return d;
+  std::optional<Date> date = ParseDateByPosition(text);
+  if (!date || !IsValidDate(*date)) return std::nullopt;
+  return date;
 }
 
 std::string IntText(long long value) {
@@ -194,9 +173,7 @@ std::string FileDateText(const SQL_TIMESTAMP_STRUCT& d) {
 }
 
 std::string_view TrimRightBlanks(std::string_view text) {
-  size_t n = text.size();
-  while (n > 0 && text[n - 1] == ' ') --n;
-  return text.substr(0, n);
+  return TrimRight(text);
 }
 
 std::string PointToComma(std::string text) {
