@@ -37,6 +37,9 @@ class TableImpl {
     return open_ ? FindColumn(columns_, column) : -1;
   }
 
+  // Open, on a Database still connected (a closed Database has released the handles).
+  bool Usable() const { return open_ && db_->IsConnected(); }
+
   bool open_ = false;
   std::string name_;
   long rowsWritten_ = 0;
@@ -104,7 +107,7 @@ bool TableImpl::Open(bool bulk, std::size_t blobBufferSize) {
 }
 
 TableImpl::~TableImpl() {
-  if (open_ && bulk_ && bulk_->filled() > 0) Flush("Errore chiusura tavola (");
+  if (Usable() && bulk_ && bulk_->filled() > 0) Flush("Errore chiusura tavola (");
 }
 
 void TableImpl::Report(std::string_view prefix, std::string_view text) const {
@@ -120,7 +123,7 @@ std::string TableImpl::SelectAll() const {
 }
 
 bool TableImpl::SetCurrentIndex(std::string_view index) {
-  if (!open_) return false;
+  if (!Usable()) return false;
   if (!fileMethod_) return true;
   std::vector<std::string> columns = writer_->IndexColumns(index);
   if (columns.empty()) {
@@ -133,7 +136,7 @@ bool TableImpl::SetCurrentIndex(std::string_view index) {
 }
 
 bool TableImpl::Seek(std::span<const std::string> keys) {
-  if (!open_ || !fileMethod_) return false;
+  if (!Usable() || !fileMethod_) return false;
   if (index_.empty()) index_ = writer_->IndexColumns("codice");
   if (keys.empty() || keys.size() > 16 || keys.size() > index_.size()) {
     Report("Errore lettura tavola (", "Numero di valori chiave non valido per l'indice corrente.");
@@ -159,7 +162,7 @@ bool TableImpl::Seek(std::span<const std::string> keys) {
 }
 
 bool TableImpl::FindWhere(std::string_view condition) {
-  if (!open_ || fileMethod_) return false;
+  if (!Usable() || fileMethod_) return false;
   std::vector<Value> none;
   return LoadFirst(SelectAll() + " WHERE " + std::string(condition), none, {});
 }
@@ -187,7 +190,7 @@ bool TableImpl::LoadFirst(const std::string& sql, std::vector<Value>& params,
 }
 
 bool TableImpl::AddNew() {
-  if (!open_) return false;
+  if (!Usable()) return false;
   if (bulk_) {
     bulk_->ClearSlot();
     return true;
@@ -199,7 +202,7 @@ bool TableImpl::AddNew() {
 }
 
 bool TableImpl::Edit() {
-  if (!open_ || bulk_) return false;
+  if (!Usable() || bulk_) return false;
   if (!hasCurrent_) {
     Report("Errore editing tavola (", "Nessuna riga corrente.");
     return false;
@@ -222,7 +225,7 @@ bool TableImpl::Store(int column, Value value) {
 }
 
 bool TableImpl::SetFieldText(int column, std::string_view text) {
-  if (!open_ || column < 0 || static_cast<size_t>(column) >= columns_.size()) return false;
+  if (!Usable() || column < 0 || static_cast<size_t>(column) >= columns_.size()) return false;
   const ColumnInfo& info = columns_[static_cast<size_t>(column)];
   Value value;
   std::string message;
@@ -246,7 +249,7 @@ bool TableImpl::SetFieldText(int column, std::string_view text) {
 }
 
 bool TableImpl::SetFieldBlob(int column, const void* bytes, std::size_t length) {
-  if (!open_ || column < 0 || static_cast<size_t>(column) >= columns_.size()) return false;
+  if (!Usable() || column < 0 || static_cast<size_t>(column) >= columns_.size()) return false;
   if (columns_[static_cast<size_t>(column)].kind != Kind::Binary) return false;
   Value value;
   if (length > 0 && bytes) {
@@ -258,7 +261,7 @@ bool TableImpl::SetFieldBlob(int column, const void* bytes, std::size_t length) 
 
 bool TableImpl::GetFieldText(int column, std::string& out) {
   out.clear();
-  if (!open_ || column < 0 || static_cast<size_t>(column) >= columns_.size()) return false;
+  if (!Usable() || column < 0 || static_cast<size_t>(column) >= columns_.size()) return false;
   const size_t c = static_cast<size_t>(column);
   Value value;
   if (bulk_)
@@ -274,7 +277,7 @@ bool TableImpl::GetFieldText(int column, std::string& out) {
 }
 
 bool TableImpl::Update() {
-  if (!open_) return false;
+  if (!Usable()) return false;
   if (bulk_) {
     bulk_->CloseSlot();
     rowsWritten_ = 0;
@@ -306,7 +309,7 @@ bool TableImpl::Update() {
 // when any row was stored, so that callers adding RowsWritten "whenever the call succeeds"
 // count exactly the stored rows.
 bool TableImpl::Flush(std::string_view prefix) {
-  if (!open_ || !bulk_) return open_;
+  if (!Usable() || !bulk_) return Usable();
   rowsWritten_ = 0;
   if (bulk_->filled() == 0) return true;
   const unsigned filled = bulk_->filled();

@@ -354,6 +354,22 @@ TEST_P(TableTest, MissingTableOrDatabaseLeavesTheTableClosed) {
   EXPECT_FALSE(none.Flush());
 }
 
+TEST_P(TableTest, ATableOnADisconnectedDatabaseDoesNothing) {
+  CreateTable();
+  {
+    Table t(&db(), "t", true);
+    t.AddNew();
+    t.SetFieldText("k", "1");
+    t.Update();
+    db().Close();  // the shell disconnects: the pending row has nowhere to go
+    EXPECT_FALSE(t.AddNew());
+    EXPECT_FALSE(t.Flush());
+  }
+  Reopen();
+  EXPECT_EQ(QueryInt("SELECT COUNT(*) FROM t"), 0);
+  EXPECT_TRUE(ui.messages.empty());
+}
+
 TEST_P(TableTest, ByteBlocksRoundTripWholeWhateverTheBufferSize) {
   const Dialect& d = db().dialect();
   Exec("CREATE TABLE g (ID INTEGER NOT NULL, coord" + d.ColumnType('O', 0) + " NULL" +
