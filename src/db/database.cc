@@ -21,9 +21,9 @@ constexpr unsigned kQueryTimeoutSeconds = 360;
 // statements on the server (a bulk block costs 4 times more otherwise).
 constexpr std::string_view kPsqlOdbcOptions =
     ";UseDeclareFetch=1;Fetch=10000;ByteaAsLongVarBinary=1;Protocol=7.4-2;UseServerSidePrepare=1";
-// The SQLite3 driver, reached by a DSN: stream results, enforce foreign keys, never create
-// a missing file.
-constexpr std::string_view kSqliteOdbcOptions = ";StepAPI=1;FKSupport=1;NoCreat=1";
+// The SQLite3 driver reached by the ODBC method: stream results and enforce foreign keys.
+// Whether a missing file is created stays the data source's own choice.
+constexpr std::string_view kSqliteOdbcOptions = ";StepAPI=1;FKSupport=1";
 
 // The options this program needs from the driver behind a connection, or "" for none.
 std::string_view DriverOptions(const std::string& driverFile) {
@@ -110,10 +110,8 @@ std::unique_ptr<Database> Database::ConnectOdbc(Ui& ui, std::string_view dsn,
 void Database::Connect(const std::string& connectionString) {
   WaitScope wait(ui_);
   OdbcDiag error;
-  // The driver is known only once connected: connect again with the options it needs. The
-  // first attempt already says NoCreat (other drivers ignore it), or the SQLite3 driver
-  // would create a missing file before we know it is the SQLite3 driver.
-  conn_ = OdbcConnection::Open(connectionString + ";NoCreat=1", &error);
+  // The driver is known only once connected: connect again with the options it needs.
+  conn_ = OdbcConnection::Open(connectionString, &error);
   const std::string_view options = conn_ ? DriverOptions(conn_->InfoText(SQL_DRIVER_NAME)) : "";
   if (!options.empty()) {
     conn_.reset();
