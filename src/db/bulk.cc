@@ -68,6 +68,11 @@ BulkInserter::BulkInserter(OdbcConnection& conn, const std::string& quotedTable,
       arrays_(postgresArrays) {
   const unsigned n = static_cast<unsigned>(std::max<size_t>(1, columns.size()));
   chunkRows_ = std::clamp(kMaxParams / n, 1u, capacity_);
+  // The SQLite3 ODBC driver compiles a statement that begins with INSERT again at every
+  // execution (most of a block's cost); one that begins with WITH it keeps prepared and only
+  // binds again: the same INSERT, about 2.5 times faster.
+  if (!arrays_ && conn.InfoText(SQL_DBMS_NAME) == "SQLite")
+    prefix_ = "WITH kvt_prepared(kept) AS (SELECT 1) ";
   for (const ColumnInfo& column : columns) {
     names_.push_back(conn.QuoteName(column.name));
     Slots s;
@@ -177,7 +182,7 @@ Value BulkInserter::Get(int column) const {
 }
 
 std::string BulkInserter::InsertSql(unsigned rows) const {
-  std::string sql = "INSERT INTO " + table_ + " (";
+  std::string sql = prefix_ + "INSERT INTO " + table_ + " (";
   std::string markers = "(";
   for (size_t c = 0; c < names_.size(); ++c) {
     sql += (c ? ", " : "") + names_[c];

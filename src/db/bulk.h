@@ -76,6 +76,7 @@ class BulkInserter {
   unsigned filled_ = 0;
   unsigned generation_ = 1;
   bool arrays_;
+  std::string prefix_;  // put before every INSERT (see the constructor)
   std::unique_ptr<OdbcStatement> arrayInsert_;
   std::vector<std::string> arrayTexts_;
   std::vector<SQLLEN> arrayLengths_;
