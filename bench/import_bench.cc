@@ -225,7 +225,8 @@ std::vector<TableLoad> Loads(const std::string& path, const Protocol& p) {
     const int n = static_cast<int>(std::count(columns.begin(), columns.end(), ',')) + 1;
     loads.push_back({std::move(table), std::move(columns), n, std::unique_ptr<RowSource>(source)});
   };
-  add("fermate", "ID, azienda, protoc, fermata, denom, ubicaz, local, comune, coord_x, coord_y, okcoord",
+  add("fermate",
+      "ID, azienda, protoc, fermata, denom, ubicaz, local, comune, coord_x, coord_y, okcoord",
       new SectionSource<FermataRow>(path, Section::Fermate, p));
   add("archi", "azienda, ID, protoc, inizio, fine, lung",
       new SectionSource<ArcoRow>(path, Section::Archi, p));
@@ -247,7 +248,9 @@ std::vector<TableLoad> Loads(const std::string& path, const Protocol& p) {
 
 // The protocol row as the import writes it, through the engine's own SQL.
 std::string ProtocolInsert(const GeneratorOptions& o) {
-  const auto day = [](const Date& d) { return kvt::Format("'%04d-%02d-%02d'", d.year, d.month, d.day); };
+  const auto day = [](const Date& d) {
+    return kvt::Format("'%04d-%02d-%02d'", d.year, d.month, d.day);
+  };
   return kvt::Format(
       "INSERT INTO proto (azienda, protoc, p_data, datini, datfin, resple, primacom, tipo, azzera) "
       "VALUES (%d, %d, %s, %s, %s, 'Ufficio Esercizio', %d, '%c', %d)",
@@ -262,7 +265,8 @@ struct IsoDate {
     char* p = buffer;
     for (int i = 0; i < 3; ++i) {
       const int width = i == 0 ? 4 : 2;
-      for (int w = width - 1, v = parts[i]; w >= 0; --w, v /= 10) p[w] = static_cast<char>('0' + v % 10);
+      for (int w = width - 1, v = parts[i]; w >= 0; --w, v /= 10)
+        p[w] = static_cast<char>('0' + v % 10);
       p += width;
       if (i < 2) *p++ = '-';
     }
@@ -408,7 +412,8 @@ void ImportAndCompare(kvt::db::Database& db, const std::string& path, const Figu
   for (const std::string& t : ui.Texts())
     if (t.starts_with("Risultati") || t.starts_with("Errore") || t.starts_with("ATTENZIONE: l'"))
       std::printf("%s\n", t.c_str());
-  std::printf("  %-46s %15s %10s  %7s   %s\n", "step", "rows", "rows/s", "time", "native rows/s, ratio");
+  std::printf("  %-46s %15s %10s  %7s   %s\n", "step", "rows", "rows/s", "time",
+              "native rows/s, ratio");
   double nativeSum = 0;
   for (const auto& [table, caption] : kSteps) {
     const long rows = native.rows.at(table);
@@ -421,9 +426,10 @@ void ImportAndCompare(kvt::db::Database& db, const std::string& path, const Figu
               ui.Duration("Pulizia Giorni Effettuazione Obsoleti"));
   std::printf("  first pass %.2f s, second pass %.2f s, whole import %.2f s\n", firstPass,
               secondPass, total);
-  std::printf("  native bulk load of the same rows %.2f s (tables %.2f s): second pass x%.2f "
-              "(goal <= 3)\n",
-              native.total, nativeSum, secondPass / native.total);
+  std::printf(
+      "  native bulk load of the same rows %.2f s (tables %.2f s): second pass x%.2f "
+      "(goal <= 3)\n",
+      native.total, nativeSum, secondPass / native.total);
 }
 
 long RowsOf(const GeneratorReport& r) {
@@ -442,10 +448,11 @@ void FirstPass(const std::string& dbFile, const std::string& path, const Generat
   std::unique_ptr<LineReader> reader;
   const double s = Seconds([&] { reader = Validate(*db, ui, path, errors); });
   const long rows = RowsOf(r);
-  std::printf("  first pass, %-34s %9ld rows %10.0f rows/s  %7.2f s  VmHWM %.1f MiB (before "
-              "%.1f)%s\n",
-              what, rows, rows / s, s, kvt::bench::PeakMemoryMiB(), before,
-              errors.empty() ? "" : "  REFUSED");
+  std::printf(
+      "  first pass, %-34s %9ld rows %10.0f rows/s  %7.2f s  VmHWM %.1f MiB (before "
+      "%.1f)%s\n",
+      what, rows, rows / s, s, kvt::bench::PeakMemoryMiB(), before,
+      errors.empty() ? "" : "  REFUSED");
 }
 
 GeneratorOptions Generation(const Options& o, int32_t orariPerTrip) {
@@ -535,12 +542,13 @@ int main(int argc, char** argv) {
   GeneratorReport report, halfReport;
   const double gen = Seconds([&] { report = GenerateCommunication(full, path); });
   halfReport = GenerateCommunication(half, halfPath);
-  std::printf("Communication: %ld trips, %ld timetable rows, %ld months, %ld running days, "
-              "%.0f MiB (generated in %.1f s)\n",
-              static_cast<long>(report.counts[Section::Corse]),
-              static_cast<long>(report.counts[Section::Orari]),
-              static_cast<long>(report.counts[Section::Giorni]), static_cast<long>(report.runningDays),
-              std::filesystem::file_size(path) / 1048576.0, gen);
+  std::printf(
+      "Communication: %ld trips, %ld timetable rows, %ld months, %ld running days, "
+      "%.0f MiB (generated in %.1f s)\n",
+      static_cast<long>(report.counts[Section::Corse]),
+      static_cast<long>(report.counts[Section::Orari]),
+      static_cast<long>(report.counts[Section::Giorni]), static_cast<long>(report.runningDays),
+      std::filesystem::file_size(path) / 1048576.0, gen);
 
   const std::string checkDb = NewSqliteDatabase(o.dir + "/check.db");
   std::printf("\nFirst pass (goal >= 1,000,000 rows/s, memory flat in the timetable rows)\n");

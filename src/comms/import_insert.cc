@@ -33,7 +33,6 @@ class Inserter {
   bool Next(std::string_view& record) { return reader_.Next(record); }
   bool ReadProtocol();
   bool InsertProtocol();
-  bool Skip(long lines);
 
   template <typename Row>
   bool InsertSection(Section s, std::string_view caption, std::string_view table,
@@ -63,18 +62,23 @@ class Inserter {
   bool haveTrip_ = false;
 };
 
+// Lines 1 to 10 again. Checksums are checked again too: a file changed since the first
+// pass is not written.
 bool Inserter::ReadProtocol() {
   std::string_view record;
   if (!Next(record) || !Next(record) || !ParseRow(record, protocol_)) return false;
   resple_ = Cp1252ToUtf8(protocol_.resple);
   protocol_.resple = {};
+  RunningChecksum checksum;
+  checksum.Add(record);
   for (Section s : kSections) {
     std::optional<int64_t> count;
     if (Next(record)) count = TaggedNumber(record, Declarator(s));
     if (!count) return false;
     declared_[s] = *count;
+    checksum.Add(record);
   }
-  return Next(record);
+  return Next(record) && TaggedNumber(record, kProtocolClose) == checksum.Value();
 }
 
 // The progress bar opens with this step's caption.
@@ -93,20 +97,12 @@ bool Inserter::InsertProtocol() {
   return true;
 }
 
-// Reads past `lines` records (a header or a closing line); false when the file ends.
-bool Inserter::Skip(long lines) {
-  std::string_view record;
-  for (long i = 0; i < lines; ++i)
-    if (!Next(record)) return false;
-  return true;
-}
-
 template <typename Row>
 bool Inserter::InsertSection(Section s, std::string_view caption, std::string_view name,
-                             std::initializer_list<std::string_view> columns,
-                             ImportCount& count) {
+                             std::initializer_list<std::string_view> columns, ImportCount& count) {
   progress_.Caption(caption);
-  if (!Skip(1)) return false;
+  std::string_view header;
+  if (!Next(header)) return false;
   if (s == Section::Giorni) giorni_ = reader_.Tell();
   db::Table table(&db_, name, /*bulk=*/true);
   if (!table.IsOpen()) return false;
@@ -114,9 +110,10 @@ bool Inserter::InsertSection(Section s, std::string_view caption, std::string_vi
   const int64_t declared = declared_[s];
   std::string_view record;
   Row parsed;
+  RunningChecksum checksum;
   for (int64_t done = 0; done < declared; ++done) {
-    // The file was checked: a row that no longer reads means it changed meanwhile.
     if (!Next(record) || !ParseRow(record, parsed)) return false;
+    checksum.Add(record);
     ++count.read;
     row.Begin();
     FillRow(row, parsed);
@@ -124,7 +121,7 @@ bool Inserter::InsertSection(Section s, std::string_view caption, std::string_vi
     progress_.Set(done + 1, declared);
   }
   row.Finish(count.written);
-  return Skip(1);
+  return Next(record) && TaggedNumber(record, CloseTag(s)) == checksum.Value();
 }
 
 void Inserter::FillRow(RowSetter& row, const FermataRow& r) {
@@ -175,7 +172,8 @@ void Inserter::FillRow(RowSetter& row, const GiorniRow& r) {
   // The trips of an integrating plan, whose earlier days this communication replaces.
   if (!Produces(protocol_.tipo) || protocol_.azzera) return;
   if (haveTrip_ && r.ID == lastTrip_) return;
-  trips_ += haveTrip_ ? Format(",%ld", static_cast<long>(r.ID)) : Format("%ld", static_cast<long>(r.ID));
+  trips_ +=
+      haveTrip_ ? Format(",%ld", static_cast<long>(r.ID)) : Format("%ld", static_cast<long>(r.ID));
   lastTrip_ = r.ID;
   haveTrip_ = true;
 }
@@ -191,19 +189,18 @@ bool Inserter::InsertSections() {
          InsertSection<TestaItinerRow>(Section::TesteItiner, "Inserimento Teste Percorsi",
                                        "tesitine", {"azienda", "ID", "protoc", "codperc", "denom"},
                                        summary_.tesitine) &&
-         InsertSection<RigaItinerRow>(Section::RigheItiner, "Inserimento Dettagli Percorsi",
-                                      "detitine",
-                                      {"azienda", "ID", "sub", "protoc", "arco", "dist"},
-                                      summary_.detitine) &&
-         InsertSection<CorsaRow>(Section::Corse, "Inserimento Corse", "corse",
-                                 {"azienda", "ID", "protoc", "codcorsa", "codlinea", "verso",
-                                  "ente", "codperc", "capol_p", "hh_p", "mm_p", "capol_a", "hh_a",
-                                  "mm_a", "lung", "tempo", "ct_lung", "ct_tempo", "prevcor",
-                                  "nextcor", "mezzo", "lotto"},
-                                 summary_.corse) &&
+         InsertSection<RigaItinerRow>(
+             Section::RigheItiner, "Inserimento Dettagli Percorsi", "detitine",
+             {"azienda", "ID", "sub", "protoc", "arco", "dist"}, summary_.detitine) &&
+         InsertSection<CorsaRow>(
+             Section::Corse, "Inserimento Corse", "corse",
+             {"azienda", "ID",       "protoc",  "codcorsa", "codlinea", "verso", "ente", "codperc",
+              "capol_p", "hh_p",     "mm_p",    "capol_a",  "hh_a",     "mm_a",  "lung", "tempo",
+              "ct_lung", "ct_tempo", "prevcor", "nextcor",  "mezzo",    "lotto"},
+             summary_.corse) &&
          InsertSection<OrarioRow>(Section::Orari, "Inserimento Orari", "orari",
-                                  {"azienda", "ID", "sub", "protoc", "fermata", "hh", "mm",
-                                   "sosta", "primaria", "facolt", "nonferma"},
+                                  {"azienda", "ID", "sub", "protoc", "fermata", "hh", "mm", "sosta",
+                                   "primaria", "facolt", "nonferma"},
                                   summary_.orari) &&
          InsertSection<GiorniRow>(Section::Giorni, "Inserimento Periodi Effettuazione", "mesi",
                                   {"azienda", "ID", "protoc", "anno", "mese", "giorni"},
@@ -281,8 +278,8 @@ bool Insert(db::Database& db, Ui& ui, LineReader& reader, ImportSummary& summary
     WaitScope wait(ui);
     ProgressScope progress(ui, "Inserimento Protocollo Comunicazione");
     db::Transaction transaction(db);
-    done = db.InTransaction() && Inserter(db, reader, progress, summary).Run() &&
-           transaction.Commit();
+    done =
+        db.InTransaction() && Inserter(db, reader, progress, summary).Run() && transaction.Commit();
   }
   reader.Close();
   if (!done) {

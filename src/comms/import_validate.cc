@@ -119,7 +119,8 @@ bool Validator::ReadProtocol() {
   std::string_view record;
   std::optional<int64_t> number;
   if (Next(record)) number = TaggedNumber(record, kProtocolOpen);
-  if (!number) return Blocking(kProtocolSection, "\tmanca l'intestazione della sezione <protocollo>");
+  if (!number)
+    return Blocking(kProtocolSection, "\tmanca l'intestazione della sezione <protocollo>");
   if (*number != 1) {
     return Blocking(kProtocolSection,
                     "\til numero di righe della sezione <protocollo> non è pari a 1");
@@ -199,7 +200,8 @@ bool Validator::ReadClosing(Section s, int32_t checksum) {
   std::string_view record;
   std::optional<int64_t> number;
   if (Next(record)) number = TaggedNumber(record, CloseTag(s));
-  if (!number) return Blocking(s, "\tmanca la dichiarazione di chiusura " + std::string(CloseTag(s)));
+  if (!number)
+    return Blocking(s, "\tmanca la dichiarazione di chiusura " + std::string(CloseTag(s)));
   if (*number != checksum) return Blocking(s, "\til CHECKSUM è errato");
   return true;
 }
@@ -235,7 +237,8 @@ bool Validator::ReadSections() {
   const LineReader::Position trips = reader_.Tell();
   if (!ReadSection<CorsaRow>(Section::Corse, &Validator::Check)) return false;
   trips_.RebuildKnown();
-  if (!reader_.Seek(trips)) return Blocking(Section::Corse, "\tmanca l'intestazione della sezione <corse>");
+  if (!reader_.Seek(trips))
+    return Blocking(Section::Corse, "\tmanca l'intestazione della sezione <corse>");
   if (!ReadSection<CorsaRow>(Section::Corse, &Validator::CheckLinks)) return false;
   if (!ReadSection<OrarioRow>(Section::Orari, &Validator::Check)) return false;
   return ReadSection<GiorniRow>(Section::Giorni, &Validator::Check);

@@ -46,9 +46,9 @@ class RowSetter {
   }
   // "GG/MM/AAAA".
   RowSetter& DateText(const Date& d) {
-    char text[10] = {Digit(d.day / 10),          Digit(d.day),        '/',
-                     Digit(d.month / 10),        Digit(d.month),      '/',
-                     Digit(d.year / 1000),       Digit(d.year / 100), Digit(d.year / 10),
+    char text[10] = {Digit(d.day / 10),    Digit(d.day),        '/',
+                     Digit(d.month / 10),  Digit(d.month),      '/',
+                     Digit(d.year / 1000), Digit(d.year / 100), Digit(d.year / 10),
                      Digit(d.year)};
     return Text(std::string_view(text, sizeof text));
   }

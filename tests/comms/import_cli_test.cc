@@ -40,8 +40,7 @@ TEST_P(CommandLineTest, RefusedImportSavesItsReportWhereAskedAndEndsInFailure) {
   // kvtbase import-kvt FILE --report PATH: the path comes as a second argument.
   std::filesystem::remove(saved);
   line = CommandLine{{path, saved}, {{"report", "1"}}};
-  EXPECT_EQ(Run(RunImportCommand, CliAnswers{false, {path, saved}, {}}, line),
-            CliOutcome::Failed);
+  EXPECT_EQ(Run(RunImportCommand, CliAnswers{false, {path, saved}, {}}, line), CliOutcome::Failed);
   EXPECT_TRUE(std::filesystem::exists(saved));
   // Without --report the question is answered Annulla: no report.
   std::filesystem::remove(saved);
@@ -62,8 +61,7 @@ TEST_P(CommandLineTest, ImportAndRebuildSucceedFromOptions) {
   Exec("DELETE FROM giorni");
   // kvtbase rebuild-days --azienda=0101
   line = CommandLine{{}, {{"azienda", "0101"}}};
-  EXPECT_EQ(Run(RunRebuildCommand, CliAnswers{false, {}, line.values}, line),
-            CliOutcome::Success)
+  EXPECT_EQ(Run(RunRebuildCommand, CliAnswers{false, {}, line.values}, line), CliOutcome::Success)
       << err.str();
   EXPECT_EQ(Count("giorni"), days);
   // A code that is not listed is refused.

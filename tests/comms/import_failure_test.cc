@@ -104,12 +104,30 @@ TEST_P(AllOrNothingTest, ImportThatDiesHalfWayLeavesTheDatabaseAsItWas) {
   }
 }
 
+TEST_P(AllOrNothingTest, FileChangedAfterItsCheckIsNotWritten) {
+  const std::string path = Replacement();
+  std::vector<std::string> errors;
+  std::unique_ptr<LineReader> reader = Validate(db(), ui, path, errors);
+  ASSERT_TRUE(reader && errors.empty());
+  // Another version of the file is saved meanwhile: the first passage is at another stop.
+  std::string bytes = ReadBytes(path);
+  const size_t at = bytes.find("3\t1\t1\t07.00");
+  ASSERT_NE(at, std::string::npos);
+  bytes[at + 4] = '2';
+  std::ofstream(path, std::ios::binary) << bytes;
+  ui.Clear();
+  ImportSummary summary;
+  EXPECT_FALSE(Insert(db(), ui, *reader, summary));
+  EXPECT_EQ(ui.Texts(), std::vector<std::string>{std::string(kImportAbortedMessage)});
+  EXPECT_EQ(TableCounts(), before_);
+}
+
 TEST_P(AllOrNothingTest, RebuildThatDiesAfterTheDeletionKeepsTheDays) {
-  EXPECT_TRUE(DiesAt("Inserimento Giorni Effettuazione Corse",
-                     [](db::Database& own, DyingUi& dying) {
-                       RebuildResult result;
-                       RebuildRunningDays(own, dying, kCompany, result);
-                     }));
+  EXPECT_TRUE(
+      DiesAt("Inserimento Giorni Effettuazione Corse", [](db::Database& own, DyingUi& dying) {
+        RebuildResult result;
+        RebuildRunningDays(own, dying, kCompany, result);
+      }));
   EXPECT_EQ(TableCounts(), before_);
 }
 

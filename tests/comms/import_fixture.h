@@ -113,6 +113,13 @@ inline bool WriteCommunication(const Communication& c, const std::string& path) 
   return w.Close();
 }
 
+inline std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
 class CommsDbTest : public kvt::test::EngineTest {
  protected:
   void SetUp() override {
@@ -180,8 +187,8 @@ class CommsDbTest : public kvt::test::EngineTest {
   // The rows of every table a communication writes, counted (to tell "unchanged").
   std::vector<long long> TableCounts() {
     std::vector<long long> counts;
-    for (const char* t : {"proto", "fermate", "archi", "tesitine", "detitine", "corse", "orari",
-                          "mesi", "giorni"})
+    for (const char* t :
+         {"proto", "fermate", "archi", "tesitine", "detitine", "corse", "orari", "mesi", "giorni"})
       counts.push_back(Count(t));
     return counts;
   }

@@ -10,8 +10,6 @@
 #include <sstream>
 
 #include "core/text.h"
-#include "db/selection.h"
-#include "db/sql_types.h"
 #include "import_fixture.h"
 #include "platform/scripted_ui.h"
 
@@ -19,13 +17,6 @@ namespace kvt::comms::test {
 namespace {
 
 using Strings = std::vector<std::string>;
-
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -36,8 +27,8 @@ std::vector<std::string> Lines(const std::string& text) {
 
 // The summary as the user reads it; counts of the "inserite" lines as (written, read).
 std::string Summary(std::vector<std::pair<long, long>> rows, long deleted) {
-  const char* names[] = {"Protocollo", "Fermate", "Archi",           "Teste Itinerari", "Righe Itinerari",
-                         "Corse",      "Orari",   "Mesi",            "Giorni"};
+  const char* names[] = {"Protocollo", "Fermate", "Archi", "Teste Itinerari", "Righe Itinerari",
+                         "Corse",      "Orari",   "Mesi",  "Giorni"};
   std::string text = "Risultati dell'acquisizione della Comunicazione Aziendale:\n\n";
   for (size_t i = 0; i < rows.size(); ++i) {
     text += std::string(names[i]) + ": inserite " + std::to_string(rows[i].first) + " righe di " +
@@ -47,13 +38,15 @@ std::string Summary(std::vector<std::pair<long, long>> rows, long deleted) {
 }
 
 std::string Duplicate(long line, const std::string& object, long id) {
-  return "RIGA " + std::to_string(line) + " Oggetto " + object + " duplicato (ID=" +
-         std::to_string(id) + "). Non è possibile inserire un oggetto già presente.";
+  return "RIGA " + std::to_string(line) + " Oggetto " + object +
+         " duplicato (ID=" + std::to_string(id) +
+         "). Non è possibile inserire un oggetto già presente.";
 }
 
 std::string Missing(long line, const std::string& object, long id) {
-  return "RIGA " + std::to_string(line) + " Oggetto " + object + " inesistente (ID=" +
-         std::to_string(id) + "). Non è possibile referenziare un oggetto assente.";
+  return "RIGA " + std::to_string(line) + " Oggetto " + object +
+         " inesistente (ID=" + std::to_string(id) +
+         "). Non è possibile referenziare un oggetto assente.";
 }
 
 class ImportTest : public CommsDbTest {};
@@ -67,119 +60,84 @@ TEST_P(ImportTest, GeneratedCommunicationIsWrittenWithTheExactSummaryAndAdvice) 
   ASSERT_TRUE(Import(path));
   const long days = static_cast<long>(report.runningDays);
   const auto all = [](int64_t rows) { return std::pair<long, long>(rows, rows); };
-  EXPECT_EQ(ui.Texts(),
-            (Strings{Summary({{1, 1},
-                              all(n[Section::Fermate]),
-                              all(n[Section::Archi]),
-                              all(n[Section::TesteItiner]),
-                              all(n[Section::RigheItiner]),
-                              all(n[Section::Corse]),
-                              all(n[Section::Orari]),
-                              all(n[Section::Giorni]),
-                              {days, days}},
-                             0),
-                     std::string(kImportAdvice)}));
+  EXPECT_EQ(ui.Texts(), (Strings{Summary({{1, 1},
+                                          all(n[Section::Fermate]),
+                                          all(n[Section::Archi]),
+                                          all(n[Section::TesteItiner]),
+                                          all(n[Section::RigheItiner]),
+                                          all(n[Section::Corse]),
+                                          all(n[Section::Orari]),
+                                          all(n[Section::Giorni]),
+                                          {days, days}},
+                                         0),
+                                 std::string(kImportAdvice)}));
   EXPECT_EQ(ui.messages[0].icon, MsgIcon::Information);
   EXPECT_EQ(ui.messages[1].icon, MsgIcon::Information);
   EXPECT_EQ(TableCounts(), (std::vector<long long>{1, n[Section::Fermate], n[Section::Archi],
-                                                   n[Section::TesteItiner],
-                                                   n[Section::RigheItiner], n[Section::Corse],
-                                                   n[Section::Orari], n[Section::Giorni], days}));
+                                                   n[Section::TesteItiner], n[Section::RigheItiner],
+                                                   n[Section::Corse], n[Section::Orari],
+                                                   n[Section::Giorni], days}));
   // Every stop name arrived as UTF-8, accented letters included.
   EXPECT_GT(Count("fermate", "denom LIKE '%à%' OR denom LIKE '%ù%' OR denom LIKE '%è%'"), 0);
   EXPECT_EQ(Count("fermate", "comune = 0 AND azienda = 101 AND protoc = 1"), n[Section::Fermate]);
   EXPECT_EQ(Count("corse", "lotto = 0"), n[Section::Corse]);
-  // The captions of both passes, in order.
   const Strings& captions = ui.progressCaptions;
-  for (const char* c : {"Recupero Protocollo Comunicazione KvtTxt V2", "Recupero Aziende TPL",
-                        "Recupero Corse Precedenti", "Importazione <fermate>",
-                        "Importazione <giorni>", "Inserimento Protocollo Comunicazione",
-                        "Inserimento Fermate", "Inserimento Orari",
-                        "Inserimento Periodi Effettuazione",
-                        "Pulizia Giorni Effettuazione Obsoleti",
-                        "Inserimento Giorni Effettuazione"}) {
+  for (const char* c : {"Recupero Aziende TPL", "Importazione <giorni>", "Inserimento Orari",
+                        "Pulizia Giorni Effettuazione Obsoleti"})
     EXPECT_NE(std::find(captions.begin(), captions.end(), c), captions.end()) << c;
-  }
-  EXPECT_EQ(ui.lastProgress, 100);
 }
 
-TEST_P(ImportTest, DeclaratorOutOfPlaceIsRefusedAtItsLineAndNothingIsWritten) {
-  const std::string good = ReadBytes(Generate(Options(), "plan.txt"));
+TEST_P(ImportTest, RefusedFilesGetTheirMessagesAtTheirLinesAndWriteNothing) {
+  const auto blocking = [](long line, const std::string& section, const std::string& text) {
+    const std::string at = "RIGA " + std::to_string(line) + " ";
+    return Strings{at + "ERRORE BLOCCANTE: non è possibile leggere la sezione " + section,
+                   at + text};
+  };
   // Without the FERMATE declarator, line 3 holds ARCHI.
-  const size_t from = good.find("FERMATE\t");
+  const std::string good = ReadBytes(Generate(Options(), "plan.txt"));
   std::string bad = good;
-  bad.erase(from, good.find('\n', from) + 1 - from);
+  bad.erase(good.find("FERMATE\t"), good.find("ARCHI\t") - good.find("FERMATE\t"));
   const std::string path = Write("no_fermate.txt", bad);
-  EXPECT_EQ(Errors(path),
-            (Strings{"RIGA 3 ERRORE BLOCCANTE: non è possibile leggere la sezione <protocollo>",
-                     "RIGA 3 \tmanca il dichiaratore FERMATE"}));
+  EXPECT_EQ(Errors(path), blocking(3, "<protocollo>", "\tmanca il dichiaratore FERMATE"));
   EXPECT_FALSE(Import(path));
   EXPECT_EQ(ui.Texts(), Strings{std::string(kRefusedQuestion)});
   EXPECT_EQ(ui.messages[0].icon, MsgIcon::Stop);
   EXPECT_EQ(ui.messages[0].buttons, MsgButtons::OkCancel);
-  EXPECT_EQ(TableCounts(), (std::vector<long long>{0, 0, 0, 0, 0, 0, 0, 0, 0}));
-}
 
-TEST_P(ImportTest, StructuralFaultsStopReadingWithTheirSectionAndLine) {
-  struct Case {
-    GenFault fault;
-    Strings texts;  // the two messages, without their line prefix
-  } cases[] = {
-      {GenFault::Checksum,
-       {"ERRORE BLOCCANTE: non è possibile leggere la sezione <orari>", "\til CHECKSUM è errato"}},
-      {GenFault::ProtocolChecksum,
-       {"ERRORE BLOCCANTE: non è possibile leggere la sezione <protocollo>",
-        "\til CHECKSUM è errato"}},
+  const std::pair<GenFault, Strings> planted[] = {
+      {GenFault::Checksum, {"<orari>", "\til CHECKSUM è errato"}},
+      {GenFault::ProtocolChecksum, {"<protocollo>", "\til CHECKSUM è errato"}},
       {GenFault::WrongCount,
-       {"ERRORE BLOCCANTE: non è possibile leggere la sezione <orari>",
+       {"<orari>",
         "\til numero di righe della sezione <orari> differisce da quanto dichiarato in "
         "<protocollo>"}},
-      {GenFault::BadRow,
-       {"ERRORE BLOCCANTE: non è possibile leggere la sezione <corse>",
-        "\tla riga tipo <corse> ha un formato illegale"}},
-      {GenFault::BadMonth,
-       {"ERRORE BLOCCANTE: non è possibile leggere la sezione <giorni>",
-        "\tla riga tipo <giorni> ha un formato illegale"}},
-      {GenFault::LongText,
-       {"ERRORE BLOCCANTE: non è possibile leggere la sezione <fermate>",
-        "\tla riga tipo <fermate> ha un formato illegale"}},
-  };
-  for (const Case& c : cases) {
+      {GenFault::BadRow, {"<corse>", "\tla riga tipo <corse> ha un formato illegale"}}};
+  for (const auto& [fault, texts] : planted) {
     GeneratorOptions o = Options();
-    o.fault = c.fault;
-    const std::string path = Generate(o, "fault.txt");
-    ASSERT_TRUE(report.fault.has_value());
-    const std::string at = "RIGA " + std::to_string(report.fault->line) + " ";
-    EXPECT_EQ(Errors(path), (Strings{at + c.texts[0], at + c.texts[1]}))
+    o.fault = fault;
+    const std::string planted_path = Generate(o, "fault.txt");
+    EXPECT_EQ(Errors(planted_path), blocking(report.fault->line, texts[0], texts[1]))
         << report.fault->description;
   }
-  // A file that ends early misses its closing line; an empty file misses everything.
-  std::string cut = ReadBytes(Generate(Options(), "plan.txt"));
-  cut.resize(cut.rfind("</giorni>"));
+  // A file that ends early misses its closing line; an empty one misses everything.
+  std::string cut = good.substr(0, good.rfind("</giorni>"));
   const long last = static_cast<long>(std::count(cut.begin(), cut.end(), '\n')) + 1;
   EXPECT_EQ(Errors(Write("cut.txt", cut)),
-            (Strings{Format("RIGA %ld ERRORE BLOCCANTE: non è possibile leggere la sezione "
-                            "<giorni>",
-                            last),
-                     Format("RIGA %ld \tmanca la dichiarazione di chiusura </giorni>", last)}));
+            blocking(last, "<giorni>", "\tmanca la dichiarazione di chiusura </giorni>"));
   EXPECT_EQ(Errors(Write("empty.txt", "")),
-            (Strings{"RIGA 1 ERRORE BLOCCANTE: non è possibile leggere la sezione <protocollo>",
-                     "RIGA 1 \tmanca l'intestazione della sezione <protocollo>"}));
+            blocking(1, "<protocollo>", "\tmanca l'intestazione della sezione <protocollo>"));
   EXPECT_EQ(Errors(Write("two.txt", "<protocollo>2\n")),
-            (Strings{"RIGA 1 ERRORE BLOCCANTE: non è possibile leggere la sezione <protocollo>",
-                     "RIGA 1 \til numero di righe della sezione <protocollo> non è pari a 1"}));
-  EXPECT_EQ(TableCounts(), (std::vector<long long>{0, 0, 0, 0, 0, 0, 0, 0, 0}));
-}
+            blocking(1, "<protocollo>",
+                     "\til numero di righe della sezione <protocollo> non è pari a 1"));
 
-TEST_P(ImportTest, UnknownCompanyIsReportedAtLine10WithTheMissingObject) {
   GeneratorOptions o = Options();
   o.fault = GenFault::UnknownCompany;
-  o.faultValue = 9999;
-  const Strings errors = Errors(Generate(o, "unknown.txt"));
-  ASSERT_GE(errors.size(), 2u);
-  EXPECT_EQ(errors[0], "RIGA 10 sezione <protocollo>; l'azienda comunicante è sconosciuta al sistema");
-  EXPECT_EQ(errors[1], Missing(10, "<azienda>", 9999));
-  EXPECT_EQ(Count("proto"), 0);
+  const Strings unknown = Errors(Generate(o, "unknown.txt"));
+  ASSERT_GE(unknown.size(), 2u);
+  EXPECT_EQ(unknown[0],
+            "RIGA 10 sezione <protocollo>; l'azienda comunicante è sconosciuta al sistema");
+  EXPECT_EQ(unknown[1], Missing(10, "<azienda>", 9999));
+  EXPECT_EQ(TableCounts(), (std::vector<long long>{0, 0, 0, 0, 0, 0, 0, 0, 0}));
 }
 
 TEST_P(ImportTest, ReimportIsRefusedWithEveryObjectDuplicate) {
@@ -211,12 +169,12 @@ TEST_P(ImportTest, IdentifierFaultsAreAllCollectedWithTheTestedIdentifier) {
   Communication c = Plan(1);
   AddNetwork(c);
   AddTrip(c, 1);
-  c.stops[1].local = 77;         // no such locality
-  c.arcs[0].fine = 5;            // no such stop
-  c.routeRows[0].arco = 9;       // no such arc
-  c.trips[0].ente = 99;          // no such authority
-  c.trips[0].nextcor = 42;       // no such trip (found on the second reading)
-  c.times[1].ID = 3;             // no such trip
+  c.stops[1].local = 77;    // no such locality
+  c.arcs[0].fine = 5;       // no such stop
+  c.routeRows[0].arco = 9;  // no such arc
+  c.trips[0].ente = 99;     // no such authority
+  c.trips[0].nextcor = 42;  // no such trip (found on the second reading)
+  c.times[1].ID = 3;        // no such trip
   c.days.push_back(Month(8, 2010, 1, {4}));
   const Strings errors = Errors(Write(c, "faults.txt"));
   // Lines: 12-13 stops, 16 arc, 19 route head, 22 route row, 25 trip (read twice: the next
@@ -241,34 +199,12 @@ TEST_P(ImportTest, ArcOnAStopOfAnEarlierCommunicationIsAccepted) {
             Strings{"2|2|10|400"});
 }
 
-TEST_P(ImportTest, CoordinatesOfZeroAreLeftEmptyAndTextsKeepTheirBlanksAndAccents) {
-  Communication c = Plan(1);
-  c.stops.push_back({1, "", "Stazione FS", "Piazzale", 0, 0, 0});
-  c.stops.push_back({2, "F2", "Piazza Libert\xE0", "", 0, 12.5, 0});
-  c.stops.push_back({3, "F3", "Porto", "Molo", 0, 1600000.5, 5000000.25});
-  c.routes.push_back({1, "", "Citt\xE0 - Porto"});
-  ASSERT_TRUE(Import(Write(c, "coords.txt")));
-  EXPECT_EQ(Rows("SELECT ID, okcoord, fermata, denom FROM fermate ORDER BY ID", 4),
-            (Strings{"1|0||Stazione FS", "2|0|F2|Piazza Libertà", "3|1|F3|Porto"}));
-  db::Selection s(&db());
-  s.AddColumn("fermate", "coord_x", db::kSqlDouble);
-  s.AddColumn("fermate", "coord_y", db::kSqlDouble);
-  s.SetFrom("fermate");
-  s.SetOrderBy("ID");
-  ASSERT_TRUE(s.Open());
-  EXPECT_TRUE(s.IsNull(0) && s.IsNull(1));
-  ASSERT_TRUE(s.MoveNext());
-  EXPECT_EQ(s.GetDouble(0), 12.5);
-  EXPECT_TRUE(s.IsNull(1));
-  ASSERT_TRUE(s.MoveNext());
-  EXPECT_EQ(s.GetDouble(0), 1600000.5);
-  EXPECT_EQ(s.GetDouble(1), 5000000.25);
-  EXPECT_EQ(Rows("SELECT denom FROM tesitine", 1), Strings{"Città - Porto"});
-}
-
-TEST_P(ImportTest, TripColumnsComeFromTheirFields) {
+TEST_P(ImportTest, ColumnsAreFilledFromTheirFieldsAsWritten) {
   Communication c = Plan(1);
   AddNetwork(c);
+  c.stops.push_back({3, "", "Stazione FS", "Piazzale", 0, 0, 0});
+  c.stops.push_back({4, "F4", "Piazza Libert\xE0", "", 0, 12.5, 0});
+  c.routes.push_back({2, "", "Citt\xE0 - Porto"});
   AddTrip(c, 1);
   AddTrip(c, 2);
   c.trips[0].nextcor = 2;
@@ -279,12 +215,22 @@ TEST_P(ImportTest, TripColumnsComeFromTheirFields) {
   c.trips[1].mm_p = 5;
   c.times[3].nonferma = true;
   c.days.push_back(Month(1, 2010, 2, {1, 28, 29, 30, 31}));  // 2010 was not a leap year
-  ASSERT_TRUE(Import(Write(c, "trips.txt")));
-  EXPECT_EQ(Rows("SELECT ID, codcorsa, codlinea, verso, ente, codperc, capol_p, hh_p, mm_p, "
-                 "capol_a, lung, prevcor, nextcor, mezzo, lotto FROM corse ORDER BY ID",
-                 15),
-            (Strings{"1|C|L1|A|1|1|1|7|0|2|850|NULL|2|U|0",
-                     "2||L1|R|1|1|1|23|5|2|850|1|NULL|U|0"}));
+  ASSERT_TRUE(Import(Write(c, "columns.txt")));
+  // A coordinate of 0 is none, and the stop's coordinates are then not fixed.
+  EXPECT_EQ(
+      Rows("SELECT ID, okcoord, fermata, denom, ubicaz, CAST(coord_x * 100 AS INTEGER), "
+           "CAST(coord_y * 100 AS INTEGER) FROM fermate ORDER BY ID",
+           7),
+      (Strings{"1|1|F1|Piazza Roma|Lato nord|160000050|500000025",
+               "2|1|F2|Via Mazzini|NULL|160100000|500100000", "3|0||Stazione FS|Piazzale|NULL|NULL",
+               "4|0|F4|Piazza Libertà|NULL|1250|NULL"}));
+  EXPECT_EQ(Rows("SELECT ID, codperc, denom FROM tesitine ORDER BY ID", 3),
+            (Strings{"1|P1|Piazza Roma - Via Mazzini", "2||Città - Porto"}));
+  EXPECT_EQ(
+      Rows("SELECT ID, codcorsa, codlinea, verso, ente, codperc, capol_p, hh_p, mm_p, "
+           "capol_a, lung, prevcor, nextcor, mezzo, lotto FROM corse ORDER BY ID",
+           15),
+      (Strings{"1|C|L1|A|1|1|1|7|0|2|850|NULL|2|U|0", "2||L1|R|1|1|1|23|5|2|850|1|NULL|U|0"}));
   EXPECT_EQ(Rows("SELECT ID, sub, fermata, hh, mm, primaria, facolt, nonferma FROM orari "
                  "WHERE ID = 2 ORDER BY sub",
                  8),
@@ -292,9 +238,8 @@ TEST_P(ImportTest, TripColumnsComeFromTheirFields) {
   EXPECT_EQ(Rows("SELECT ID, protoc, anno, mese, giorni FROM mesi", 5),
             Strings{"1|1|2010|2|S" + std::string(26, 'N') + "SSSS"});
   // Days that February 2010 did not have are found but stored nowhere.
-  EXPECT_EQ(ui.Texts().at(0), Summary({{1, 1}, {2, 2}, {1, 1}, {1, 1}, {1, 1}, {2, 2}, {4, 4},
-                                       {1, 1}, {2, 5}},
-                                      0));
+  EXPECT_EQ(ui.Texts().at(0),
+            Summary({{1, 1}, {4, 4}, {1, 1}, {2, 2}, {1, 1}, {2, 2}, {4, 4}, {1, 1}, {2, 5}}, 0));
   EXPECT_EQ(Rows("SELECT ID, protoc, giorno FROM giorni ORDER BY data", 3),
             (Strings{"1|1|1", "1|1|7"}));  // Monday 1 and Sunday 28 February 2010
 }
@@ -310,9 +255,8 @@ TEST_P(ImportTest, AnHypothesisKeepsItsMonthsButTouchesNoRunningDay) {
   idea.protocol.azzera = true;
   idea.days.push_back(Month(1, 2010, 3, {10, 11}));
   ASSERT_TRUE(Import(Write(idea, "idea.txt")));
-  EXPECT_EQ(ui.Texts().at(0), Summary({{1, 1}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0},
-                                       {1, 1}, {0, 0}},
-                                      0));
+  EXPECT_EQ(ui.Texts().at(0),
+            Summary({{1, 1}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {1, 1}, {0, 0}}, 0));
   EXPECT_EQ(Count("mesi"), 2);
   EXPECT_EQ(Rows("SELECT protoc FROM giorni ORDER BY data", 1), (Strings{"1", "1", "1"}));
 }
@@ -355,19 +299,19 @@ class ReplaceTest : public ImportTest {
 
 TEST_P(ReplaceTest, ReplacingPlanDeletesEveryDayOfTheCompanyInItsPeriod) {
   ASSERT_TRUE(Import(Write(Replacement(true, 4), "replace.txt")));
-  EXPECT_EQ(ui.Texts().at(0), Summary({{1, 1}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {1, 1}, {2, 2},
-                                       {1, 1}, {2, 2}},
-                                      3 * 365));
+  EXPECT_EQ(
+      ui.Texts().at(0),
+      Summary({{1, 1}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {1, 1}, {2, 2}, {1, 1}, {2, 2}}, 3 * 365));
   // Trips 1-3 keep December 2009 and January 2011 only: both ends of the period went.
   EXPECT_EQ(Count("giorni", "azienda = 101 AND ID <= 3"), 3 * (31 + 31));
   EXPECT_EQ(Rows("SELECT ID, protoc FROM giorni WHERE azienda = 101 AND ID = 4", 2),
             (Strings{"4|2", "4|2"}));
   for (int trip = 1; trip <= 3; ++trip) {
-    EXPECT_EQ(Count("giorni", "azienda = 101 AND ID = " + std::to_string(trip) + " AND data = " +
-                                  db().dialect().DateLiteral(31, 12, 2009)),
+    EXPECT_EQ(Count("giorni", "azienda = 101 AND ID = " + std::to_string(trip) +
+                                  " AND data = " + db().dialect().DateLiteral(31, 12, 2009)),
               1);
-    EXPECT_EQ(Count("giorni", "azienda = 101 AND ID = " + std::to_string(trip) + " AND data = " +
-                                  db().dialect().DateLiteral(1, 1, 2011)),
+    EXPECT_EQ(Count("giorni", "azienda = 101 AND ID = " + std::to_string(trip) +
+                                  " AND data = " + db().dialect().DateLiteral(1, 1, 2011)),
               1);
   }
   EXPECT_EQ(Count("giorni", "azienda = 102"), 31 + 365 + 31);
@@ -375,29 +319,31 @@ TEST_P(ReplaceTest, ReplacingPlanDeletesEveryDayOfTheCompanyInItsPeriod) {
 
 TEST_P(ReplaceTest, IntegratingPlanDeletesOnlyTheDaysOfItsOwnTrips) {
   ASSERT_TRUE(Import(Write(Replacement(false, 2), "integrate.txt")));
-  EXPECT_EQ(ui.Texts().at(0), Summary({{1, 1}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0},
-                                       {1, 1}, {2, 2}},
-                                      365));
+  EXPECT_EQ(ui.Texts().at(0),
+            Summary({{1, 1}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {1, 1}, {2, 2}}, 365));
   EXPECT_EQ(Count("giorni", "azienda = 101 AND ID = 2"), 31 + 2 + 31);
   EXPECT_EQ(Count("giorni", "azienda = 101 AND ID = 1"), 31 + 365 + 31);
   EXPECT_EQ(Count("giorni", "azienda = 101 AND ID = 3"), 31 + 365 + 31);
   EXPECT_EQ(Count("giorni", "azienda = 102"), 31 + 365 + 31);
 }
 
-TEST_P(ImportTest, ReportFileHoldsTheDateTheFileNameAndEveryMessageInWindows1252) {
+TEST_P(ImportTest, ErrorReportHoldsTheDateTheFileNameAndEveryMessageInWindows1252) {
   GeneratorOptions o = Options();
   o.fault = GenFault::UnknownStop;
   const std::string path = Generate(o, "unknown_stop.txt");
   const std::string saved = kvt::test::TempDir() + "/ERRORI.TXT";
-  ui.Clear();
-  ui.QueueFile(path);
-  ui.QueueAnswer(MsgResult::Ok);
-  ui.QueueFile(saved);
-  EXPECT_FALSE(ImportCommunication(db(), ui));
+  const auto refuse = [&](const std::string& file, MsgResult answer, const std::string& report) {
+    ui.Clear();
+    ui.QueueFile(file);
+    ui.QueueAnswer(answer);
+    ui.QueueFile(report);
+    EXPECT_FALSE(ImportCommunication(db(), ui));
+    return Lines(ReadBytes(report));
+  };
+  Strings lines = refuse(path, MsgResult::Ok, saved);
   EXPECT_EQ(ui.Texts(), Strings{std::string(kRefusedQuestion)});
   EXPECT_EQ(ui.fileTitles, (Strings{"Importazione Comunicazione Aziendale KvtTxt V2",
                                     "Salvataggio Errori Importazione KvtTxt V2"}));
-  const Strings lines = Lines(ReadBytes(saved));
   ASSERT_EQ(lines.size(), 6u);
   EXPECT_TRUE(std::regex_match(lines[0], std::regex(R"(\d\d/\d\d/\d{4} \d\d\.\d\d:\d\d)")))
       << lines[0];
@@ -407,32 +353,18 @@ TEST_P(ImportTest, ReportFileHoldsTheDateTheFileNameAndEveryMessageInWindows1252
   EXPECT_EQ(lines[4], "");
   EXPECT_EQ(lines[5], Utf8ToCp1252(Missing(report.fault->line, "<fermate>", 2100000000)));
   EXPECT_NE(lines[5].find("\xE8 possibile"), std::string::npos);  // "è" as one 1252 byte
-}
 
-TEST_P(ImportTest, AFileThatCannotBeOpenedStillOffersItsEmptyReport) {
+  // A file that cannot be opened still offers its (empty) report.
   const std::string missing = kvt::test::TempDir() + "/missing.txt";
-  const std::string saved = kvt::test::TempDir() + "/empty_report.txt";
-  ui.QueueFile(missing);
-  ui.QueueAnswer(MsgResult::Ok);
-  ui.QueueFile(saved);
-  EXPECT_FALSE(ImportCommunication(db(), ui));
+  lines = refuse(missing, MsgResult::Ok, saved);
   EXPECT_EQ(ui.Texts(), (Strings{std::string(kCannotOpenMessage), std::string(kRefusedQuestion)}));
-  const Strings lines = Lines(ReadBytes(saved));
   ASSERT_EQ(lines.size(), 5u);
   EXPECT_EQ(lines[2], "Errori Riscontrati durante l'importazione del file " + missing);
-  // A report that cannot be written says so.
-  ui.Clear();
-  ui.QueueFile(missing);
-  ui.QueueAnswer(MsgResult::Ok);
-  ui.QueueFile(kvt::test::TempDir() + "/no/such/folder/report.txt");
-  EXPECT_FALSE(ImportCommunication(db(), ui));
-  EXPECT_EQ(ui.Texts(), (Strings{std::string(kCannotOpenMessage), std::string(kRefusedQuestion),
-                                 std::string(kReportFailedMessage)}));
-  // Cancel at the question: no chooser.
-  ui.Clear();
-  ui.QueueFile(missing);
-  ui.QueueAnswer(MsgResult::Cancel);
-  EXPECT_FALSE(ImportCommunication(db(), ui));
+  // A report that cannot be written says so; Cancel at the question shows no chooser.
+  refuse(path, MsgResult::Ok, kvt::test::TempDir() + "/no/such/folder/report.txt");
+  EXPECT_EQ(ui.Texts(),
+            (Strings{std::string(kRefusedQuestion), std::string(kReportFailedMessage)}));
+  refuse(path, MsgResult::Cancel, saved);
   EXPECT_EQ(ui.fileTitles.size(), 1u);
 }
 

@@ -51,8 +51,8 @@ TEST_P(RebuildTest, ReplacingPlanKeepsTheEarlierDaysBeforeItsPeriodAndAddsAllOfI
   ASSERT_TRUE(RebuildRunningDaysCommand(db(), ui));
   // Trip 1: 1, 5, 10, 14 of plan 1, then 16, 18, 25 of plan 2 (its 10th was already there:
   // refused, one fewer inserted). Trip 2: only the 2nd survives plan 2's period.
-  EXPECT_EQ(Days(), (Strings{"1|1|1", "1|1|5", "1|1|3", "1|1|7", "1|2|2", "1|2|4", "1|2|4",
-                             "2|1|2"}));
+  EXPECT_EQ(Days(),
+            (Strings{"1|1|1", "1|1|5", "1|1|3", "1|1|7", "1|2|2", "1|2|4", "1|2|4", "2|1|2"}));
   ASSERT_EQ(ui.Texts().size(), 2u);
   EXPECT_EQ(ui.Texts()[0].rfind("Errore scarico buffer tavola (giorni)\n\n - ", 0), 0u)
       << ui.Texts()[0];
@@ -62,9 +62,9 @@ TEST_P(RebuildTest, ReplacingPlanKeepsTheEarlierDaysBeforeItsPeriodAndAddsAllOfI
             "Giorni inseriti: 8 di 9\n");
   EXPECT_EQ(ui.messages[1].icon, MsgIcon::Information);
   EXPECT_EQ(ui.formTitles, Strings{"Ripristino Giorni di Effettuazione Corse"});
-  for (const char* c : {"Eliminazione Giorni Effettuazione Esistenti",
-                        "Determinazione Giorni Effettuazione",
-                        "Inserimento Giorni Effettuazione Corse"}) {
+  for (const char* c :
+       {"Eliminazione Giorni Effettuazione Esistenti", "Determinazione Giorni Effettuazione",
+        "Inserimento Giorni Effettuazione Corse"}) {
     EXPECT_NE(std::find(ui.progressCaptions.begin(), ui.progressCaptions.end(), c),
               ui.progressCaptions.end())
         << c;
@@ -109,20 +109,6 @@ TEST_P(RebuildTest, ChooserOffersOnlyPlansAndAnomaliesAndRefusesAnUnlistedCode) 
   EXPECT_FALSE(RebuildRunningDaysCommand(db(), ui));
   EXPECT_EQ(ui.Texts(), Strings{});
   EXPECT_EQ(Count("giorni"), 8);
-}
-
-TEST_P(RebuildTest, IntegratingPlanReplacesOnlyTheTripsItMentions) {
-  // Plan 3 integrates over March: trip 2 now runs only on the 3rd; trip 1 keeps its days.
-  Communication third = Plan(3, {1, 3, 2010}, {31, 3, 2010});
-  third.days.push_back(Month(2, 2010, 3, {3}));
-  ASSERT_TRUE(Import(Write(third, "third.txt")));
-  ui.Clear();
-  RebuildResult result;
-  ASSERT_TRUE(RebuildRunningDays(db(), ui, kCompany, result));
-  EXPECT_EQ(Days(), (Strings{"1|1|1", "1|1|5", "1|1|3", "1|1|7", "1|2|2", "1|2|4", "1|2|4",
-                             "2|3|3"}));
-  EXPECT_EQ(result.inserted, 8);
-  EXPECT_EQ(result.total, 9);
 }
 
 KVT_INSTANTIATE_ENGINES(RebuildTest);
