@@ -7,6 +7,7 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
+#include <clocale>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -86,6 +87,9 @@ void TakeScreenshot(kvt::gui::MainWindow& window, const Screenshot& shot) {
 
 int RunWindow(int argc, char** argv, const std::optional<Screenshot>& shot) {
   QApplication app(argc, argv);
+  // QApplication adopts the user's locale; numbers in files, SQL and messages are always
+  // written and read with a decimal point, so the C conventions must stay in force.
+  std::setlocale(LC_NUMERIC, "C");
   kvt::gui::QtUi ui;
   kvt::app::Shell shell(ui, kvt::SettingsFile(kvt::SettingsFile::DefaultPath()));
   kvt::app::Registry registry;
