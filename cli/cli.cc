@@ -110,7 +110,7 @@ int Run(const Invocation& inv, const app::CommandFn& fn, std::ostream& out, std:
   app::AppContext ctx{ui, shell, &inv.options};
   fn(ctx);
   for (const std::string& unused : ui.UnusedFields())
-    err << "Opzione non usata: --" << unused << "\n";
+    if (!inv.options.claimed.count(unused)) err << "Opzione non usata: --" << unused << "\n";
   // A database named on the command line is for this run only: the settings stay as they
   // were. Otherwise the run ends like the program does.
   if (inv.db || inv.dsn) {

@@ -8,7 +8,13 @@
 
 namespace kvt::app {
 
+bool CommandOptions::Has(std::string_view name) const {
+  claimed.emplace(name);
+  return values.count(std::string(name)) > 0;
+}
+
 std::string CommandOptions::Value(std::string_view name, std::string fallback) const {
+  claimed.emplace(name);
   auto it = values.find(std::string(name));
   return it == values.end() ? std::move(fallback) : it->second;
 }
@@ -46,8 +52,9 @@ void RunComms(AppContext& ctx, void (*run)(Ui&, db::Database&, const comms::Comm
   db::Database* current = ctx.RequireDatabase();
   if (!current) return;
   if (!ctx.options) return run(ctx.ui, *current, nullptr);
-  const comms::CommandLine line{ctx.options->args, ctx.options->values};
+  const comms::CommandLine line{ctx.options->args, ctx.options->values, {}};
   run(ctx.ui, *current, &line);
+  ctx.options->claimed.insert(line.claimed.begin(), line.claimed.end());
 }
 
 void RegisterCommsCommands(Registry& r) {

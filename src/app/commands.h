@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,8 +34,11 @@ class Shell;
 struct CommandOptions {
   std::vector<std::string> args;              // positional arguments, in order
   std::map<std::string, std::string> values;  // --name=value options (without "--")
+  // Options the command read itself (Has/Value record them), so that the command line does
+  // not call them unused.
+  mutable std::set<std::string> claimed;
 
-  bool Has(std::string_view name) const { return values.count(std::string(name)) > 0; }
+  bool Has(std::string_view name) const;
   std::string Value(std::string_view name, std::string fallback = "") const;
 };
 

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,6 +32,7 @@ inline constexpr std::string_view kRebuildCommandId = "rebuild-days";
 struct CommandLine {
   std::vector<std::string> args;
   std::map<std::string, std::string> values;
+  mutable std::set<std::string> claimed;  // options the command read
 };
 
 // `commandLine` is null when the command runs from the window.

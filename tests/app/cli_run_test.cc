@@ -137,6 +137,19 @@ TEST_F(CliRunTest, RefusalsAndMistakesGiveTheirExitStatus) {
             std::string::npos);
 }
 
+TEST_F(CliRunTest, OptionsACommandReadsItselfAreNotCalledUnused) {
+  const std::string db = Path("kvt.mdb");
+  ASSERT_EQ(Kvtbase("db-create " + ShellQuote(db)).status, 0);
+  // A communication that cannot be opened is refused; its (empty) report goes where asked.
+  Result r = Kvtbase("import-kvt --db " + ShellQuote(db) + " " + ShellQuote(Path("none.txt")) +
+                     " --report " + ShellQuote(Path("errori.txt")));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(std::filesystem::exists(Path("errori.txt")));
+  EXPECT_EQ(r.err.find("Opzione non usata"), std::string::npos) << r.err;
+  r = Kvtbase("about --db " + ShellQuote(db) + " --colore=blu");
+  EXPECT_NE(r.err.find("Opzione non usata: --colore\n"), std::string::npos) << r.err;
+}
+
 }  // namespace
 }  // namespace kvt::app::test
 
