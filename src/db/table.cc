@@ -1,5 +1,7 @@
 #include "db/table.h"
 
+#include <algorithm>
+
 #include "db/bulk.h"
 #include "db/columns.h"
 #include "db/database.h"
@@ -15,6 +17,8 @@ namespace {
 // Rows per bulk block under the file method, whose nominal rowset size is 1: a block is
 // one statement, and SQLite gains little past a few hundred rows per statement.
 constexpr unsigned kFileBulkRows = 200;
+// Least rows per bulk block on a server (ODBC method), for tables without byte blocks.
+constexpr unsigned kServerBulkRows = 1000;
 
 }  // namespace
 
@@ -98,6 +102,9 @@ bool TableImpl::Open(bool bulk, std::size_t blobBufferSize) {
       std::make_unique<RowWriter>(conn, actualName_, columns_, ReadPrimaryKey(conn, actualName_));
   if (bulk) {
     unsigned rows = hasBlob ? db_->RowsetSizeBlob() : db_->RowsetSizeOrdinary();
+    // The rowset size tunes reading; a block of 25 rows would cost a server round trip
+    // every 25 rows written, so blocks without byte blocks are sent in larger batches.
+    if (!hasBlob) rows = std::max(rows, kServerBulkRows);
     if (fileMethod_) rows = kFileBulkRows;
     const bool arrays = db_->dialect().engine() == Engine::PostgreSql;
     bulk_ = std::make_unique<BulkInserter>(conn, conn.QuoteName(actualName_), columns_, rows,
