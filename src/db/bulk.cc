@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "db/native_bulk.h"
+
 namespace kvt::db {
 
 namespace {
@@ -59,13 +61,20 @@ void AppendPadded(std::string& out, int value, int width) {
 
 }  // namespace
 
-BulkInserter::BulkInserter(OdbcConnection& conn, const std::string& quotedTable,
-                           const std::vector<ColumnInfo>& columns, unsigned blockRows,
-                           size_t blobSlot, bool postgresArrays)
-    : conn_(conn),
-      table_(quotedTable),
-      capacity_(std::max(1u, blockRows)),
-      arrays_(postgresArrays) {
+std::unique_ptr<BulkInserter> MakeBulkInserter(OdbcConnection& conn, const std::string& quotedTable,
+                                               const std::vector<ColumnInfo>& columns,
+                                               unsigned blockRows, size_t blobSlot,
+                                               bool postgresArrays) {
+  if (conn.sqlite() && !postgresArrays)
+    return std::make_unique<SqliteBulkInserter>(conn, quotedTable, columns, blockRows);
+  return std::make_unique<OdbcBulkInserter>(conn, quotedTable, columns, blockRows, blobSlot,
+                                            postgresArrays);
+}
+
+OdbcBulkInserter::OdbcBulkInserter(OdbcConnection& conn, const std::string& quotedTable,
+                                   const std::vector<ColumnInfo>& columns, unsigned blockRows,
+                                   size_t blobSlot, bool postgresArrays)
+    : BulkInserter(blockRows), conn_(conn), table_(quotedTable), arrays_(postgresArrays) {
   const unsigned n = static_cast<unsigned>(std::max<size_t>(1, columns.size()));
   chunkRows_ = std::clamp(kMaxParams / n, 1u, capacity_);
   // The SQLite3 ODBC driver compiles a statement that begins with INSERT again at every
@@ -103,18 +112,18 @@ BulkInserter::BulkInserter(OdbcConnection& conn, const std::string& quotedTable,
   }
 }
 
-BulkInserter::~BulkInserter() = default;
+OdbcBulkInserter::~OdbcBulkInserter() = default;
 
-char* BulkInserter::SlotData(size_t column, unsigned row) {
+char* OdbcBulkInserter::SlotData(size_t column, unsigned row) {
   return slots_[column].data.data() + slots_[column].slot * row;
 }
 
-void BulkInserter::ClearSlot() {
+void OdbcBulkInserter::ClearSlot() {
   if (full()) return;
   for (Slots& s : slots_) s.indicators[filled_] = SQL_NULL_DATA;
 }
 
-void BulkInserter::Grow(size_t column, size_t bytes) {
+void OdbcBulkInserter::Grow(size_t column, size_t bytes) {
   Slots& s = slots_[column];
   const size_t slot = std::max(bytes, s.slot * 2);
   std::vector<char> data(slot * capacity_, '\0');
@@ -125,7 +134,7 @@ void BulkInserter::Grow(size_t column, size_t bytes) {
   ++generation_;  // every prepared statement must be bound again
 }
 
-void BulkInserter::Set(int column, const Value& value) {
+void OdbcBulkInserter::Set(int column, const Value& value) {
   if (full() || column < 0 || static_cast<size_t>(column) >= slots_.size()) return;
   const size_t c = static_cast<size_t>(column);
   Slots& s = slots_[c];
@@ -155,7 +164,7 @@ void BulkInserter::Set(int column, const Value& value) {
   }
 }
 
-Value BulkInserter::Get(int column) const {
+Value OdbcBulkInserter::Get(int column) const {
   Value value;
   if (full() || column < 0 || static_cast<size_t>(column) >= slots_.size()) return value;
   const Slots& s = slots_[static_cast<size_t>(column)];
@@ -181,7 +190,7 @@ Value BulkInserter::Get(int column) const {
   return value;
 }
 
-std::string BulkInserter::InsertSql(unsigned rows) const {
+std::string OdbcBulkInserter::InsertSql(unsigned rows) const {
   std::string sql = prefix_ + "INSERT INTO " + table_ + " (";
   std::string markers = "(";
   for (size_t c = 0; c < names_.size(); ++c) {
@@ -198,7 +207,7 @@ std::string BulkInserter::InsertSql(unsigned rows) const {
   return sql;
 }
 
-bool BulkInserter::Bind(OdbcStatement& stmt, unsigned first, unsigned rows) {
+bool OdbcBulkInserter::Bind(OdbcStatement& stmt, unsigned first, unsigned rows) {
   const size_t n = slots_.size();
   for (unsigned j = 0; j < rows; ++j) {
     for (size_t c = 0; c < n; ++c) {
@@ -214,7 +223,8 @@ bool BulkInserter::Bind(OdbcStatement& stmt, unsigned first, unsigned rows) {
   return true;
 }
 
-BulkInserter::Chunk* BulkInserter::PrepareChunk(Chunk& chunk, unsigned first, unsigned rows) {
+OdbcBulkInserter::Chunk* OdbcBulkInserter::PrepareChunk(Chunk& chunk, unsigned first,
+                                                        unsigned rows) {
   if (!chunk.stmt || chunk.rows != rows) {
     chunk.stmt = std::make_unique<OdbcStatement>(conn_);
     chunk.rows = rows;
@@ -230,7 +240,7 @@ BulkInserter::Chunk* BulkInserter::PrepareChunk(Chunk& chunk, unsigned first, un
   return &chunk;
 }
 
-bool BulkInserter::ExecuteChunk(unsigned first, unsigned rows, OdbcDiag& error) {
+bool OdbcBulkInserter::ExecuteChunk(unsigned first, unsigned rows, OdbcDiag& error) {
   Chunk* chunk = nullptr;
   if (rows == chunkRows_) {
     const size_t index = first / chunkRows_;
@@ -246,7 +256,7 @@ bool BulkInserter::ExecuteChunk(unsigned first, unsigned rows, OdbcDiag& error) 
   return false;
 }
 
-long BulkInserter::RetryRows(unsigned first, unsigned rows) {
+long OdbcBulkInserter::RetryRows(unsigned first, unsigned rows) {
   long stored = 0;
   for (unsigned row = first; row < first + rows; ++row) {
     PrepareChunk(single_, row, 1);
@@ -314,7 +324,7 @@ void AppendText(std::string& out, const char* data, size_t length) {
 }  // namespace
 
 // One element of a PostgreSQL array literal.
-void BulkInserter::AppendElement(std::string& out, size_t column, unsigned row) const {
+void OdbcBulkInserter::AppendElement(std::string& out, size_t column, unsigned row) const {
   const Slots& s = slots_[column];
   const SQLLEN indicator = s.indicators[row];
   if (indicator == SQL_NULL_DATA) {
@@ -347,7 +357,7 @@ void BulkInserter::AppendElement(std::string& out, size_t column, unsigned row) 
   }
 }
 
-bool BulkInserter::ExecuteArrays(unsigned rows, OdbcDiag& error) {
+bool OdbcBulkInserter::ExecuteArrays(unsigned rows, OdbcDiag& error) {
   const size_t n = slots_.size();
   if (!arrayInsert_) {
     std::string sql = "INSERT INTO " + table_ + " (";
@@ -387,7 +397,7 @@ bool BulkInserter::ExecuteArrays(unsigned rows, OdbcDiag& error) {
   return false;
 }
 
-long BulkInserter::Send(OdbcDiag& firstError) {
+long OdbcBulkInserter::Send(OdbcDiag& firstError) {
   firstError = {};
   if (arrays_ && filled_ > 0) {
     const unsigned rows = filled_;

@@ -1,5 +1,9 @@
-// The block of rows of a bulk-append Table (internal to db/). Values sit in per-column
-// arrays, one slot a row; a block goes to the database in one statement:
+// The block of rows of a bulk-append Table (internal to db/): rows are put in slots and sent
+// together. Two implementations: OdbcBulkInserter (any driver) and SqliteBulkInserter (the
+// SQLite3 driver's connection written through the SQLite library, native_bulk.h).
+//
+// OdbcBulkInserter: values sit in per-column arrays, one slot a row; a block goes to the
+// database in one statement:
 //  - PostgreSQL: INSERT ... SELECT * FROM unnest(?::int2[], ...), one array text per column
 //    (one parameter per column, whatever the block size: psqlODBC loses its protocol
 //    synchronisation past ~7,500 parameters, and parses arrays much faster than markers);
@@ -8,6 +12,7 @@
 // the refused rows are lost.
 #pragma once
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,10 +24,8 @@ namespace kvt::db {
 
 class BulkInserter {
  public:
-  BulkInserter(OdbcConnection& conn, const std::string& quotedTable,
-               const std::vector<ColumnInfo>& columns, unsigned blockRows, size_t blobSlot,
-               bool postgresArrays);
-  ~BulkInserter();
+  explicit BulkInserter(unsigned blockRows) : capacity_(std::max(1u, blockRows)) {}
+  virtual ~BulkInserter() = default;
   BulkInserter(const BulkInserter&) = delete;
   BulkInserter& operator=(const BulkInserter&) = delete;
 
@@ -30,14 +33,38 @@ class BulkInserter {
   unsigned filled() const { return filled_; }
   bool full() const { return filled_ >= capacity_; }
 
-  void ClearSlot();  // every column of the current slot NULL
-  void Set(int column, const Value& value);
-  Value Get(int column) const;
+  virtual void ClearSlot() = 0;  // every column of the current slot NULL
+  virtual void Set(int column, const Value& value) = 0;
+  virtual Value Get(int column) const = 0;
   void CloseSlot() { ++filled_; }
 
   // Sends the filled slots and empties the block. Returns the rows stored; `firstError`
-  // receives the first refusal (state empty when none).
-  long Send(OdbcDiag& firstError);
+  // receives the first refusal (state and text empty when none).
+  virtual long Send(OdbcDiag& firstError) = 0;
+
+ protected:
+  const unsigned capacity_;
+  unsigned filled_ = 0;
+};
+
+// The inserter for `columns` of `quotedTable` on `conn`: native on an SQLite connection
+// whose handle is known, ODBC otherwise (PostgreSQL arrays when `postgresArrays`).
+std::unique_ptr<BulkInserter> MakeBulkInserter(OdbcConnection& conn, const std::string& quotedTable,
+                                               const std::vector<ColumnInfo>& columns,
+                                               unsigned blockRows, size_t blobSlot,
+                                               bool postgresArrays);
+
+class OdbcBulkInserter final : public BulkInserter {
+ public:
+  OdbcBulkInserter(OdbcConnection& conn, const std::string& quotedTable,
+                   const std::vector<ColumnInfo>& columns, unsigned blockRows, size_t blobSlot,
+                   bool postgresArrays);
+  ~OdbcBulkInserter() override;
+
+  void ClearSlot() override;
+  void Set(int column, const Value& value) override;
+  Value Get(int column) const override;
+  long Send(OdbcDiag& firstError) override;
 
  private:
   struct Slots {
@@ -71,9 +98,7 @@ class BulkInserter {
   std::string table_;
   std::vector<std::string> names_;
   std::vector<Slots> slots_;
-  unsigned capacity_;
   unsigned chunkRows_;
-  unsigned filled_ = 0;
   unsigned generation_ = 1;
   bool arrays_;
   std::string prefix_;  // put before every INSERT (see the constructor)

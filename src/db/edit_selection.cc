@@ -54,7 +54,9 @@ bool EditSelectionImpl::Open(bool reuse) {
   if (!Prepare(runSql)) return false;
   std::vector<Kind> kinds;
   for (const ColumnInfo& c : columns_) kinds.push_back(c.kind);
-  if (!reader_) reader_ = std::make_unique<ResultReader>(*db_->connection());
+  // The values read go back into the UPDATE that finds the row: the ODBC reader gives them
+  // exactly as the driver reads them, time parts of timestamps included.
+  if (!reader_) reader_ = std::make_unique<OdbcResultReader>(*db_->connection());
   const ResultReader::Step step = reader_->Open(runSql, kinds, db_->RowsetSizeOrdinary());
   if (step == ResultReader::Step::Error) {
     db_->ui().Stop("Errore estrazione Select SQL\n\n" + reader_->error().text);

@@ -1,6 +1,9 @@
 #include "db/odbc.h"
 
 #include <cstring>
+#include <optional>
+
+#include "db/native_sqlite.h"
 
 namespace kvt::db {
 
@@ -71,15 +74,20 @@ std::unique_ptr<OdbcConnection> OdbcConnection::Open(const std::string& connecti
     return nullptr;
   }
   SQLSMALLINT outLength = 0;
+  std::optional<SqliteCapture> capture;
+  if (SqliteNativeWanted()) capture.emplace();
   SQLRETURN rc = SQLDriverConnect(dbc, nullptr, Sql(connectionString),
                                   static_cast<SQLSMALLINT>(connectionString.size()), nullptr, 0,
                                   &outLength, SQL_DRIVER_NOPROMPT);
+  sqlite3* sqlite = capture ? capture->Captured() : nullptr;
+  capture.reset();
   if (!Ok(rc)) {
     if (error) *error = ReadDiag(SQL_HANDLE_DBC, dbc);
     SQLFreeHandle(SQL_HANDLE_DBC, dbc);
     return nullptr;
   }
   std::unique_ptr<OdbcConnection> conn(new OdbcConnection(std::move(env), dbc));
+  if (sqlite) conn->sqlite_ = std::make_shared<SqliteLink>(sqlite, *conn);
   std::string quote = conn->InfoText(SQL_IDENTIFIER_QUOTE_CHAR);
   if (quote == " ") quote.clear();  // the driver does not quote identifiers
   conn->identifierQuote = quote;
@@ -87,6 +95,7 @@ std::unique_ptr<OdbcConnection> OdbcConnection::Open(const std::string& connecti
 }
 
 OdbcConnection::~OdbcConnection() {
+  if (sqlite_) sqlite_->Detach();  // the driver closes its SQLite connection just below
   SQLDisconnect(dbc_);
   SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
 }

@@ -14,6 +14,8 @@
 
 namespace kvt::db {
 
+class SqliteLink;  // native_sqlite.h
+
 // The first diagnostic record of a failed call: SQLSTATE and message text.
 struct OdbcDiag {
   std::string state;  // "23505", ...; empty when the driver gave none
@@ -63,10 +65,15 @@ class OdbcConnection {
   // A table or column name as the catalogue gives it, quoted for the engine.
   std::string QuoteName(std::string_view name) const;
 
+  // The SQLite3 driver's own connection, for reading and bulk writing through the SQLite
+  // library directly; null for other drivers, or when it could not be found.
+  const std::shared_ptr<SqliteLink>& sqlite() const { return sqlite_; }
+
  private:
   OdbcConnection(std::unique_ptr<OdbcEnvironment> env, SQLHDBC dbc);
   std::unique_ptr<OdbcEnvironment> env_;
   SQLHDBC dbc_;
+  std::shared_ptr<SqliteLink> sqlite_;
 };
 
 // One statement handle. Errors are kept as the last diagnostic.

@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "db/columns.h"
+#include "db/native_reader.h"
+#include "db/native_sqlite.h"
 
 namespace kvt::db {
 
@@ -26,11 +28,16 @@ size_t FixedSlot(Kind kind) {
 
 }  // namespace
 
-ResultReader::~ResultReader() {
+std::unique_ptr<ResultReader> MakeResultReader(OdbcConnection& conn) {
+  if (conn.sqlite()) return std::make_unique<SqliteResultReader>(conn.sqlite());
+  return std::make_unique<OdbcResultReader>(conn);
+}
+
+OdbcResultReader::~OdbcResultReader() {
   Close();
 }
 
-void ResultReader::Close() {
+void OdbcResultReader::Close() {
   if (stmt_) stmt_->CloseCursor();
   stmt_.reset();
   buffers_.clear();
@@ -40,15 +47,15 @@ void ResultReader::Close() {
   exhausted_ = true;
 }
 
-ResultReader::Step ResultReader::Fail(Failure failure) {
+ResultReader::Step OdbcResultReader::Fail(Failure failure) {
   failure_ = failure;
   error_ = stmt_ ? stmt_->lastError() : conn_.Diag();
   exhausted_ = true;
   return Step::Error;
 }
 
-ResultReader::Step ResultReader::Open(std::string_view sql, const std::vector<Kind>& kinds,
-                                      unsigned rowsetSize) {
+ResultReader::Step OdbcResultReader::Open(std::string_view sql, const std::vector<Kind>& kinds,
+                                          unsigned rowsetSize) {
   Close();
   failure_ = Failure::None;
   error_ = {};
@@ -63,7 +70,7 @@ ResultReader::Step ResultReader::Open(std::string_view sql, const std::vector<Ki
   return Next();
 }
 
-bool ResultReader::Setup(unsigned rowsetSize) {
+bool OdbcResultReader::Setup(unsigned rowsetSize) {
   if (!stmt_->SetAttr(SQL_ATTR_CURSOR_TYPE, SQL_CURSOR_FORWARD_ONLY)) return false;
   if (!stmt_->SetAttr(SQL_ATTR_CONCURRENCY, SQL_CONCUR_READ_ONLY)) return false;
   if (rowMode_) return true;
@@ -74,7 +81,7 @@ bool ResultReader::Setup(unsigned rowsetSize) {
   return stmt_->SetAttrPtr(SQL_ATTR_ROWS_FETCHED_PTR, &fetched_);
 }
 
-bool ResultReader::BindBlock(unsigned rowsetSize) {
+bool OdbcResultReader::BindBlock(unsigned rowsetSize) {
   buffers_.assign(kinds_.size(), Buffer{});
   size_t rowBytes = 0;
   for (size_t c = 0; c < kinds_.size(); ++c) {
@@ -106,7 +113,7 @@ bool ResultReader::BindBlock(unsigned rowsetSize) {
   return true;
 }
 
-ResultReader::Step ResultReader::Next() {
+ResultReader::Step OdbcResultReader::Next() {
   if (exhausted_ || !stmt_) return Step::End;
   if (rowMode_) return FetchRow();
   if (position_ + 1 < fetched_) {
@@ -116,7 +123,7 @@ ResultReader::Step ResultReader::Next() {
   return FetchBlock();
 }
 
-ResultReader::Step ResultReader::FetchBlock() {
+ResultReader::Step OdbcResultReader::FetchBlock() {
   fetched_ = 0;
   position_ = 0;
   SQLRETURN rc = stmt_->Fetch();
@@ -128,7 +135,7 @@ ResultReader::Step ResultReader::FetchBlock() {
   return Step::Row;
 }
 
-ResultReader::Step ResultReader::FetchRow() {
+ResultReader::Step OdbcResultReader::FetchRow() {
   SQLRETURN rc = stmt_->Fetch();
   if (rc == SQL_ERROR) return Fail(Failure::Fetch);
   if (rc == SQL_NO_DATA) {
@@ -142,19 +149,19 @@ ResultReader::Step ResultReader::FetchRow() {
   return Step::Row;
 }
 
-const char* ResultReader::Slot(int column) const {
+const char* OdbcResultReader::Slot(int column) const {
   const Buffer& b = buffers_[static_cast<size_t>(column)];
   return b.data.data() + b.slot * position_;
 }
 
-bool ResultReader::IsNull(int column) const {
+bool OdbcResultReader::IsNull(int column) const {
   if (column < 0 || static_cast<size_t>(column) >= kinds_.size()) return true;
   if (rowMode_) return row_.empty() || row_[static_cast<size_t>(column)].null;
   const Buffer& b = buffers_[static_cast<size_t>(column)];
   return b.kind == Kind::Unknown || fetched_ == 0 || b.indicators[position_] == SQL_NULL_DATA;
 }
 
-int32_t ResultReader::Int(int column) const {
+int32_t OdbcResultReader::Int(int column) const {
   if (IsNull(column)) return 0;
   if (rowMode_) return row_[static_cast<size_t>(column)].i;
   SQLINTEGER value = 0;
@@ -162,7 +169,7 @@ int32_t ResultReader::Int(int column) const {
   return value;
 }
 
-double ResultReader::Double(int column) const {
+double OdbcResultReader::Double(int column) const {
   if (IsNull(column)) return 0;
   if (rowMode_) return row_[static_cast<size_t>(column)].d;
   double value = 0;
@@ -170,7 +177,7 @@ double ResultReader::Double(int column) const {
   return value;
 }
 
-SQL_TIMESTAMP_STRUCT ResultReader::Date(int column) const {
+SQL_TIMESTAMP_STRUCT OdbcResultReader::Date(int column) const {
   SQL_TIMESTAMP_STRUCT value{};
   if (IsNull(column)) return value;
   if (rowMode_) return row_[static_cast<size_t>(column)].date;
@@ -178,7 +185,7 @@ SQL_TIMESTAMP_STRUCT ResultReader::Date(int column) const {
   return value;
 }
 
-std::string ResultReader::Text(int column) const {
+std::string OdbcResultReader::Text(int column) const {
   if (IsNull(column)) return {};
   if (rowMode_) return row_[static_cast<size_t>(column)].s;
   const Buffer& b = buffers_[static_cast<size_t>(column)];
@@ -191,12 +198,12 @@ std::string ResultReader::Text(int column) const {
   return std::string(slot, n);
 }
 
-std::string_view ResultReader::Bytes(int column) const {
+std::string_view OdbcResultReader::Bytes(int column) const {
   if (!rowMode_ || IsNull(column)) return {};
   return row_[static_cast<size_t>(column)].s;
 }
 
-Value ResultReader::Get(int column) const {
+Value OdbcResultReader::Get(int column) const {
   if (rowMode_ && !row_.empty() && column >= 0 && static_cast<size_t>(column) < row_.size())
     return row_[static_cast<size_t>(column)];
   Value value;

@@ -1,7 +1,4 @@
-// A forward-only, read-only result read in blocks into per-column arrays (internal to
-// db/). The block holds at least the caller's rowset size; more rows per driver call when
-// memory allows, which the caller cannot tell apart. Results with byte blocks are read a
-// row at a time, each value whole (no buffer size limits them).
+// Readers of query results, row by row (internal to db/).
 #pragma once
 
 #include <cstdint>
@@ -15,31 +12,63 @@
 
 namespace kvt::db {
 
+// A forward-only, read-only result, positioned on one row at a time. Two implementations:
+// OdbcResultReader (any driver) and SqliteResultReader (the SQLite3 driver's connection read
+// through the SQLite library, native_reader.h); both deliver the same values.
 class ResultReader {
  public:
   enum class Step { Row, End, Error };
   enum class Failure { None, Setup, Execute, Fetch };
 
-  explicit ResultReader(OdbcConnection& conn) : conn_(conn) {}
-  ~ResultReader();
-  ResultReader(const ResultReader&) = delete;
-  ResultReader& operator=(const ResultReader&) = delete;
+  virtual ~ResultReader() = default;
 
   // Runs `sql`; columns of kind Unknown are not read. Positions on the first row.
-  Step Open(std::string_view sql, const std::vector<Kind>& kinds, unsigned rowsetSize);
-  Step Next();
-  void Close();
+  virtual Step Open(std::string_view sql, const std::vector<Kind>& kinds, unsigned rowsetSize) = 0;
+  virtual Step Next() = 0;
+  virtual void Close() = 0;
   Failure failure() const { return failure_; }
   const OdbcDiag& error() const { return error_; }
 
-  bool IsNull(int column) const;
-  int32_t Int(int column) const;
-  double Double(int column) const;
-  std::string Text(int column) const;
-  SQL_TIMESTAMP_STRUCT Date(int column) const;
-  std::string_view Bytes(int column) const;  // row mode only (byte blocks)
-  // The whole current value of a column (row mode: as read; block mode: rebuilt).
-  Value Get(int column) const;
+  virtual bool IsNull(int column) const = 0;
+  virtual int32_t Int(int column) const = 0;
+  virtual double Double(int column) const = 0;
+  virtual std::string Text(int column) const = 0;
+  virtual SQL_TIMESTAMP_STRUCT Date(int column) const = 0;
+  virtual std::string_view Bytes(int column) const = 0;  // byte-block columns
+  // The whole current value of a column.
+  virtual Value Get(int column) const = 0;
+
+ protected:
+  Failure failure_ = Failure::None;
+  OdbcDiag error_;
+};
+
+// The reader for a selection on `conn`: native on an SQLite connection whose handle is
+// known, ODBC otherwise.
+std::unique_ptr<ResultReader> MakeResultReader(OdbcConnection& conn);
+
+// Reads in blocks into per-column arrays. The block holds at least the caller's rowset
+// size; more rows per driver call when memory allows, which the caller cannot tell apart.
+// Results with byte blocks are read a row at a time, each value whole (no buffer size
+// limits them).
+class OdbcResultReader final : public ResultReader {
+ public:
+  explicit OdbcResultReader(OdbcConnection& conn) : conn_(conn) {}
+  ~OdbcResultReader() override;
+  OdbcResultReader(const OdbcResultReader&) = delete;
+  OdbcResultReader& operator=(const OdbcResultReader&) = delete;
+
+  Step Open(std::string_view sql, const std::vector<Kind>& kinds, unsigned rowsetSize) override;
+  Step Next() override;
+  void Close() override;
+
+  bool IsNull(int column) const override;
+  int32_t Int(int column) const override;
+  double Double(int column) const override;
+  std::string Text(int column) const override;
+  SQL_TIMESTAMP_STRUCT Date(int column) const override;
+  std::string_view Bytes(int column) const override;  // row mode only (byte blocks)
+  Value Get(int column) const override;               // row mode: as read; block mode: rebuilt
 
  private:
   struct Buffer {
@@ -66,8 +95,6 @@ class ResultReader {
   SQLULEN fetched_ = 0;
   size_t position_ = 0;
   bool exhausted_ = false;
-  Failure failure_ = Failure::None;
-  OdbcDiag error_;
 };
 
 }  // namespace kvt::db

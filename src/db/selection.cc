@@ -46,7 +46,7 @@ bool SelectionImpl::Run(bool requery) {
     blob = blob || column.kind == Kind::Binary;
     if (column.kind == Kind::Unknown) db_->ui().Stop(UnknownTypeMessage(column.sqlType));
   }
-  if (!reader_) reader_ = std::make_unique<ResultReader>(*db_->connection());
+  if (!reader_) reader_ = MakeResultReader(*db_->connection());
   const unsigned rowset = blob ? db_->RowsetSizeBlob() : db_->RowsetSizeOrdinary();
   const ResultReader::Step step = reader_->Open(sql_, kinds, rowset);
   status_ = step == ResultReader::Step::Row;

@@ -107,8 +107,8 @@ bool TableImpl::Open(bool bulk, std::size_t blobBufferSize) {
     if (!hasBlob) rows = std::max(rows, kServerBulkRows);
     if (fileMethod_) rows = kFileBulkRows;
     const bool arrays = db_->dialect().engine() == Engine::PostgreSql;
-    bulk_ = std::make_unique<BulkInserter>(conn, conn.QuoteName(actualName_), columns_, rows,
-                                           blobBufferSize, arrays);
+    bulk_ =
+        MakeBulkInserter(conn, conn.QuoteName(actualName_), columns_, rows, blobBufferSize, arrays);
   }
   return true;
 }

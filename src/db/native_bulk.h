@@ -1,0 +1,48 @@
+// Bulk append through the SQLite3 driver's own connection (internal to db/): a full block
+// goes in one multi-row INSERT, compiled once (one statement for many rows costs SQLite much
+// less than a statement a row); a partial block, and a block the database refuses, go a row
+// at a time through a one-row INSERT. A refused row costs only itself (SQLite undoes just
+// that statement, the transaction goes on), and the rows stored are counted exactly. Values are
+// bound as the driver binds them, so that the stored values are the same: integers and doubles as
+// numbers, dates as "YYYY-MM-DD" texts, timestamps as "YYYY-MM-DD HH:MM:SS.000", texts up to their
+// first NUL byte, byte blocks as blobs.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "db/bulk.h"
+#include "db/native_sqlite.h"
+
+namespace kvt::db {
+
+class SqliteBulkInserter final : public BulkInserter {
+ public:
+  // `conn` must have an SQLite link.
+  SqliteBulkInserter(OdbcConnection& conn, const std::string& quotedTable,
+                     const std::vector<ColumnInfo>& columns, unsigned blockRows);
+
+  void ClearSlot() override;
+  void Set(int column, const Value& value) override;
+  Value Get(int column) const override;
+  long Send(OdbcDiag& firstError) override;
+
+ private:
+  Value* Slot(int column);
+  const Value* Slot(int column) const;
+  std::string InsertSql(unsigned rows) const;
+  int BindRow(sqlite3_stmt* stmt, unsigned row, int firstParameter);
+  bool SendBlock(OdbcDiag& error);
+  long SendRows(unsigned rows, OdbcDiag& firstError);
+
+  SqliteStatement block_;  // all the rows of a full block
+  SqliteStatement row_;    // one row
+  std::string table_;
+  std::vector<std::string> names_;  // quoted
+  std::vector<Kind> kinds_;
+  std::vector<Value> slots_;        // capacity rows of kinds_.size() values
+  std::vector<std::string> texts_;  // the date texts bound, one per slot value
+};
+
+}  // namespace kvt::db

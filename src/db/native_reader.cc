@@ -1,0 +1,300 @@
+#include "db/native_reader.h"
+
+#include <locale.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace kvt::db {
+
+namespace {
+
+enum class Read { Null, Value, Error };
+
+const char* ColumnText(sqlite3_stmt* stmt, int column) {
+  return reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+}
+
+// A byte block as the driver shows it in text: X'0A1B'.
+std::string BlobText(sqlite3_stmt* stmt, int column) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  const auto* bytes = static_cast<const unsigned char*>(sqlite3_column_blob(stmt, column));
+  const int size = sqlite3_column_bytes(stmt, column);
+  std::string text = "X'";
+  text.reserve(static_cast<size_t>(size) * 2 + 3);
+  for (int i = 0; i < size; ++i) {
+    text += kHex[bytes[i] >> 4];
+    text += kHex[bytes[i] & 15];
+  }
+  return text + "'";
+}
+
+// The text the driver converts from (the value is not NULL).
+std::string DriverText(sqlite3_stmt* stmt, int column) {
+  if (sqlite3_column_type(stmt, column) == SQLITE_BLOB) return BlobText(stmt, column);
+  const char* text = ColumnText(stmt, column);
+  return text ? text : "";
+}
+
+Read ReadInt(sqlite3_stmt* stmt, int column, int32_t& out) {
+  switch (sqlite3_column_type(stmt, column)) {
+    case SQLITE_NULL:
+    case SQLITE_BLOB:  // X'..': no digit
+      return Read::Null;
+    case SQLITE_INTEGER:
+      out = static_cast<int32_t>(sqlite3_column_int64(stmt, column));
+      return Read::Value;
+    default: {
+      const char* text = ColumnText(stmt, column);
+      char* end = nullptr;
+      const long value = text ? std::strtol(text, &end, 0) : 0;
+      if (!text || end == text) return Read::Null;
+      out = static_cast<int32_t>(value);
+      return Read::Value;
+    }
+  }
+}
+
+locale_t CLocale() {
+  static const locale_t c = newlocale(LC_ALL_MASK, "C", nullptr);
+  return c;
+}
+
+Read ReadDouble(sqlite3_stmt* stmt, int column, double& out) {
+  switch (sqlite3_column_type(stmt, column)) {
+    case SQLITE_NULL:
+    case SQLITE_BLOB:
+      return Read::Null;
+    case SQLITE_INTEGER:
+      out = static_cast<double>(sqlite3_column_int64(stmt, column));
+      return Read::Value;
+    default: {
+      // A stored REAL too goes through its text: the driver reads what the library prints
+      // (15 significant digits), not the stored number.
+      const char* text = ColumnText(stmt, column);
+      char* end = nullptr;
+      const double value = text ? strtod_l(text, &end, CLocale()) : 0;
+      if (!text || end == text) return Read::Null;
+      out = value;
+      return Read::Value;
+    }
+  }
+}
+
+int Digits(const char* text, int count) {
+  int value = 0;
+  for (int i = 0; i < count; ++i) {
+    if (text[i] < '0' || text[i] > '9') return -1;
+    value = value * 10 + (text[i] - '0');
+  }
+  return value;
+}
+
+int MonthDays(int year, int month) {
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+  return kDays[month - 1] + (month == 2 && leap ? 1 : 0);
+}
+
+// "YYYY-MM-DD", "YYYY-MM-DD HH:MM:SS" and the same with ".000" (what the driver writes),
+// holding a real date and time. Other texts go to the driver.
+bool CanonicalTimestamp(const char* text, SQL_TIMESTAMP_STRUCT& out) {
+  const size_t length = std::strlen(text);
+  if (length != 10 && length != 19 && length != 23) return false;
+  if (text[4] != '-' || text[7] != '-') return false;
+  const int year = Digits(text, 4), month = Digits(text + 5, 2), day = Digits(text + 8, 2);
+  int hour = 0, minute = 0, second = 0;
+  if (length >= 19) {
+    if (text[10] != ' ' || text[13] != ':' || text[16] != ':') return false;
+    hour = Digits(text + 11, 2), minute = Digits(text + 14, 2), second = Digits(text + 17, 2);
+  }
+  if (length == 23 && std::strcmp(text + 19, ".000") != 0) return false;
+  if (year < 0 || month < 1 || month > 12 || day < 1 || day > MonthDays(year, month)) return false;
+  if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59) return false;
+  out = {static_cast<SQLSMALLINT>(year),
+         static_cast<SQLUSMALLINT>(month),
+         static_cast<SQLUSMALLINT>(day),
+         static_cast<SQLUSMALLINT>(hour),
+         static_cast<SQLUSMALLINT>(minute),
+         static_cast<SQLUSMALLINT>(second),
+         0};
+  return true;
+}
+
+Read ReadDate(sqlite3_stmt* stmt, int column, SqliteLink& link, SQL_TIMESTAMP_STRUCT& out) {
+  const int type = sqlite3_column_type(stmt, column);
+  if (type == SQLITE_NULL) return Read::Null;
+  if (type == SQLITE_TEXT && CanonicalTimestamp(ColumnText(stmt, column), out)) return Read::Value;
+  std::optional<SQL_TIMESTAMP_STRUCT> driver = link.DriverTimestamp(DriverText(stmt, column));
+  if (!driver) return Read::Null;
+  out = *driver;
+  return Read::Value;
+}
+
+Read ReadText(sqlite3_stmt* stmt, int column, std::string& out) {
+  if (sqlite3_column_type(stmt, column) == SQLITE_NULL) return Read::Null;
+  out = DriverText(stmt, column);
+  return Read::Value;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+// A text read as bytes: X'HEX' is decoded (a bad digit is an error), any other text is
+// taken as it is.
+Read TextBytes(const char* text, std::string& out) {
+  const size_t length = std::strlen(text);
+  const bool hex = length >= 2 && (text[0] == 'x' || text[0] == 'X') && text[1] == '\'' &&
+                   text[length - 1] == '\'';
+  if (!hex) {
+    out.assign(text, length);
+    return Read::Value;
+  }
+  const size_t count = (length - 2) / 2;
+  out.assign(count, '\0');
+  for (size_t i = 0; i < count; ++i) {
+    const int high = HexDigit(text[2 + 2 * i]), low = HexDigit(text[3 + 2 * i]);
+    if (high < 0 || low < 0) return Read::Error;
+    out[i] = static_cast<char>(high * 16 + low);
+  }
+  return Read::Value;
+}
+
+Read ReadBytes(sqlite3_stmt* stmt, int column, std::string& out) {
+  switch (sqlite3_column_type(stmt, column)) {
+    case SQLITE_NULL:
+      return Read::Null;
+    case SQLITE_BLOB: {
+      const auto* bytes = static_cast<const char*>(sqlite3_column_blob(stmt, column));
+      out.assign(bytes ? bytes : "", static_cast<size_t>(sqlite3_column_bytes(stmt, column)));
+      return Read::Value;
+    }
+    default: {
+      const char* text = ColumnText(stmt, column);
+      return text ? TextBytes(text, out) : Read::Null;
+    }
+  }
+}
+
+}  // namespace
+
+ResultReader::Step SqliteResultReader::Fail(Failure failure) {
+  failure_ = failure;
+  if (error_.text.empty()) error_ = stmt_.lastError();
+  exhausted_ = true;
+  positioned_ = false;
+  stmt_.Reset();
+  return Step::Error;
+}
+
+ResultReader::Step SqliteResultReader::Open(std::string_view sql, const std::vector<Kind>& kinds,
+                                            unsigned) {
+  Close();
+  failure_ = Failure::None;
+  error_ = {};
+  kinds_ = kinds;
+  row_.assign(kinds.size(), Value{});
+  // A requery runs the statement compiled before.
+  if (!stmt_.get() || sql != sql_) {
+    sql_.clear();
+    if (!stmt_.Prepare(sql)) return Fail(Failure::Execute);
+    sql_ = std::string(sql);
+  }
+  exhausted_ = false;
+  return Next();
+}
+
+ResultReader::Step SqliteResultReader::Next() {
+  positioned_ = false;
+  if (exhausted_) return Step::End;
+  const int rc = stmt_.Step();
+  if (rc == SQLITE_DONE) {
+    exhausted_ = true;
+    stmt_.Reset();
+    return Step::End;
+  }
+  if (rc != SQLITE_ROW || !ReadRow()) return Fail(Failure::Fetch);
+  positioned_ = true;
+  return Step::Row;
+}
+
+void SqliteResultReader::Close() {
+  stmt_.Reset();  // releases what the statement holds; the compiled form is kept
+  positioned_ = false;
+  exhausted_ = true;
+}
+
+bool SqliteResultReader::ReadRow() {
+  for (size_t c = 0; c < kinds_.size(); ++c)
+    if (!ReadColumn(static_cast<int>(c), kinds_[c], row_[c])) return false;
+  return true;
+}
+
+bool SqliteResultReader::ReadColumn(int column, Kind kind, Value& value) {
+  sqlite3_stmt* stmt = stmt_.get();
+  Read read = Read::Null;
+  if (kind == Kind::Unknown || column >= sqlite3_column_count(stmt)) {
+    read = Read::Null;
+  } else if (IsIntegerKind(kind)) {
+    value.i = 0;
+    read = ReadInt(stmt, column, value.i);
+  } else if (IsFloatKind(kind)) {
+    value.d = 0;
+    read = ReadDouble(stmt, column, value.d);
+  } else if (IsDateKind(kind)) {
+    value.date = {};
+    read = ReadDate(stmt, column, stmt_.link(), value.date);
+  } else if (kind == Kind::Binary) {
+    read = ReadBytes(stmt, column, value.s);
+  } else {
+    read = ReadText(stmt, column, value.s);
+  }
+  if (read == Read::Error) {
+    error_ = {"HY000", "[SQLite]conversion error"};
+    return false;
+  }
+  value.null = read == Read::Null;
+  if (value.null) value.s.clear();
+  return true;
+}
+
+const Value* SqliteResultReader::Cell(int column) const {
+  if (!positioned_ || column < 0 || static_cast<size_t>(column) >= row_.size()) return nullptr;
+  return &row_[static_cast<size_t>(column)];
+}
+
+bool SqliteResultReader::IsNull(int column) const {
+  const Value* cell = Cell(column);
+  return !cell || cell->null;
+}
+
+int32_t SqliteResultReader::Int(int column) const {
+  return IsNull(column) ? 0 : Cell(column)->i;
+}
+
+double SqliteResultReader::Double(int column) const {
+  return IsNull(column) ? 0 : Cell(column)->d;
+}
+
+std::string SqliteResultReader::Text(int column) const {
+  return IsNull(column) ? std::string() : Cell(column)->s;
+}
+
+SQL_TIMESTAMP_STRUCT SqliteResultReader::Date(int column) const {
+  return IsNull(column) ? SQL_TIMESTAMP_STRUCT{} : Cell(column)->date;
+}
+
+std::string_view SqliteResultReader::Bytes(int column) const {
+  return IsNull(column) ? std::string_view() : std::string_view(Cell(column)->s);
+}
+
+Value SqliteResultReader::Get(int column) const {
+  const Value* cell = Cell(column);
+  return cell && !cell->null ? *cell : Value{};
+}
+
+}  // namespace kvt::db

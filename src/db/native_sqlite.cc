@@ -1,0 +1,151 @@
+#include "db/native_sqlite.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+namespace kvt::db {
+
+namespace {
+
+// -1: as the environment says; 0 or 1: forced.
+std::atomic<int> g_override{-1};
+
+thread_local SqliteCapture* t_capture = nullptr;
+
+// Called by the SQLite library for every connection it opens in the process, on the
+// opening thread.
+int OnOpen(sqlite3* db, const char**, const sqlite3_api_routines*) {
+  if (t_capture) t_capture->Saw(db);
+  return SQLITE_OK;
+}
+
+void RegisterOnce() {
+  static std::once_flag once;
+  std::call_once(once, [] { sqlite3_auto_extension(reinterpret_cast<void (*)()>(&OnOpen)); });
+}
+
+// Texts kept by the probe cache before it starts afresh (odd dates repeat: few differ).
+constexpr size_t kMaxProbed = 4096;
+
+}  // namespace
+
+void OverrideSqliteNative(std::optional<bool> enabled) {
+  g_override = enabled ? (*enabled ? 1 : 0) : -1;
+}
+
+bool SqliteNativeWanted() {
+  const int forced = g_override;
+  if (forced >= 0) return forced == 1;
+  const char* env = std::getenv("KVT_SQLITE_NATIVE");
+  return !(env && std::strcmp(env, "0") == 0);
+}
+
+SqliteCapture::SqliteCapture() : outer_(t_capture) {
+  RegisterOnce();
+  t_capture = this;
+}
+
+SqliteCapture::~SqliteCapture() {
+  t_capture = outer_;
+}
+
+void SqliteLink::Detach() {
+  for (SqliteStatement* statement : statements_) statement->Finalize();
+  statements_.clear();
+  probe_.reset();
+  probed_.clear();
+  odbc_ = nullptr;
+  db_ = nullptr;
+}
+
+bool SqliteLink::PrepareProbe() {
+  if (probe_) return probe_->valid();
+  probe_ = std::make_unique<OdbcStatement>(*odbc_);
+  return probe_->Prepare("SELECT ?");
+}
+
+std::optional<SQL_TIMESTAMP_STRUCT> SqliteLink::DriverTimestamp(const std::string& text) {
+  if (!odbc_) return std::nullopt;
+  if (auto found = probed_.find(text); found != probed_.end()) return found->second;
+  if (!PrepareProbe()) return std::nullopt;
+  SQLLEN length = static_cast<SQLLEN>(text.size());
+  SQL_TIMESTAMP_STRUCT value{};
+  SQLLEN indicator = SQL_NULL_DATA;
+  OdbcStatement& probe = *probe_;
+  const bool read =
+      probe.Check(SQLBindParameter(probe.handle(), 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR,
+                                   std::max<SQLULEN>(1, text.size()), 0,
+                                   const_cast<char*>(text.data()), length, &length)) &&
+      probe.Execute() && probe.Fetch() == SQL_SUCCESS &&
+      probe.Check(
+          SQLGetData(probe.handle(), 1, SQL_C_TYPE_TIMESTAMP, &value, sizeof value, &indicator));
+  probe.CloseCursor();
+  probe.ResetParams();
+  std::optional<SQL_TIMESTAMP_STRUCT> result;
+  if (read && indicator != SQL_NULL_DATA) result = value;
+  if (probed_.size() >= kMaxProbed) probed_.clear();
+  probed_.emplace(text, result);
+  return result;
+}
+
+SqliteStatement::SqliteStatement(std::shared_ptr<SqliteLink> link) : link_(std::move(link)) {
+  link_->statements_.push_back(this);
+}
+
+SqliteStatement::~SqliteStatement() {
+  Finalize();
+  std::erase(link_->statements_, this);
+}
+
+void SqliteStatement::NoteFailure(int rc) {
+  sqlite3* db = link_->db();
+  if (!db) {
+    lastError_ = {"", "????"};  // the connection has closed
+    return;
+  }
+  lastError_ = {"HY000",
+                "[SQLite]" + std::string(sqlite3_errmsg(db)) + " (" + std::to_string(rc) + ")"};
+}
+
+bool SqliteStatement::Prepare(std::string_view sql) {
+  Finalize();
+  lastError_ = {};
+  sqlite3* db = link_->db();
+  if (!db) {
+    NoteFailure(SQLITE_MISUSE);
+    return false;
+  }
+  const int rc = sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &stmt_, nullptr);
+  if (rc == SQLITE_OK) return true;
+  Finalize();
+  NoteFailure(rc);
+  return false;
+}
+
+int SqliteStatement::Step() {
+  if (!stmt_ && link_->db()) return SQLITE_DONE;  // empty SQL: no rows
+  if (!stmt_) {
+    NoteFailure(SQLITE_MISUSE);
+    return SQLITE_MISUSE;
+  }
+  const int rc = sqlite3_step(stmt_);
+  if (rc == SQLITE_ROW || rc == SQLITE_DONE) return rc;
+  // As the driver does: the code and the message after the reset.
+  const int code = sqlite3_reset(stmt_);
+  NoteFailure(code == SQLITE_OK ? rc : code);
+  return code == SQLITE_OK ? rc : code;
+}
+
+void SqliteStatement::Reset() {
+  if (stmt_) sqlite3_reset(stmt_);
+}
+
+void SqliteStatement::Finalize() {
+  if (stmt_) sqlite3_finalize(stmt_);
+  stmt_ = nullptr;
+}
+
+}  // namespace kvt::db
