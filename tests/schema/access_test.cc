@@ -10,7 +10,15 @@
 #include <fstream>
 #include <sstream>
 
+// GCC names AddressSanitizer with a macro, clang with a feature test.
 #if defined(__SANITIZE_ADDRESS__)
+#define KVT_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KVT_ADDRESS_SANITIZER 1
+#endif
+#endif
+#if defined(KVT_ADDRESS_SANITIZER)
 #include <sanitizer/lsan_interface.h>
 #endif
 
@@ -48,7 +56,7 @@ std::string CheckAccessRefusal() {
   std::string driver;
   std::unique_ptr<db::Database> d;
   {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(KVT_ADDRESS_SANITIZER)
     // The SQLite ODBC driver keeps a few blocks of its own when reached through a data
     // source name; they are not ours to free.
     __lsan::ScopedDisabler driverAllocations;
