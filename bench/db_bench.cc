@@ -2,10 +2,12 @@
 // mode and reads them back through a Selection, on an SQLite file (file method) and on
 // PostgreSQL (ODBC method), and measures in the same run each engine's own fastest path
 // for the same rows (SQLite: C API, one prepared INSERT, one transaction; PostgreSQL: COPY
-// through libpq). Prints rows/s, the ratios and the peak memory of the read.
+// through libpq). Prints rows/s, the ratios and the peak memory of the read. SQLite runs
+// twice: on the layer's direct path to the driver's connection, and on the ODBC path
+// (KVT_SQLITE_NATIVE=0), unless --sqlite-path picks one.
 //
 //   db_bench [--rows N] [--rowset R] [--dsn DSN] [--pg CONNINFO] [--dir DIR]
-//            [--only sqlite|pg]
+//            [--only sqlite|pg] [--sqlite-path both|native|odbc]
 //
 // The DSN defaults to $KVT_TEST_PG_DSN (without one PostgreSQL is left out); CONNINFO, the
 // libpq parameters of the same server for COPY, to the server of scripts/start-postgres.
@@ -44,6 +46,7 @@ struct Options {
   std::string dsn;
   std::string dir;
   std::string only;
+  std::string sqlitePath = "both";
   std::string pgConnInfo;  // libpq parameters of the same server, for COPY
 };
 
@@ -154,8 +157,11 @@ long NativeSqliteRead(const std::string& path, long long& checksum) {
   return rows;
 }
 
-void BenchSqlite(const Options& o) {
-  std::printf("SQLite %s (file method, %ld rows)\n", kvt::db::EngineVersion().c_str(), o.rows);
+void BenchSqlitePath(const Options& o, bool native) {
+  // Read by the layer when it connects.
+  setenv("KVT_SQLITE_NATIVE", native ? "1" : "0", 1);
+  std::printf("SQLite %s (file method, %ld rows, %s)\n", kvt::db::EngineVersion().c_str(), o.rows,
+              native ? "SQLite library path" : "ODBC driver path, KVT_SQLITE_NATIVE=0");
   const std::string native = o.dir + "/native.db", layer = o.dir + "/layer.db";
   std::filesystem::remove(native);
   std::filesystem::remove(layer);
@@ -186,6 +192,17 @@ void BenchSqlite(const Options& o) {
               readLayer, sumLayer == sumNative ? "equal" : "DIFFERENT", PeakMemoryMiB(), before);
   std::printf("  ratio Selection / native read time: %.2f (goal: >= 500000 rows/s)\n\n",
               tRead / tReadNative);
+}
+
+void BenchSqlite(const Options& o) {
+  const char* old = std::getenv("KVT_SQLITE_NATIVE");
+  const std::string saved = old ? old : "";
+  if (o.sqlitePath != "odbc") BenchSqlitePath(o, true);
+  if (o.sqlitePath != "native") BenchSqlitePath(o, false);
+  if (old)
+    setenv("KVT_SQLITE_NATIVE", saved.c_str(), 1);
+  else
+    unsetenv("KVT_SQLITE_NATIVE");
 }
 
 // --- PostgreSQL -------------------------------------------------------------------------
@@ -262,6 +279,8 @@ Options Parse(int argc, char** argv) {
       o.only = value;
     else if (key == "--pg")
       o.pgConnInfo = value;
+    else if (key == "--sqlite-path")
+      o.sqlitePath = value;
   }
   return o;
 }

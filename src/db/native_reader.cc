@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "db/driver_dates.h"
+
 namespace kvt::db {
 
 namespace {
@@ -27,13 +29,6 @@ std::string BlobText(sqlite3_stmt* stmt, int column) {
     text += kHex[bytes[i] & 15];
   }
   return text + "'";
-}
-
-// The text the driver converts from (the value is not NULL).
-std::string DriverText(sqlite3_stmt* stmt, int column) {
-  if (sqlite3_column_type(stmt, column) == SQLITE_BLOB) return BlobText(stmt, column);
-  const char* text = ColumnText(stmt, column);
-  return text ? text : "";
 }
 
 Read ReadInt(sqlite3_stmt* stmt, int column, int32_t& out) {
@@ -81,60 +76,32 @@ Read ReadDouble(sqlite3_stmt* stmt, int column, double& out) {
   }
 }
 
-int Digits(const char* text, int count) {
-  int value = 0;
-  for (int i = 0; i < count; ++i) {
-    if (text[i] < '0' || text[i] > '9') return -1;
-    value = value * 10 + (text[i] - '0');
+Read ReadDate(sqlite3_stmt* stmt, int column, SQL_TIMESTAMP_STRUCT& out) {
+  switch (sqlite3_column_type(stmt, column)) {
+    case SQLITE_NULL:
+      return Read::Null;
+    case SQLITE_BLOB:
+      return ReadDriverTimestamp(BlobText(stmt, column), out) ? Read::Value : Read::Null;
+    default: {
+      const char* text = ColumnText(stmt, column);
+      return text && ReadDriverTimestamp(text, out) ? Read::Value : Read::Null;
+    }
   }
-  return value;
-}
-
-int MonthDays(int year, int month) {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
-  return kDays[month - 1] + (month == 2 && leap ? 1 : 0);
-}
-
-// "YYYY-MM-DD", "YYYY-MM-DD HH:MM:SS" and the same with ".000" (what the driver writes),
-// holding a real date and time. Other texts go to the driver.
-bool CanonicalTimestamp(const char* text, SQL_TIMESTAMP_STRUCT& out) {
-  const size_t length = std::strlen(text);
-  if (length != 10 && length != 19 && length != 23) return false;
-  if (text[4] != '-' || text[7] != '-') return false;
-  const int year = Digits(text, 4), month = Digits(text + 5, 2), day = Digits(text + 8, 2);
-  int hour = 0, minute = 0, second = 0;
-  if (length >= 19) {
-    if (text[10] != ' ' || text[13] != ':' || text[16] != ':') return false;
-    hour = Digits(text + 11, 2), minute = Digits(text + 14, 2), second = Digits(text + 17, 2);
-  }
-  if (length == 23 && std::strcmp(text + 19, ".000") != 0) return false;
-  if (year < 0 || month < 1 || month > 12 || day < 1 || day > MonthDays(year, month)) return false;
-  if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59) return false;
-  out = {static_cast<SQLSMALLINT>(year),
-         static_cast<SQLUSMALLINT>(month),
-         static_cast<SQLUSMALLINT>(day),
-         static_cast<SQLUSMALLINT>(hour),
-         static_cast<SQLUSMALLINT>(minute),
-         static_cast<SQLUSMALLINT>(second),
-         0};
-  return true;
-}
-
-Read ReadDate(sqlite3_stmt* stmt, int column, SqliteLink& link, SQL_TIMESTAMP_STRUCT& out) {
-  const int type = sqlite3_column_type(stmt, column);
-  if (type == SQLITE_NULL) return Read::Null;
-  if (type == SQLITE_TEXT && CanonicalTimestamp(ColumnText(stmt, column), out)) return Read::Value;
-  std::optional<SQL_TIMESTAMP_STRUCT> driver = link.DriverTimestamp(DriverText(stmt, column));
-  if (!driver) return Read::Null;
-  out = *driver;
-  return Read::Value;
 }
 
 Read ReadText(sqlite3_stmt* stmt, int column, std::string& out) {
-  if (sqlite3_column_type(stmt, column) == SQLITE_NULL) return Read::Null;
-  out = DriverText(stmt, column);
-  return Read::Value;
+  switch (sqlite3_column_type(stmt, column)) {
+    case SQLITE_NULL:
+      return Read::Null;
+    case SQLITE_BLOB:
+      out = BlobText(stmt, column);
+      return Read::Value;
+    default: {
+      const char* text = ColumnText(stmt, column);
+      out.assign(text ? text : "");  // up to the first NUL, as the driver's C strings
+      return Read::Value;
+    }
+  }
 }
 
 int HexDigit(char c) {
@@ -229,15 +196,18 @@ void SqliteResultReader::Close() {
 }
 
 bool SqliteResultReader::ReadRow() {
-  for (size_t c = 0; c < kinds_.size(); ++c)
-    if (!ReadColumn(static_cast<int>(c), kinds_[c], row_[c])) return false;
+  const int count = sqlite3_column_count(stmt_.get());
+  for (size_t c = 0; c < kinds_.size(); ++c) {
+    const int column = static_cast<int>(c);
+    if (!ReadColumn(column, column < count ? kinds_[c] : Kind::Unknown, row_[c])) return false;
+  }
   return true;
 }
 
 bool SqliteResultReader::ReadColumn(int column, Kind kind, Value& value) {
   sqlite3_stmt* stmt = stmt_.get();
   Read read = Read::Null;
-  if (kind == Kind::Unknown || column >= sqlite3_column_count(stmt)) {
+  if (kind == Kind::Unknown) {
     read = Read::Null;
   } else if (IsIntegerKind(kind)) {
     value.i = 0;
@@ -247,7 +217,7 @@ bool SqliteResultReader::ReadColumn(int column, Kind kind, Value& value) {
     read = ReadDouble(stmt, column, value.d);
   } else if (IsDateKind(kind)) {
     value.date = {};
-    read = ReadDate(stmt, column, stmt_.link(), value.date);
+    read = ReadDate(stmt, column, value.date);
   } else if (kind == Kind::Binary) {
     read = ReadBytes(stmt, column, value.s);
   } else {

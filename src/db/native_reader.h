@@ -5,8 +5,7 @@
 // from it:
 //  - integers: strtol with base 0, cut to 32 bits; NULL when no digit starts the text;
 //  - floating numbers: strtod in the C locale; NULL when nothing converts;
-//  - dates: its own date parser, NULL when that refuses the text ("YYYY-MM-DD" is read
-//    here; any other form is asked of the driver);
+//  - dates: its own date parser (driver_dates.h), NULL when that refuses the text;
 //  - texts: up to the first NUL byte;
 //  - byte blocks: the bytes; a text of the form X'HEX' is decoded, bad hex digits fail the
 //    row with the driver's "conversion error".

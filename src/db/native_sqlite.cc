@@ -27,9 +27,6 @@ void RegisterOnce() {
   std::call_once(once, [] { sqlite3_auto_extension(reinterpret_cast<void (*)()>(&OnOpen)); });
 }
 
-// Texts kept by the probe cache before it starts afresh (odd dates repeat: few differ).
-constexpr size_t kMaxProbed = 4096;
-
 }  // namespace
 
 void OverrideSqliteNative(std::optional<bool> enabled) {
@@ -55,40 +52,7 @@ SqliteCapture::~SqliteCapture() {
 void SqliteLink::Detach() {
   for (SqliteStatement* statement : statements_) statement->Finalize();
   statements_.clear();
-  probe_.reset();
-  probed_.clear();
-  odbc_ = nullptr;
   db_ = nullptr;
-}
-
-bool SqliteLink::PrepareProbe() {
-  if (probe_) return probe_->valid();
-  probe_ = std::make_unique<OdbcStatement>(*odbc_);
-  return probe_->Prepare("SELECT ?");
-}
-
-std::optional<SQL_TIMESTAMP_STRUCT> SqliteLink::DriverTimestamp(const std::string& text) {
-  if (!odbc_) return std::nullopt;
-  if (auto found = probed_.find(text); found != probed_.end()) return found->second;
-  if (!PrepareProbe()) return std::nullopt;
-  SQLLEN length = static_cast<SQLLEN>(text.size());
-  SQL_TIMESTAMP_STRUCT value{};
-  SQLLEN indicator = SQL_NULL_DATA;
-  OdbcStatement& probe = *probe_;
-  const bool read =
-      probe.Check(SQLBindParameter(probe.handle(), 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR,
-                                   std::max<SQLULEN>(1, text.size()), 0,
-                                   const_cast<char*>(text.data()), length, &length)) &&
-      probe.Execute() && probe.Fetch() == SQL_SUCCESS &&
-      probe.Check(
-          SQLGetData(probe.handle(), 1, SQL_C_TYPE_TIMESTAMP, &value, sizeof value, &indicator));
-  probe.CloseCursor();
-  probe.ResetParams();
-  std::optional<SQL_TIMESTAMP_STRUCT> result;
-  if (read && indicator != SQL_NULL_DATA) result = value;
-  if (probed_.size() >= kMaxProbed) probed_.clear();
-  probed_.emplace(text, result);
-  return result;
 }
 
 SqliteStatement::SqliteStatement(std::shared_ptr<SqliteLink> link) : link_(std::move(link)) {

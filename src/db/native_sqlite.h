@@ -22,7 +22,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "db/odbc.h"
@@ -57,7 +56,7 @@ class SqliteStatement;
 // it. Used from the thread of its Database.
 class SqliteLink {
  public:
-  SqliteLink(sqlite3* db, OdbcConnection& odbc) : db_(db), odbc_(&odbc) {}
+  explicit SqliteLink(sqlite3* db) : db_(db) {}
   SqliteLink(const SqliteLink&) = delete;
   SqliteLink& operator=(const SqliteLink&) = delete;
 
@@ -66,20 +65,11 @@ class SqliteLink {
   // Finalizes every statement made on the link; nothing uses the connection afterwards.
   void Detach();
 
-  // The timestamp the driver reads from a stored text it does not keep in the canonical
-  // form; nullopt when the driver reads NULL. Asked of the driver itself, which accepts many
-  // forms (and refuses others) in ways no copy should try to follow.
-  std::optional<SQL_TIMESTAMP_STRUCT> DriverTimestamp(const std::string& text);
-
  private:
   friend class SqliteStatement;
-  bool PrepareProbe();
 
   sqlite3* db_;
-  OdbcConnection* odbc_;
   std::vector<SqliteStatement*> statements_;
-  std::unique_ptr<OdbcStatement> probe_;  // "SELECT ?", for DriverTimestamp
-  std::unordered_map<std::string, std::optional<SQL_TIMESTAMP_STRUCT>> probed_;
 };
 
 // One statement on a link. Errors are kept in the driver's form: "[SQLite]<message> (<code>)"

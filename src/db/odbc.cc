@@ -87,7 +87,7 @@ std::unique_ptr<OdbcConnection> OdbcConnection::Open(const std::string& connecti
     return nullptr;
   }
   std::unique_ptr<OdbcConnection> conn(new OdbcConnection(std::move(env), dbc));
-  if (sqlite) conn->sqlite_ = std::make_shared<SqliteLink>(sqlite, *conn);
+  if (sqlite) conn->sqlite_ = std::make_shared<SqliteLink>(sqlite);
   std::string quote = conn->InfoText(SQL_IDENTIFIER_QUOTE_CHAR);
   if (quote == " ") quote.clear();  // the driver does not quote identifiers
   conn->identifierQuote = quote;

@@ -3,6 +3,8 @@
 // which stays the reference for every value and every message.
 #include "db/native_sqlite.h"
 
+#include "db/driver_dates.h"
+
 #include <cstring>
 #include <fstream>
 #include <optional>
@@ -49,6 +51,16 @@ std::vector<std::string> QueryTexts(Database& db, const std::string& sql) {
   while (stmt.Fetch() == SQL_SUCCESS) out.push_back(GetDataText(stmt, 1));
   return out;
 }
+
+// Under AddressSanitizer freed blocks wait in a quarantine before they are reused, so the
+// resident peak says nothing about what a selection holds.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kQuarantinedHeap = true;
+#elif defined(__has_feature)
+constexpr bool kQuarantinedHeap = __has_feature(address_sanitizer);
+#else
+constexpr bool kQuarantinedHeap = false;
+#endif
 
 // Peak resident memory since the last reset, in KiB.
 void ResetPeakMemory() {
@@ -145,7 +157,7 @@ TEST_P(NativeSqliteTest, ReadsEveryValueAsTheDriverDoes) {
                                              "'2010-02-31'",
                                              "'2012-02-29'",
                                              "'2011-02-29'",
-                                             "'10:20'",
+                                             "'10:20:30'",
                                              "2455271.5",
                                              "x'0041ff'",
                                              "x''",
@@ -386,7 +398,9 @@ TEST_P(NativeSqliteTest, InterleavedSelectionsStreamWithoutGrowing) {
   EXPECT_EQ(upRows, kRows);
   EXPECT_EQ(downRows, kRows);
   EXPECT_EQ(bad, 0);
-  EXPECT_LT(PeakMemoryKiB() - before, 16 * 1024) << "KiB at start: " << before;
+  if (!kQuarantinedHeap) {
+    EXPECT_LT(PeakMemoryKiB() - before, 16 * 1024) << "KiB at start: " << before;
+  }
   EXPECT_TRUE(ui.messages.empty()) << ::testing::PrintToString(ui.Texts());
 }
 
@@ -472,6 +486,97 @@ TEST_P(NativeSqliteTest, EachConnectionReadsItsOwnFileUntilItCloses) {
   EXPECT_FALSE(IsNative(*Database::OpenFile(ui, paths[1])));
   unsetenv("KVT_SQLITE_NATIVE");
   EXPECT_TRUE(IsNative(*Database::OpenFile(ui, paths[1])));
+}
+
+// The dates of odd texts: the driver's own reading of each, fraction and time included.
+TEST_P(NativeSqliteTest, DatesAreReadAsTheDriverReadsThem) {
+  const std::vector<std::string> texts = {"2010-03-15",
+                                          "2010-3-5",
+                                          "2010/03/15",
+                                          "03/15/2010",
+                                          "15/03/2010",
+                                          "13/13/2010",
+                                          "2010-02-30",
+                                          "2010-13-01",
+                                          "2000-02-29",
+                                          "1900-02-29",
+                                          "2012-02-29",
+                                          "0000-01-01",
+                                          "99999-01-01",
+                                          "2010--03-15",
+                                          " 2010-03-15",
+                                          "x2010-03-15y",
+                                          "2010-03-15abc",
+                                          "2010-03-15 10:20:30",
+                                          "2010-03-15 10:20:30.5",
+                                          "2010-03-15 10:20:30.123",
+                                          "2010-03-15 10:20:30.123456",
+                                          "2010-03-15 10:20:30.123456789",
+                                          "2010-03-15 10:20:30.123456789012",
+                                          "2010-03-15 10:20:30 5",
+                                          "10:20:30 2010-03-15",
+                                          "10:20:30",
+                                          "10:20:30 pm",
+                                          "2010-03-15 12:30:00 am",
+                                          "2010-03-15 01:30:00 PM",
+                                          "2010-03-15 11:30:00pm",
+                                          "2010-03-15 25:00:00",
+                                          "2010-03-15 10:61:00",
+                                          "2010-03-15T10:20:30Z",
+                                          "2010-03-15T10:20:30.5Z",
+                                          "2010-03-15T10:20:30.5+01:30",
+                                          "2010-03-01T00:10:00.0+01:00",
+                                          "2010-12-31T23:30:00.0-01:00",
+                                          "2010-03-15T10:20:30+01:00",
+                                          "20100315102030",
+                                          "201003151020301",
+                                          "20100315102030123456789",
+                                          "20101315102030",
+                                          "20100315",
+                                          "12",
+                                          "1.5",
+                                          "-7",
+                                          "abc",
+                                          "",
+                                          "1.0e+20",
+                                          "2455271.5",
+                                          "X'0041FF'",
+                                          "2010-03-15 10:20:30 extra 5"};
+  Exec("CREATE TABLE dt (k INTEGER PRIMARY KEY, ts TIMESTAMP)");
+  for (size_t k = 0; k < texts.size(); ++k)
+    Exec("INSERT INTO dt VALUES (" + std::to_string(k) + ", " + SqlQuote(texts[k]) + ")");
+  auto odbc = ConnectOdbcPath();
+  OdbcStatement stmt(*odbc->connection());
+  ASSERT_TRUE(stmt.ExecDirect("SELECT ts, ts FROM dt ORDER BY k"));
+  auto describe = [](bool read, const SQL_TIMESTAMP_STRUCT& t) {
+    if (!read) return std::string("NULL");
+    return std::to_string(t.year) + "-" + std::to_string(t.month) + "-" + std::to_string(t.day) +
+           " " + std::to_string(t.hour) + ":" + std::to_string(t.minute) + ":" +
+           std::to_string(t.second) + "." + std::to_string(t.fraction);
+  };
+  std::vector<std::string> driver, ours;
+  while (stmt.Fetch() == SQL_SUCCESS) {
+    SQL_TIMESTAMP_STRUCT t{};
+    SQLLEN indicator = 0;
+    ASSERT_TRUE(
+        stmt.Check(SQLGetData(stmt.handle(), 1, SQL_C_TYPE_TIMESTAMP, &t, sizeof t, &indicator)));
+    driver.push_back(describe(indicator != SQL_NULL_DATA, t));
+    const std::string stored = GetDataText(stmt, 2);  // the text the driver read from
+    ours.push_back(describe(ReadDriverTimestamp(stored, t), t));
+  }
+  ASSERT_EQ(driver.size(), texts.size());
+  for (size_t k = 0; k < texts.size(); ++k) EXPECT_EQ(ours[k], driver[k]) << texts[k];
+  EXPECT_EQ(ours[3], "2010-3-15 0:0:0.0");              // MM/DD/YYYY
+  EXPECT_EQ(ours[35], "2010-2-28 23:10:0.0");           // back to UTC, across the month
+  EXPECT_EQ(ours[36], "2011-1-1 0:30:0.0");             // and across the year
+  EXPECT_EQ(ours[39], "2010-3-15 10:20:30.100000000");  // packed digits
+  EXPECT_EQ(ours[42], "NULL");                          // YYYYMMDD is no date
+  // Texts the driver reads past the end of: as if more NUL bytes followed.
+  SQL_TIMESTAMP_STRUCT t{};
+  EXPECT_FALSE(ReadDriverTimestamp("10:20", t));
+  EXPECT_FALSE(ReadDriverTimestamp("2010-03", t));
+  ASSERT_TRUE(ReadDriverTimestamp("2010-03-15 10:20", t));
+  EXPECT_EQ(describe(true, t), "2010-3-15 10:20:0.0");
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, NativeSqliteTest,
