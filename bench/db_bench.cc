@@ -128,8 +128,7 @@ bool NativeSqliteInsert(const std::string& path, long rows) {
   sqlite3_exec(db, CreateOrari("orari").c_str(), nullptr, nullptr, nullptr);
   sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
   const bool ok = kvt::bench::SqliteInsertRows(
-      db, "INSERT INTO orari VALUES (?,?,?,?,?,?,?,?,?,?,?)", rows,
-      [](long r, sqlite3_stmt* stmt) {
+      db, "INSERT INTO orari VALUES (?,?,?,?,?,?,?,?,?,?,?)", rows, [](long r, sqlite3_stmt* stmt) {
         int v[kColumnCount];
         RowValues(r, v);
         for (int c = 0; c < kColumnCount; ++c) sqlite3_bind_int(stmt, c + 1, v[c]);
@@ -157,11 +156,11 @@ long NativeSqliteRead(const std::string& path, long long& checksum) {
   return rows;
 }
 
-void BenchSqlitePath(const Options& o, bool native) {
+void BenchSqlitePath(const Options& o, bool direct) {
   // Read by the layer when it connects.
-  setenv("KVT_SQLITE_NATIVE", native ? "1" : "0", 1);
+  setenv("KVT_SQLITE_NATIVE", direct ? "1" : "0", 1);
   std::printf("SQLite %s (file method, %ld rows, %s)\n", kvt::db::EngineVersion().c_str(), o.rows,
-              native ? "SQLite library path" : "ODBC driver path, KVT_SQLITE_NATIVE=0");
+              direct ? "SQLite library path" : "ODBC driver path, KVT_SQLITE_NATIVE=0");
   const std::string native = o.dir + "/native.db", layer = o.dir + "/layer.db";
   std::filesystem::remove(native);
   std::filesystem::remove(layer);
