@@ -227,7 +227,7 @@ class TimestampReading {
     if (text_[q] != ':' || !IsDigit(text_[q + 1])) return;
     size_t end = q + 1;
     const int minutes = static_cast<int>(text_.Long(q + 1, end));
-    t_.minute = static_cast<SQLUSMALLINT>(t_.minute + minutes * sign);
+    t_.minute = static_cast<SQLUSMALLINT>(t_.minute + static_cast<long long>(minutes) * sign);
     if (static_cast<SQLSMALLINT>(t_.minute) < 0) {
       t_.hour = static_cast<SQLUSMALLINT>(t_.hour - 1);
       t_.minute = static_cast<SQLUSMALLINT>(t_.minute + 60);
@@ -235,7 +235,7 @@ class TimestampReading {
       t_.hour = static_cast<SQLUSMALLINT>(t_.hour + 1);
       t_.minute = static_cast<SQLUSMALLINT>(t_.minute - 60);
     }
-    t_.hour = static_cast<SQLUSMALLINT>(t_.hour + hours * sign);
+    t_.hour = static_cast<SQLUSMALLINT>(t_.hour + static_cast<long long>(hours) * sign);
     if (static_cast<SQLSMALLINT>(t_.hour) < 0) {
       t_.day = static_cast<SQLUSMALLINT>(t_.day - 1);
       t_.hour = static_cast<SQLUSMALLINT>(t_.hour + 24);

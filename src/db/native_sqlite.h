@@ -31,6 +31,7 @@ namespace kvt::db {
 // For tests: true or false overrides the environment for connections opened afterwards;
 // nullopt goes back to it.
 void OverrideSqliteNative(std::optional<bool> enabled);
+// Whether a connection opened now looks for the driver's SQLite connection.
 bool SqliteNativeWanted();
 
 // Watches, for its lifetime, the SQLite connections opened on this thread.
