@@ -41,7 +41,7 @@ void StoredDateText(std::string& out, const SQL_TIMESTAMP_STRUCT& t, bool withTi
 
 SqliteBulkInserter::SqliteBulkInserter(OdbcConnection& conn, const std::string& quotedTable,
                                        const std::vector<ColumnInfo>& columns, unsigned blockRows)
-    : BulkInserter(blockRows), block_(conn.sqlite()), row_(conn.sqlite()), table_(quotedTable) {
+    : BulkInserter(blockRows), chunk_(conn.sqlite()), row_(conn.sqlite()), table_(quotedTable) {
   for (const ColumnInfo& column : columns) {
     names_.push_back(conn.QuoteName(column.name));
     kinds_.push_back(column.kind);
@@ -141,36 +141,47 @@ int SqliteBulkInserter::BindRow(sqlite3_stmt* stmt, unsigned row, int firstParam
   return SQLITE_OK;
 }
 
-// The full block in one statement; false when it could not be sent so (nothing stored).
-bool SqliteBulkInserter::SendBlock(OdbcDiag& error) {
-  sqlite3* db = block_.link().db();
-  const size_t parameters = slots_.size();
-  if (capacity_ < 2 || !db ||
-      parameters > static_cast<size_t>(sqlite3_limit(db, SQLITE_LIMIT_VARIABLE_NUMBER, -1)))
+// Rows per multi-row statement: the block, or as many rows as SQLite takes parameters for;
+// below 2 there is none.
+unsigned SqliteBulkInserter::ChunkRows() const {
+  sqlite3* db = chunk_.link().db();
+  if (!db || kinds_.empty()) return 0;
+  const int limit = sqlite3_limit(db, SQLITE_LIMIT_VARIABLE_NUMBER, -1);
+  const unsigned rows = std::min<unsigned>(
+      capacity_, static_cast<unsigned>(limit) / static_cast<unsigned>(kinds_.size()));
+  return rows >= 2 ? rows : 0;
+}
+
+// Slots first..first+rows-1 in one statement; false when they could not be sent so
+// (nothing of them stored).
+bool SqliteBulkInserter::SendChunk(unsigned first, unsigned rows, OdbcDiag& error) {
+  if (!chunk_.get() && !chunk_.Prepare(InsertSql(rows))) {
+    error = chunk_.lastError();
     return false;
-  if (!block_.get() && !block_.Prepare(InsertSql(capacity_))) return false;
+  }
   const int columns = static_cast<int>(kinds_.size());
   int rc = SQLITE_OK;
-  for (unsigned row = 0; rc == SQLITE_OK && row < capacity_; ++row)
-    rc = BindRow(block_.get(), row, static_cast<int>(row) * columns + 1);
+  for (unsigned row = 0; rc == SQLITE_OK && row < rows; ++row)
+    rc = BindRow(chunk_.get(), first + row, static_cast<int>(row) * columns + 1);
   if (rc == SQLITE_OK)
-    rc = block_.Step();
+    rc = chunk_.Step();
   else
-    block_.NoteFailure(rc);
-  block_.Reset();
+    chunk_.NoteFailure(rc);
+  chunk_.Reset();
   if (rc == SQLITE_DONE) return true;
-  error = block_.lastError();
+  error = chunk_.lastError();
   return false;
 }
 
-// The first `rows` slots one at a time; the rows stored.
-long SqliteBulkInserter::SendRows(unsigned rows, OdbcDiag& firstError) {
+// Slots first..first+rows-1 one at a time; the rows stored.
+long SqliteBulkInserter::SendRows(unsigned first, unsigned rows, OdbcDiag& firstError) {
+  if (rows == 0) return 0;
   if (!row_.get() && !row_.Prepare(InsertSql(1))) {
-    firstError = row_.lastError();
+    if (firstError.text.empty()) firstError = row_.lastError();
     return 0;
   }
   long stored = 0;
-  for (unsigned row = 0; row < rows; ++row) {
+  for (unsigned row = first; row < first + rows; ++row) {
     int rc = BindRow(row_.get(), row, 1);
     if (rc == SQLITE_OK)
       rc = row_.Step();
@@ -189,12 +200,22 @@ long SqliteBulkInserter::Send(OdbcDiag& firstError) {
   firstError = {};
   const unsigned rows = filled_;
   filled_ = 0;
-  if (rows == 0) return 0;
-  OdbcDiag blockError;
-  if (rows == capacity_ && SendBlock(blockError)) return rows;
-  // The rows again one by one: the refused ones are named by their own refusal.
-  const long stored = SendRows(rows, firstError);
-  if (firstError.text.empty()) firstError = blockError;
+  if (chunkRows_ == kUnknown) chunkRows_ = ChunkRows();
+  long stored = 0;
+  unsigned first = 0;
+  OdbcDiag chunkError;
+  for (; chunkRows_ > 0 && first + chunkRows_ <= rows; first += chunkRows_) {
+    OdbcDiag error;
+    if (SendChunk(first, chunkRows_, error)) {
+      stored += chunkRows_;
+      continue;
+    }
+    // The rows again one by one: the refused ones are named by their own refusal.
+    stored += SendRows(first, chunkRows_, firstError);
+    if (chunkError.text.empty()) chunkError = error;
+  }
+  stored += SendRows(first, rows - first, firstError);  // a partial chunk
+  if (firstError.text.empty() && stored < static_cast<long>(rows)) firstError = chunkError;
   return stored;
 }
 

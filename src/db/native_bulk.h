@@ -1,7 +1,8 @@
 // Bulk append through the SQLite3 driver's own connection (internal to db/): a full block
 // goes in one multi-row INSERT, compiled once (one statement for many rows costs SQLite much
-// less than a statement a row); a partial block, and a block the database refuses, go a row
-// at a time through a one-row INSERT. A refused row costs only itself (SQLite undoes just
+// less than a statement a row; a block with more values than a statement takes goes in as
+// several); the rows of a partial block, and those of a statement the database refuses, go
+// a row at a time through a one-row INSERT. A refused row costs only itself (SQLite undoes just
 // that statement, the transaction goes on), and the rows stored are counted exactly. Values are
 // bound as the driver binds them, so that the stored values are the same: integers and doubles as
 // numbers, dates as "YYYY-MM-DD" texts, timestamps as "YYYY-MM-DD HH:MM:SS.000", texts up to their
@@ -33,11 +34,14 @@ class SqliteBulkInserter final : public BulkInserter {
   const Value* Slot(int column) const;
   std::string InsertSql(unsigned rows) const;
   int BindRow(sqlite3_stmt* stmt, unsigned row, int firstParameter);
-  bool SendBlock(OdbcDiag& error);
-  long SendRows(unsigned rows, OdbcDiag& firstError);
+  unsigned ChunkRows() const;
+  bool SendChunk(unsigned first, unsigned rows, OdbcDiag& error);
+  long SendRows(unsigned first, unsigned rows, OdbcDiag& firstError);
 
-  SqliteStatement block_;  // all the rows of a full block
-  SqliteStatement row_;    // one row
+  static constexpr unsigned kUnknown = ~0u;
+  unsigned chunkRows_ = kUnknown;  // rows per multi-row INSERT, 0 for none
+  SqliteStatement chunk_;          // a multi-row INSERT
+  SqliteStatement row_;            // a one-row INSERT
   std::string table_;
   std::vector<std::string> names_;  // quoted
   std::vector<Kind> kinds_;

@@ -402,6 +402,29 @@ TEST_P(NativeSqliteTest, BulkRowsJoinTheDriversTransaction) {
   }
 }
 
+// A block with more values than one statement takes goes in as several statements; a
+// refusal in one of them costs its row only.
+TEST_P(NativeSqliteTest, BlocksWiderThanAStatementGoInPieces) {
+  Exec("CREATE TABLE c (k INTEGER PRIMARY KEY, p INTEGER)");
+  sqlite3_limit(db().connection()->sqlite()->db(), SQLITE_LIMIT_VARIABLE_NUMBER, 45);
+  long stored = 0;
+  {
+    Table c(&db(), "c", true);
+    for (int k = 1; k <= 250; ++k) {  // blocks of 200 rows, statements of 22
+      c.AddNew();
+      c.SetFieldText("k", std::to_string(k == 100 ? 7 : k));
+      c.SetFieldText("p", std::to_string(k * 2));
+      if (c.Update()) stored += c.RowsWritten();
+    }
+    if (c.Flush()) stored += c.RowsWritten();
+  }
+  EXPECT_EQ(stored, 249);
+  EXPECT_EQ(QueryTexts(db(), "SELECT COUNT(*) || ' ' || SUM(k) || ' ' || SUM(p) FROM c"),
+            std::vector<std::string>{"249 31275 62550"});
+  EXPECT_EQ(ui.Texts(), std::vector<std::string>{"Errore aggiornamento tavola (c)\n\n - "
+                                                 "[SQLite]UNIQUE constraint failed: c.k (19)"});
+}
+
 // Each connection gets its own SQLite connection, however many are open, and never one the
 // file engine opens for itself; a closed connection leaves nothing that still uses it.
 TEST_P(NativeSqliteTest, EachConnectionReadsItsOwnFileUntilItCloses) {
