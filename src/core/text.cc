@@ -1,6 +1,7 @@
 #include "core/text.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -75,7 +76,9 @@ double ParseDecimal(std::string_view text) {
   }
   if (!digits) return 0.0;
   copy.resize(end);
-  return std::strtod(copy.c_str() + start, nullptr);
+  // Digits past the range of a double would read as an infinity: junk like any other.
+  const double value = std::strtod(copy.c_str() + start, nullptr);
+  return std::isfinite(value) ? value : 0.0;
 }
 
 std::string FormatKm(double metres) {
@@ -201,6 +204,20 @@ std::string Utf8ToCp1252(std::string_view text) {
     i += length;
   }
   return out;
+}
+
+bool IsValidUtf8(std::string_view text) {
+  for (size_t i = 0; i < text.size();) {
+    if (static_cast<unsigned char>(text[i]) < 0x80) {
+      ++i;
+      continue;
+    }
+    size_t length = 0;
+    DecodeUtf8(text, i, length);
+    if (length == 0) return false;
+    i += length;
+  }
+  return true;
 }
 
 size_t Utf8Length(std::string_view text) {

@@ -20,7 +20,9 @@ int64_t LeadingInt(std::string_view text);
 // A double written with a decimal point, as "%1.2lf" etc., with every '.' turned into ','
 // (texts for other systems). And back: ',' read as '.'.
 std::string CommaDecimal(std::string text);
-double ParseDecimal(std::string_view text);  // accepts ',' or '.'; junk after the number ignored
+// Accepts ',' or '.'; junk after the number ignored; no number, or one past the range of a
+// double, gives 0.
+double ParseDecimal(std::string_view text);
 
 // Kilometres from metres as shown everywhere: metres * 0.001 with "%1.2lf".
 std::string FormatKm(double metres);
@@ -34,6 +36,10 @@ std::string_view Trim(std::string_view text);
 // character with no 1252 form becomes '?'; invalid UTF-8 bytes are taken as 1252.
 std::string Cp1252ToUtf8(std::string_view bytes);
 std::string Utf8ToCp1252(std::string_view text);
+
+// True when `text` is well-formed UTF-8: no stray or missing continuation bytes, overlong
+// forms, surrogates or values past U+10FFFF.
+bool IsValidUtf8(std::string_view text);
 
 // Number of characters (code points) of a UTF-8 text.
 size_t Utf8Length(std::string_view text);

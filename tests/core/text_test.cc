@@ -36,6 +36,11 @@ TEST(Text, DecimalCommaBothWaysAndKilometres) {
   EXPECT_DOUBLE_EQ(ParseDecimal("nan"), 0);
   EXPECT_DOUBLE_EQ(ParseDecimal("0x10"), 0);
   EXPECT_DOUBLE_EQ(ParseDecimal("1e5"), 1);
+  // Nor from more digits than a double holds (they used to read as an infinity).
+  EXPECT_DOUBLE_EQ(ParseDecimal(std::string(400, '9')), 0);
+  EXPECT_DOUBLE_EQ(ParseDecimal("-1" + std::string(309, '0') + ",5"), 0);
+  EXPECT_DOUBLE_EQ(ParseDecimal("0," + std::string(400, '0') + "1"), 0);
+  EXPECT_DOUBLE_EQ(ParseDecimal("1" + std::string(300, '0')), 1e300);
   EXPECT_EQ(FormatKm(12345), "12.35");
   EXPECT_EQ(FormatKm(1500), "1.50");
   EXPECT_EQ(FormatKm(999), "1.00");
@@ -79,6 +84,16 @@ TEST(Text, Windows1252RoundTripsEveryByte) {
   EXPECT_EQ(Utf8ToCp1252("\xC0\xAF"), "\xC0\xAF");  // an overlong '/'
   EXPECT_EQ(Utf8Length("Città"), 5u);
   EXPECT_EQ(Utf8Length(""), 0u);
+}
+
+TEST(Text, TellsWellFormedUtf8) {
+  EXPECT_TRUE(IsValidUtf8(""));
+  EXPECT_TRUE(IsValidUtf8("Città € \U0010FFFF"));
+  EXPECT_TRUE(IsValidUtf8(Cp1252ToUtf8("Citt\xE0 \x81\x9D")));
+  for (const char* bad : {"Citt\xE0", "\xAA", "\xC3", "\xE2\x82", "\xC0\xAF", "\xED\xA0\x80",
+                          "\xF4\x90\x80\x80", "\xF8\x88\x80\x80\x80", "a\xC3(b"}) {
+    EXPECT_FALSE(IsValidUtf8(bad)) << bad;
+  }
 }
 
 TEST(Text, PickListCodes) {
