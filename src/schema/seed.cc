@@ -2,6 +2,7 @@
 
 #include <set>
 
+#include "core/text.h"
 #include "db/database.h"
 #include "db/selection.h"
 #include "db/sql_types.h"
@@ -71,6 +72,8 @@ std::optional<SeedEntry> ParseLine(std::string_view line, std::string* reason) {
     *reason = "codice mancante";
   } else if (digits > 5 || std::stoi(std::string(line.substr(0, digits))) > 32767) {
     *reason = "codice oltre 32767";
+  } else if (!IsValidUtf8(name)) {
+    *reason = "denominazione non in UTF-8";  // a list saved by an editor in another code page
   } else if (CharacterCount(name) > 40) {
     *reason = "denominazione oltre 40 caratteri";
   }

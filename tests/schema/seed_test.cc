@@ -55,6 +55,8 @@ TEST(SeedLists, RefusesMalformedLines) {
       {"1 Uno\n\n1 Ancora uno\n", "riga 3: codice ripetuto"},
       {"5 " + std::string(39, 'x') + "à\n", ""},
       {"5 " + std::string(40, 'x') + "à\n", "riga 1: denominazione oltre 40 caratteri"},
+      {"1 Uno\n5 Citt\xE0 di Portoleone\n", "riga 2: denominazione non in UTF-8"},
+      {"5 \xAA\n", "riga 1: denominazione non in UTF-8"},
   };
   for (const auto& [text, expected] : cases) {
     std::string error;
