@@ -27,6 +27,9 @@ double ParseDecimal(std::string_view text);
 // Kilometres from metres as shown everywhere: metres * 0.001 with "%1.2lf".
 std::string FormatKm(double metres);
 
+// Equal but for the case of ASCII letters (names of tables, columns, settings).
+bool EqualsNoCase(std::string_view a, std::string_view b);
+
 // Removes trailing blanks (' ').
 std::string_view TrimRight(std::string_view text);
 std::string_view Trim(std::string_view text);

@@ -3,18 +3,13 @@
 #include <algorithm>
 #include <cctype>
 
+#include "core/text.h"
+
 #include "db/sql_types.h"
 
 namespace kvt::db {
 
 namespace {
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
-}
 
 SQLCHAR* Arg(std::string& text) {
   return reinterpret_cast<SQLCHAR*>(text.data());
@@ -97,7 +92,7 @@ int FindColumn(const std::vector<ColumnInfo>& columns, std::string_view name) {
   for (size_t i = 0; i < columns.size(); ++i)
     if (columns[i].name == name) return static_cast<int>(i);
   for (size_t i = 0; i < columns.size(); ++i)
-    if (EqualNoCase(columns[i].name, name)) return static_cast<int>(i);
+    if (EqualsNoCase(columns[i].name, name)) return static_cast<int>(i);
   return -1;
 }
 

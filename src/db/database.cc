@@ -1,10 +1,10 @@
 #include "db/database.h"
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <system_error>
 
+#include "core/text.h"
 #include "db/file_engine.h"
 #include "db/odbc.h"
 #include "platform/ui.h"
@@ -40,9 +40,7 @@ std::string ConnectionStringValue(std::string_view text, std::string_view key) {
     if (end == std::string_view::npos) end = text.size();
     std::string_view part = text.substr(start, end - start);
     size_t eq = part.find('=');
-    if (eq != std::string_view::npos && eq == key.size() &&
-        std::equal(key.begin(), key.end(), part.begin(),
-                   [](char a, char b) { return std::tolower(a) == std::tolower(b); }))
+    if (eq != std::string_view::npos && EqualsNoCase(part.substr(0, eq), key))
       return std::string(part.substr(eq + 1));
     start = end + 1;
   }
@@ -291,10 +289,7 @@ std::vector<std::string> Database::ListTables() {
 
 bool Database::TableExists(std::string_view table) {
   for (const std::string& name : ListTables()) {
-    if (name.size() == table.size() &&
-        std::equal(name.begin(), name.end(), table.begin(),
-                   [](char a, char b) { return std::tolower(a) == std::tolower(b); }))
-      return true;
+    if (EqualsNoCase(name, table)) return true;
   }
   return false;
 }

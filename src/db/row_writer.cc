@@ -1,18 +1,12 @@
 #include "db/row_writer.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "core/text.h"
 
 namespace kvt::db {
 
 namespace {
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
-}
 
 }  // namespace
 
@@ -116,7 +110,7 @@ bool RowWriter::Update(std::vector<Value>& original, std::vector<Value>& values,
 }
 
 std::vector<std::string> RowWriter::IndexColumns(std::string_view name) {
-  if (EqualNoCase(name, "codice") && !key_.empty()) return key_;
+  if (EqualsNoCase(name, "codice") && !key_.empty()) return key_;
   OdbcStatement stmt(conn_);
   std::string table = table_;
   if (!stmt.Check(SQLStatistics(stmt.handle(), nullptr, 0, nullptr, 0,
@@ -129,9 +123,9 @@ std::vector<std::string> RowWriter::IndexColumns(std::string_view name) {
     if (GetDataLong(stmt, 7) == SQL_TABLE_STAT) continue;
     const std::string index = GetDataText(stmt, 6);
     auto part = std::make_pair(GetDataLong(stmt, 8), GetDataText(stmt, 9));
-    if (EqualNoCase(index, name))
+    if (EqualsNoCase(index, name))
       exact.push_back(part);
-    else if (EqualNoCase(index, prefixed))
+    else if (EqualsNoCase(index, prefixed))
       withPrefix.push_back(part);
   }
   auto& found = exact.empty() ? withPrefix : exact;

@@ -1,18 +1,12 @@
 #include "db/select_sql.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "core/text.h"
 
 namespace kvt::db {
 
 namespace {
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
-}
 
 }  // namespace
 
@@ -33,7 +27,7 @@ int SelectClauses::Find(std::string_view fullName) const {
   for (size_t i = 0; i < columns.size(); ++i)
     if (columns[i].table + "." + columns[i].column == fullName) return static_cast<int>(i);
   for (size_t i = 0; i < columns.size(); ++i)
-    if (EqualNoCase(columns[i].table + "." + columns[i].column, fullName))
+    if (EqualsNoCase(columns[i].table + "." + columns[i].column, fullName))
       return static_cast<int>(i);
   return -1;
 }
@@ -41,7 +35,7 @@ int SelectClauses::Find(std::string_view fullName) const {
 bool SelectClauses::SingleTable() const {
   if (columns.empty()) return false;
   return std::all_of(columns.begin(), columns.end(), [&](const SelectColumn& c) {
-    return EqualNoCase(c.table, columns.front().table);
+    return EqualsNoCase(c.table, columns.front().table);
   });
 }
 

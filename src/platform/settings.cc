@@ -9,6 +9,8 @@
 #include <sstream>
 #include <system_error>
 
+#include "core/text.h"
+
 namespace kvt {
 namespace {
 
@@ -19,17 +21,6 @@ std::string_view TrimBlanks(std::string_view s) {
   while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
     s.remove_suffix(1);
   return s;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
 }
 
 // Values are one line each: line breaks and the backslash itself are escaped. Any other
@@ -78,14 +69,14 @@ bool ParseNumber(std::string_view v, uint32_t* out) {
 
 // One "name=value" line of our section into `out`; unknown names are ignored.
 bool ApplyValue(std::string_view name, std::string_view value, Settings* out, std::string* error) {
-  if (EqualNoCase(name, "Database")) {
+  if (EqualsNoCase(name, "Database")) {
     out->database = Unescape(value);
-  } else if (EqualNoCase(name, "DsnOdbc")) {
+  } else if (EqualsNoCase(name, "DsnOdbc")) {
     out->dsnOdbc = Unescape(value);
-  } else if (EqualNoCase(name, "Directory")) {
+  } else if (EqualsNoCase(name, "Directory")) {
     out->directory = Unescape(value);
-  } else if (EqualNoCase(name, "RowSzAlfa") || EqualNoCase(name, "RowSzBlob")) {
-    uint32_t* target = EqualNoCase(name, "RowSzAlfa") ? &out->rowSzAlfa : &out->rowSzBlob;
+  } else if (EqualsNoCase(name, "RowSzAlfa") || EqualsNoCase(name, "RowSzBlob")) {
+    uint32_t* target = EqualsNoCase(name, "RowSzAlfa") ? &out->rowSzAlfa : &out->rowSzBlob;
     if (!ParseNumber(value, target)) {
       *error = std::string(name) + ": \"" + std::string(value) + "\" is not a number";
       return false;
@@ -131,7 +122,7 @@ bool SettingsFile::Parse(std::string_view text, Settings* out, std::string* erro
       if (line.back() != ']') {
         why = "unterminated section name";
       } else {
-        inKey = EqualNoCase(TrimBlanks(line.substr(1, line.size() - 2)), kSettingsKey);
+        inKey = EqualsNoCase(TrimBlanks(line.substr(1, line.size() - 2)), kSettingsKey);
         continue;
       }
     } else if (size_t eq = line.find('='); eq == std::string_view::npos || eq == 0) {
