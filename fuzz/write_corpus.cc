@@ -132,13 +132,15 @@ bool SettingsTexts(const fs::path& dir) {
 bool SeedLists(const fs::path& dir, const fs::path& source) {
   return Put(dir / "aziende.txt", Read(source / "src/schema/seed/aziende.txt")) &&
          Put(dir / "enti.txt", Read(source / "src/schema/seed/enti.txt")) &&
-         Put(dir / "faults.txt", "7\tUno\n7 Due\n32768 Troppo\n12\n");
+         Put(dir / "faults.txt", "7\tUno\n7 Due\n32768 Troppo\n12\n") &&
+         Put(dir / "not_utf8.txt", "9 \xaa\n5 Citt\xe0\n");
 }
 
 bool Texts(const fs::path& dir) {
   return Put(dir / "utf8.txt", "Citt\xc3\xa0 \xe2\x82\xac \xe2\x80\x9cvirgolette\xe2\x80\x9d 12") &&
          Put(dir / "cp1252.txt", "Citt\xe0 \x80 \x93trattino\x94 \x81\x8d\x8f\x90\x9d") &&
          Put(dir / "numbers.txt", " -9223372036854775808,5") &&
+         Put(dir / "huge_decimal.txt", "-1" + std::string(400, '0') + ",5") &&
          Put(dir / "invalid.txt", "\xc0\xaf \xed\xa0\x80 \xf4\x90\x80\x80 \xe2\x82");
 }
 
