@@ -137,7 +137,8 @@ double LeadingDouble(std::string_view text) {
   size_t start = (!copy.empty() && copy[0] == '+') ? 1 : 0;
   double value = 0;
   auto result = std::from_chars(copy.data() + start, copy.data() + copy.size(), value);
-  return result.ec == std::errc() ? value : 0;
+  // "inf" and "nan" are words, not numbers: they must not reach a column as such.
+  return result.ec == std::errc() && std::isfinite(value) ? value : 0;
 }
 
 std::string_view MapDateSentinel(std::string_view text) {

@@ -113,6 +113,15 @@ TEST_P(TableTest, ConvertsNumbersTextsAndEmptyText) {
   EXPECT_EQ(FieldOf(1, "flag"), "1");
   EXPECT_EQ(FieldOf(1, "k"), "1");
   EXPECT_EQ(FieldOf(3, "nome"), "");
+  if (!db().IsDao()) {  // "nan" and "inf" are not numbers: no NaN or infinity is stored
+    {
+      Table t(&db(), "t");
+      Insert(t, "4", "f", "nan");
+      Insert(t, "5", "f", "-inf");
+    }
+    EXPECT_EQ(FieldOf(4, "f"), "              0.0000");
+    EXPECT_EQ(FieldOf(5, "f"), "              0.0000");
+  }
   EXPECT_EQ(FieldOf(3, "f"), "");
   EXPECT_TRUE(ui.messages.empty()) << ::testing::PrintToString(ui.Texts());
 }
