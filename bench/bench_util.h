@@ -6,14 +6,43 @@
 #include <libpq-fe.h>
 #include <sqlite3.h>
 
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
 #include <string_view>
 
 namespace kvt::bench {
+
+// The folder a benchmark writes its files in: the one given, or a fresh temporary one that
+// is removed at the end. `path` stays empty when no temporary folder could be made.
+class WorkDir {
+ public:
+  WorkDir(const std::string& given, const char* prefix) {
+    if (!given.empty()) {
+      path = given;
+      return;
+    }
+    std::string temp =
+        (std::filesystem::temp_directory_path() / (std::string(prefix) + ".XXXXXX")).string();
+    if (mkdtemp(temp.data())) path = owned_ = temp;
+  }
+  ~WorkDir() {
+    std::error_code ignored;
+    if (!owned_.empty()) std::filesystem::remove_all(owned_, ignored);
+  }
+  WorkDir(const WorkDir&) = delete;
+  WorkDir& operator=(const WorkDir&) = delete;
+
+  std::string path;
+
+ private:
+  std::string owned_;
+};
 
 inline double Seconds(const std::function<void()>& work) {
   const auto start = std::chrono::steady_clock::now();

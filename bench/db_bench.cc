@@ -13,7 +13,6 @@
 // libpq parameters of the same server for COPY, to the server of scripts/start-postgres.
 #include <libpq-fe.h>
 #include <sqlite3.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -288,15 +287,11 @@ Options Parse(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   Options o = Parse(argc, argv);
-  std::string temp;
-  if (o.dir.empty()) {
-    temp = (std::filesystem::temp_directory_path() / "kvt-bench.XXXXXX").string();
-    if (!mkdtemp(temp.data())) return 1;
-    o.dir = temp;
-  }
+  const kvt::bench::WorkDir work(o.dir, "kvt-bench");
+  if (work.path.empty()) return 1;
+  o.dir = work.path;
   if (o.only.empty() || o.only == "sqlite") BenchSqlite(o);
   if ((o.only.empty() || o.only == "pg") && !o.dsn.empty()) BenchPostgres(o);
   if (o.dsn.empty()) std::printf("PostgreSQL left out: no --dsn and no KVT_TEST_PG_DSN\n");
-  if (!temp.empty()) std::filesystem::remove_all(temp);
   return 0;
 }

@@ -550,12 +550,9 @@ Options Parse(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   Options o = Parse(argc, argv);
-  std::string temp;
-  if (o.dir.empty()) {
-    temp = (std::filesystem::temp_directory_path() / "kvt-import-bench.XXXXXX").string();
-    if (!mkdtemp(temp.data())) return 1;
-    o.dir = temp;
-  }
+  const kvt::bench::WorkDir work(o.dir, "kvt-import-bench");
+  if (work.path.empty()) return 1;
+  o.dir = work.path;
   const GeneratorOptions full = Generation(o, o.orariPerTrip);
   const GeneratorOptions half = Generation(o, o.orariPerTrip / 2);
   const std::string path = o.dir + "/full.txt", halfPath = o.dir + "/half.txt";
@@ -578,6 +575,5 @@ int main(int argc, char** argv) {
   if (o.only.empty() || o.only == "sqlite") BenchSqlite(o, path, full);
   if ((o.only.empty() || o.only == "pg") && !o.dsn.empty()) BenchPostgres(o, path, full);
   if (o.dsn.empty()) std::printf("\nPostgreSQL left out: no --dsn and no KVT_TEST_PG_DSN\n");
-  if (!temp.empty()) std::filesystem::remove_all(temp);
   return 0;
 }
