@@ -15,8 +15,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Our files are the embedded engine's; the captions stay those users know.
-constexpr std::string_view kJetFilter = "Database JET (*.mdb)|*.mdb;*.db|Tutti i files (*.*)|*.*||";
+// Our files are the embedded engine's; the filter stays the one users know. A file of
+// another name is reached through "Tutti i files".
+constexpr std::string_view kJetFilter = "Database JET (*.mdb)|*.mdb|Tutti i files (*.*)|*.*||";
 
 FileDialogSpec JetDialog(std::string title, bool overwritePrompt = true) {
   FileDialogSpec spec;

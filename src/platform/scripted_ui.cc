@@ -23,6 +23,7 @@ std::vector<std::string> ScriptedUi::Texts() const {
 void ScriptedUi::Clear() {
   messages.clear();
   fileTitles.clear();
+  fileDialogs.clear();
   formTitles.clear();
   progressCaptions.clear();
   progressTexts.clear();
@@ -47,6 +48,7 @@ MsgResult ScriptedUi::Message(MsgIcon icon, std::string_view text, std::string_v
 
 std::optional<std::string> ScriptedUi::OpenFile(const FileDialogSpec& spec) {
   fileTitles.push_back(spec.title);
+  fileDialogs.push_back(spec);
   if (files_.empty()) return std::nullopt;
   auto path = std::move(files_.front());
   files_.pop_front();

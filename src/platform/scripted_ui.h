@@ -43,6 +43,7 @@ class ScriptedUi : public Ui {
   // --- record ---
   std::vector<RecordedMessage> messages;
   std::vector<std::string> fileTitles;      // titles of the choosers shown
+  std::vector<FileDialogSpec> fileDialogs;  // the choosers shown, whole
   std::vector<std::string> formTitles;      // titles of the forms shown
   std::vector<std::string> progressCaptions;
   std::vector<std::string> progressTexts;   // ShowProgressText lines

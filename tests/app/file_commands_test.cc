@@ -115,6 +115,12 @@ TEST_F(FileCommandsTest, GenuineAccessFileIsRefusedAndLeftUntouched) {
   EXPECT_EQ(ReadFile(access), bytes);
   EXPECT_FALSE(std::filesystem::exists(Path("copy.mdb")));
   EXPECT_EQ(shell().database(), nullptr);
+  // Every chooser of these commands offers the JET files first.
+  ASSERT_EQ(ui.fileDialogs.size(), 4u);
+  for (const FileDialogSpec& d : ui.fileDialogs) {
+    EXPECT_EQ(d.filter, "Database JET (*.mdb)|*.mdb|Tutti i files (*.*)|*.*||") << d.title;
+    EXPECT_EQ(d.defaultExt, "MDB") << d.title;
+  }
 }
 
 }  // namespace

@@ -57,8 +57,9 @@ TEST_F(GuiTest, MessageBoxesHaveTheirIconButtonsAndAnswer) {
 }
 
 TEST(FilterTest, WindowsFiltersBecomeQtFilters) {
-  EXPECT_EQ(ConvertFilter("Database JET (*.mdb)|*.mdb;*.db|Tutti i files (*.*)|*.*||"),
-            (QStringList{"Database JET (*.mdb) (*.mdb *.db)", "Tutti i files (*.*) (*)"}));
+  EXPECT_EQ(ConvertFilter("Database JET (*.mdb)|*.mdb|Tutti i files (*.*)|*.*||"),
+            (QStringList{"Database JET (*.mdb) (*.mdb)", "Tutti i files (*.*) (*)"}));
+  EXPECT_EQ(ConvertFilter("Testi|*.txt; *.TXT||"), QStringList{"Testi (*.txt *.TXT)"});
   EXPECT_EQ(ConvertFilter("Testo|*.txt||"), QStringList{"Testo (*.txt)"});
   EXPECT_EQ(ConvertFilter(""), QStringList{});
 }
