@@ -325,7 +325,9 @@ bool TableImpl::Flush(std::string_view prefix) {
   rowsWritten_ = bulk_->Send(error);
   if (!transaction.Commit()) rowsWritten_ = 0;
   if (rowsWritten_ == static_cast<long>(filled)) return true;
-  Report(prefix, " - " + error.text);
+  // The driver's first diagnostic, or "????" when there is none (a doomed transaction).
+  const bool diagnosed = !error.text.empty() && error.text != "????";
+  Report(prefix, diagnosed ? " - " + error.text : "????");
   return rowsWritten_ > 0;
 }
 
