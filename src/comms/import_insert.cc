@@ -155,10 +155,11 @@ void Inserter::FillRow(RowSetter& row, const RigaItinerRow& r) {
 
 void Inserter::FillRow(RowSetter& row, const CorsaRow& r) {
   row.Int(protocol_.azienda).Int(r.ID).Int(protocol_.protoc);
-  row.FileText(r.codcorsa).FileText(r.codlinea).Char(r.verso).Int(r.ente).Int(r.codperc);
-  row.Int(r.capol_p).Int(r.hh_p).Int(r.mm_p).Int(r.capol_a).Int(r.hh_a).Int(r.mm_a);
-  row.Int(r.lung).Int(r.tempo).Int(r.ct_lung).Int(r.ct_tempo);
-  row.OptionalInt(r.prevcor).OptionalInt(r.nextcor).Char(r.mezzo).Text("0");
+  // Direction and mode are file bytes too: an accented letter must arrive as UTF-8.
+  row.FileText(r.codcorsa).FileText(r.codlinea).FileText({&r.verso, 1}).Int(r.ente);
+  row.Int(r.codperc).Int(r.capol_p).Int(r.hh_p).Int(r.mm_p).Int(r.capol_a).Int(r.hh_a);
+  row.Int(r.mm_a).Int(r.lung).Int(r.tempo).Int(r.ct_lung).Int(r.ct_tempo);
+  row.OptionalInt(r.prevcor).OptionalInt(r.nextcor).FileText({&r.mezzo, 1}).Text("0");
 }
 
 void Inserter::FillRow(RowSetter& row, const OrarioRow& r) {

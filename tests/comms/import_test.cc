@@ -213,6 +213,7 @@ TEST_P(ImportTest, ColumnsAreFilledFromTheirFieldsAsWritten) {
   c.trips[1].verso = 'R';
   c.trips[1].hh_p = 23;
   c.trips[1].mm_p = 5;
+  c.trips[1].mezzo = '\xC8';  // a mode letter outside ASCII arrives as UTF-8
   c.times[3].nonferma = true;
   c.days.push_back(Month(1, 2010, 2, {1, 28, 29, 30, 31}));  // 2010 was not a leap year
   ASSERT_TRUE(Import(Write(c, "columns.txt")));
@@ -230,7 +231,7 @@ TEST_P(ImportTest, ColumnsAreFilledFromTheirFieldsAsWritten) {
       Rows("SELECT ID, codcorsa, codlinea, verso, ente, codperc, capol_p, hh_p, mm_p, "
            "capol_a, lung, prevcor, nextcor, mezzo, lotto FROM corse ORDER BY ID",
            15),
-      (Strings{"1|C|L1|A|1|1|1|7|0|2|850|NULL|2|U|0", "2||L1|R|1|1|1|23|5|2|850|1|NULL|U|0"}));
+      (Strings{"1|C|L1|A|1|1|1|7|0|2|850|NULL|2|U|0", "2||L1|R|1|1|1|23|5|2|850|1|NULL|È|0"}));
   EXPECT_EQ(Rows("SELECT ID, sub, fermata, hh, mm, primaria, facolt, nonferma FROM orari "
                  "WHERE ID = 2 ORDER BY sub",
                  8),
