@@ -3,6 +3,7 @@
 #include "comms/import.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
 #include "core/dates.h"
@@ -21,6 +22,13 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 std::string InsertedLine(std::string_view table, const ImportCount& count) {
   return Format("%.*s: inserite %ld righe di %ld\n", static_cast<int>(table.size()), table.data(),
                 count.written, count.read);
+}
+
+// The imported file's full name: a report read later, elsewhere, must still tell which file.
+std::string FullName(const std::string& path) {
+  std::error_code ec;
+  const std::filesystem::path full = std::filesystem::absolute(path, ec);
+  return ec ? path : full.string();
 }
 
 bool WriteText(std::FILE* f, std::string_view utf8) {
@@ -47,7 +55,7 @@ bool WriteErrorReport(const std::string& reportPath, const std::string& imported
   const std::string rule(83, '=');
   bool ok = WriteText(file.get(), NowStamp() + "\n" + rule + "\n" +
                                       "Errori Riscontrati durante l'importazione del file " +
-                                      importedPath + "\n" + rule + "\n\n");
+                                      FullName(importedPath) + "\n" + rule + "\n\n");
   for (const std::string& message : errors) ok = ok && WriteText(file.get(), message + "\n");
   // A report cut short by a full disk is a failure, not a saved report.
   return std::fclose(file.release()) == 0 && ok;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <numeric>
 #include <regex>
@@ -367,6 +368,11 @@ TEST_P(ImportTest, ErrorReportHoldsTheDateTheFileNameAndEveryMessageInWindows125
             (Strings{std::string(kRefusedQuestion), std::string(kReportFailedMessage)}));
   refuse(path, MsgResult::Cancel, saved);
   EXPECT_EQ(ui.fileTitles.size(), 1u);
+  // A file named relative to the working folder is reported by its full name.
+  ASSERT_TRUE(WriteErrorReport(saved, "rel/plan.txt", {}));
+  EXPECT_EQ(Lines(ReadBytes(saved))[2],
+            "Errori Riscontrati durante l'importazione del file " +
+                (std::filesystem::current_path() / "rel/plan.txt").string());
 }
 
 KVT_INSTANTIATE_ENGINES(ImportTest);
