@@ -13,21 +13,11 @@ namespace {
 class OdbcShellTest : public kvt::test::EngineTest {
  protected:
   void Run(Shell& shell, const std::string& id) {
+    ui.Clear();
     Registry r;
     RegisterAllCommands(r);
     AppContext ctx{ui, shell, nullptr};
     (*r.Find(id))(ctx);
-  }
-  std::string About(Shell& shell) {
-    ui.Clear();
-    Run(shell, "about");
-    return ui.messages.empty() ? "" : ui.messages.back().text;
-  }
-  static std::string AboutText(const std::string& dsn, const std::string& sizes) {
-    return "INFORMAZIONI SUL PROGRAMMA\n\nKVTBASE - \"Gestione Trasvia - Regione Velmora\"\n"
-           "Sistema operativo " +
-           OperatingSystemLine() + "\n\nDatabase: ODBC via DSN \"" + dsn +
-           "\" Driver: PostgreSQL Unicode\n" + sizes;
   }
 };
 
@@ -45,12 +35,16 @@ TEST_P(OdbcShellTest, ConnectsThroughTheDialogAndInitialises) {
   EXPECT_NE(std::find(listed.begin(), listed.end(), dsn), listed.end());
   ASSERT_NE(shell.database(), nullptr) << ::testing::PrintToString(ui.Texts());
   EXPECT_EQ(shell.database()->RowsetSizeOrdinary(), 30u);
-  EXPECT_EQ(About(shell),
-            AboutText(dsn, "RowsetSize (Dati ordinari): 30\nRowsetSize (Dati Blob): 2"));
+  Run(shell, "about");
+  EXPECT_EQ(ui.Texts(),
+            std::vector<std::string>{"INFORMAZIONI SUL PROGRAMMA\n\nKVTBASE - \"Gestione Trasvia - "
+                                     "Regione Velmora\"\nSistema operativo " +
+                                     OperatingSystemLine() + "\n\nDatabase: ODBC via DSN \"" + dsn +
+                                     "\" Driver: PostgreSQL Unicode\n"
+                                     "RowsetSize (Dati ordinari): 30\nRowsetSize (Dati Blob): 2"});
   shell.Shutdown();
 
   // This test's own empty database, reached by a connection string in place of a DSN.
-  ui.Clear();
   Shell fresh(ui, SettingsFile(settings));
   ASSERT_TRUE(fresh.ConnectOdbc(Target(), "", 25, 1));
   Run(fresh, "odbc-init");

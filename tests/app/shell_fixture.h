@@ -2,7 +2,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -14,20 +13,16 @@
 #include "app/shell.h"
 #include "db/database.h"
 #include "platform/scripted_ui.h"
+#include "support/engines.h"
 
 namespace kvt::app::test {
 
 class ShellTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "kvt-shell-XXXXXX").string();
-    dir_ = mkdtemp(tmpl.data());
+    dir_ = kvt::test::TempDir();
     Restart();
     RegisterAllCommands(registry_);
-  }
-  void TearDown() override {
-    shell_.reset();
-    std::filesystem::remove_all(dir_);
   }
 
   std::string Path(const std::string& name) const { return dir_ + "/" + name; }

@@ -14,57 +14,53 @@
 #include <QTest>
 #include <QTimer>
 
+#include <gtest/gtest.h>
+#include "app/odbc_dialog.h"
 #include "gui/form_dialog.h"
-#include "gui_fixture.h"
-#include "platform/form.h"
 #include "platform/scripted_ui.h"
 
 namespace kvt::gui::test {
 namespace {
 
-// Shows a box through the Ui, reads it while open, presses `press`.
-std::vector<std::string> RunBox(QtUi& ui, MsgIcon icon, MsgButtons buttons,
-                                QMessageBox::StandardButton press, MsgResult* answer) {
-  auto seen = std::make_shared<std::vector<std::string>>();
+// Shows a box through the Ui, reads it while open (icon, caption, text, buttons), presses
+// `press`, and adds the answer.
+std::string RunBox(QtUi& ui, MsgIcon icon, MsgButtons buttons, QMessageBox::StandardButton press) {
+  auto seen = std::make_shared<std::string>();
   QTimer::singleShot(0, [seen, press] {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     if (!box) return;
-    *seen = {std::to_string(box->icon()), box->windowTitle().toStdString(),
-             box->text().toStdString()};
-    for (QAbstractButton* b : box->buttons()) seen->push_back(b->text().toStdString());
+    *seen = std::to_string(box->icon()) + "|" + box->windowTitle().toStdString() + "|" +
+            box->text().toStdString();
+    for (QAbstractButton* b : box->buttons()) *seen += "|" + b->text().toStdString();
     box->button(press)->click();
   });
-  *answer = ui.Message(icon, "Confermi sconnessione database ?", "Sconnessione Database", buttons);
-  return *seen;
+  MsgResult answer =
+      ui.Message(icon, "Confermi sconnessione database ?", "Sconnessione Database", buttons);
+  return *seen + (answer == MsgResult::Ok ? " -> Ok" : " -> Cancel");
 }
 
-TEST_F(GuiTest, MessageBoxesHaveTheirIconButtonsAndAnswer) {
+TEST(QtUiTest, MessageBoxesHaveTheirIconButtonsAndAnswer) {
   QtUi ui;
-  MsgResult answer;
-  const std::string question = std::to_string(QMessageBox::Question);
-  std::vector<std::string> seen =
-      RunBox(ui, MsgIcon::Question, MsgButtons::OkCancel, QMessageBox::Cancel, &answer);
-  EXPECT_EQ(answer, MsgResult::Cancel);
-  EXPECT_EQ(seen, (std::vector<std::string>{question, "Sconnessione Database",
-                                            "Confermi sconnessione database ?", "OK", "Annulla"}));
-  RunBox(ui, MsgIcon::Question, MsgButtons::OkCancel, QMessageBox::Ok, &answer);
-  EXPECT_EQ(answer, MsgResult::Ok);
-  seen = RunBox(ui, MsgIcon::Stop, MsgButtons::Ok, QMessageBox::Ok, &answer);
-  EXPECT_EQ(seen[0], std::to_string(QMessageBox::Critical));
-  EXPECT_EQ(seen.size(), 4u);  // OK alone
-  seen = RunBox(ui, MsgIcon::Warning, MsgButtons::Ok, QMessageBox::Ok, &answer);
-  EXPECT_EQ(seen[0], std::to_string(QMessageBox::Warning));
+  const std::string text = "|Sconnessione Database|Confermi sconnessione database ?|";
+  auto icon = [](QMessageBox::Icon i) { return std::to_string(i); };
+  EXPECT_EQ(RunBox(ui, MsgIcon::Question, MsgButtons::OkCancel, QMessageBox::Cancel),
+            icon(QMessageBox::Question) + text + "OK|Annulla -> Cancel");
+  EXPECT_EQ(RunBox(ui, MsgIcon::Question, MsgButtons::OkCancel, QMessageBox::Ok),
+            icon(QMessageBox::Question) + text + "OK|Annulla -> Ok");
+  EXPECT_EQ(RunBox(ui, MsgIcon::Stop, MsgButtons::Ok, QMessageBox::Ok),
+            icon(QMessageBox::Critical) + text + "OK -> Ok");
+  EXPECT_EQ(RunBox(ui, MsgIcon::Warning, MsgButtons::Ok, QMessageBox::Ok),
+            icon(QMessageBox::Warning) + text + "OK -> Ok");
 }
 
 TEST(FilterTest, WindowsFiltersBecomeQtFilters) {
   EXPECT_EQ(ConvertFilter("Database JET (*.mdb)|*.mdb|Tutti i files (*.*)|*.*||"),
             (QStringList{"Database JET (*.mdb) (*.mdb)", "Tutti i files (*.*) (*)"}));
   EXPECT_EQ(ConvertFilter("Testi|*.txt; *.TXT||"), QStringList{"Testi (*.txt *.TXT)"});
-  EXPECT_EQ(ConvertFilter("Testo|*.txt||"), QStringList{"Testo (*.txt)"});
   EXPECT_EQ(ConvertFilter(""), QStringList{});
 }
 
-TEST_F(GuiTest, ProgressBandBarAndWaitCursor) {
+TEST(QtUiTest, ProgressBandBarAndWaitCursor) {
   QMainWindow window;
   QLabel band(&window);
   QtUi ui;
@@ -104,77 +100,80 @@ TEST_F(GuiTest, ProgressBandBarAndWaitCursor) {
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
-// A form of every kind of field; OK is refused while the size is 0.
-struct SampleForm {
-  explicit SampleForm(Ui& ui) : form("Selezione DataSource") {
-    form.AddGroup("source", "Origine");
-    form.AddList("dsn", "&DSN:", {"kvt_pg", "archivio"});
-    form.AddEdit("size", "RowsetSize (Dati Ordinari)", "25", 4);
-    form.EndGroup();
-    form.AddCheck("all", "Tutte le aziende");
-    form.AddRadio("kind", "Contratto", {"Ordinario", "Gara"});
-    form.AddLabel("note", "Scegliere il DSN");
-    form.AddButton("zero", "Azzera", [](Form& f) {
-      f.SetText("size", "0");
-      f.SetText("note", "Azzerato");
-      f.SetEnabled("all", false);
-    });
-    form.Field("size").onChange = [](Form& f) {
-      f.SetText("note", "Dimensione " + f.Text("size"));
-    };
-    form.SetAcceptHandler([&ui](Form& f) {
-      if (f.Text("size") != "0") return true;
-      ui.Stop("Occorre indicare la dimensione del rowset per dati di tipo ordinario !!!");
-      return false;
-    });
-  }
-  Form form;
-};
-
-TEST_F(GuiTest, FormsBecomeDialogsThatStayOpenWhenRefused) {
+// The "Selezione DataSource" dialog as the window shows it: its fields, their limits, and
+// the refusals that keep it open.
+TEST(QtUiTest, DataSourceDialogShowsItsFieldsAndStaysOpenWhenRefused) {
   ScriptedUi messages;
-  SampleForm sample(messages);
-  FormDialog dialog(sample.form, nullptr);
+  app::OdbcChoice choice;
+  auto form = app::MakeOdbcForm(messages, {"kvt_pg", "archivio"}, &choice);
+  FormDialog dialog(*form, nullptr);
   dialog.show();
+  EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Selezione DataSource"));
+  QStringList labels, buttons;
+  for (QLabel* l : dialog.findChildren<QLabel*>()) labels << l->text();
+  for (QPushButton* b : dialog.findChildren<QPushButton*>()) buttons << b->text();
+  EXPECT_EQ(labels, (QStringList{"DSN:", "RowsetSize (Dati Ordinari)", "RowsetSize (Dati BLOB)"}));
+  EXPECT_EQ(buttons, (QStringList{"OK", "Annulla"}));
+  auto* dsn = dialog.findChild<QComboBox*>(app::kDsnField);
+  auto* ordinary = dialog.findChild<QLineEdit*>(app::kRowsetOrdinaryField);
+  ASSERT_TRUE(dsn && ordinary);
+  EXPECT_EQ(dsn->count(), 2);
+  EXPECT_EQ(dsn->currentText(), QString());  // nothing chosen until the user does
+  EXPECT_EQ(ordinary->text(), QStringLiteral("25"));
+  EXPECT_EQ(dialog.findChild<QLineEdit*>(app::kRowsetBlobField)->text(), QStringLiteral("1"));
 
-  auto* dsn = dialog.findChild<QComboBox*>("dsn");
+  ordinary->clear();
+  QTest::keyClicks(ordinary, "123456");  // held to four characters
+  EXPECT_EQ(ordinary->text(), QStringLiteral("1234"));
+  dialog.okButton()->click();  // no DSN chosen
+  ordinary->clear();
+  dialog.okButton()->click();
+  EXPECT_EQ(messages.Texts(),
+            (std::vector<std::string>{
+                "Occorre specificare il DSN per potere effettuare la connessione ODBC.",
+                "Occorre indicare la dimensione del rowset per dati di tipo ordinario !!!"}));
+  EXPECT_TRUE(dialog.isVisible());
+
+  QTest::keyClicks(ordinary, "40");
+  dsn->setCurrentIndex(1);
+  dialog.okButton()->click();
+  EXPECT_EQ(dialog.result(), QDialog::Accepted);
+  EXPECT_EQ(choice.dsn, "archivio");
+  EXPECT_EQ(choice.rowsetOrdinary, 40u);
+  EXPECT_EQ(choice.rowsetBlob, 1u);
+}
+
+// The other kinds of field: a button's handler and a field's change handler reach the
+// widgets at once; check box, radio group and label come back into the form.
+TEST(QtUiTest, FormHandlersAndEveryKindOfField) {
+  Form form("Prova");
+  form.AddGroup("source", "Origine");
+  form.AddEdit("size", "Dimensione", "25", 4);
+  form.EndGroup();
+  form.AddCheck("all", "Tutte le aziende");
+  form.AddRadio("kind", "Contratto", {"Ordinario", "Gara"});
+  form.AddLabel("note", "Scegliere");
+  form.AddButton("zero", "Azzera", [](Form& f) {
+    f.SetText("size", "0");
+    f.SetEnabled("all", false);
+  });
+  form.Field("size").onChange = [](Form& f) { f.SetText("note", "Dimensione " + f.Text("size")); };
+  FormDialog dialog(form, nullptr);
+  dialog.show();
   auto* size = dialog.findChild<QLineEdit*>("size");
   auto* all = dialog.findChild<QCheckBox*>("all");
   auto* note = dialog.findChild<QLabel*>("note");
-  auto* zero = dialog.findChild<QPushButton*>("zero");
-  ASSERT_TRUE(dsn && size && all && note && zero);
-  EXPECT_EQ(dsn->count(), 2);
-
-  // Typing is held to the field's length; every change reaches the form at once.
-  size->clear();
-  QTest::keyClicks(size, "123456");
-  EXPECT_EQ(size->text(), QStringLiteral("1234"));
-  EXPECT_EQ(note->text(), QStringLiteral("Dimensione 1234"));
-
-  // A button's handler changes other fields, and the dialog shows it.
-  zero->click();
+  ASSERT_TRUE(size && all && note);
+  QTest::keyClicks(size, "9");
+  EXPECT_EQ(note->text(), QStringLiteral("Dimensione 259"));
+  dialog.findChild<QPushButton*>("zero")->click();
   EXPECT_EQ(size->text(), QStringLiteral("0"));
-  EXPECT_EQ(note->text(), QStringLiteral("Azzerato"));
   EXPECT_FALSE(all->isEnabled());
-
-  dialog.okButton()->click();
-  EXPECT_EQ(messages.Texts(),
-            std::vector<std::string>{"Occorre indicare la dimensione del rowset per dati di tipo "
-                                     "ordinario !!!"});
-  EXPECT_TRUE(dialog.isVisible());
-  EXPECT_NE(dialog.result(), QDialog::Accepted);
-
-  dsn->setCurrentIndex(1);
-  size->clear();
-  QTest::keyClicks(size, "40");
   dialog.findChildren<QRadioButton*>()[1]->click();
   dialog.okButton()->click();
   EXPECT_EQ(dialog.result(), QDialog::Accepted);
-  EXPECT_FALSE(dialog.isVisible());
-  EXPECT_EQ(sample.form.Text("dsn"), "archivio");
-  EXPECT_EQ(sample.form.Text("size"), "40");
-  EXPECT_EQ(sample.form.Selected("kind"), 1);
-  EXPECT_EQ(messages.messages.size(), 1u);
+  EXPECT_EQ(form.Text("size"), "0");
+  EXPECT_EQ(form.Selected("kind"), 1);
 }
 
 }  // namespace
