@@ -103,11 +103,12 @@ std::vector<std::string> ArdelioStatements() {
       "INSERT INTO ardelio VALUES (1, 'PERCORSI')",
       // No key: the completion adds it.
       "CREATE TABLE regazi (codice SMALLINT NOT NULL, denom VARCHAR(40) NOT NULL)",
-      "INSERT INTO regazi VALUES (101, 'Autolinee Velmoresi S.p.A.')",
+      "INSERT INTO regazi VALUES (101, 'Autolinee Velmoresi S.p.A.'), (102, 'Trasporti Urbani')",
       "CREATE TABLE proto (azienda SMALLINT NOT NULL, protoc INTEGER NOT NULL, p_data DATE, "
       "resple VARCHAR(40), datini DATE NOT NULL, datfin DATE NOT NULL, primacom SMALLINT NOT "
       "NULL, tipo VARCHAR(1) NOT NULL, azzera SMALLINT NOT NULL, PRIMARY KEY (azienda, protoc))",
-      "INSERT INTO proto VALUES (101, 1, NULL, NULL, '2024-01-01', '2024-12-31', 1, 'P', 0)",
+      "INSERT INTO proto VALUES (101, 1, NULL, NULL, '2024-01-01', '2024-12-31', 1, 'P', 0), "
+      "(102, 1, NULL, NULL, '2024-01-01', '2024-12-31', 1, 'P', 0)",
       "CREATE TABLE fermate (azienda SMALLINT NOT NULL, ID INTEGER NOT NULL, protoc INTEGER NOT "
       "NULL, denom VARCHAR(40) NOT NULL, ubicaz VARCHAR(40), fermata VARCHAR(10), comune SMALLINT "
       "NOT NULL, local SMALLINT NOT NULL, coord_x FLOAT, coord_y FLOAT, okcoord SMALLINT NOT NULL)",
@@ -132,10 +133,12 @@ std::vector<std::string> ArdelioStatements() {
       "NULL, codcorsa VARCHAR(20) NOT NULL, codlinea VARCHAR(10) NOT NULL, verso VARCHAR(1) NOT "
       "NULL, ente SMALLINT NOT NULL, lotto SMALLINT NOT NULL, mezzo VARCHAR(1) NOT NULL)",
       "INSERT INTO corse VALUES (101, 30, 1, 'C30', 'L1', 'A', 1, 0, 'X'), "
-      "(101, 31, 1, 'C31', 'L1', 'R', 1, 0, 'X')",
+      "(101, 31, 1, 'C31', 'L1', 'R', 1, 0, 'X'), (102, 31, 1, 'C31', 'L9', 'A', 1, 0, 'U')",
       "CREATE TABLE mesi (azienda SMALLINT NOT NULL, ID INTEGER NOT NULL, protoc INTEGER NOT "
       "NULL, anno SMALLINT NOT NULL, mese SMALLINT NOT NULL, giorni VARCHAR(31) NOT NULL)",
-      "INSERT INTO mesi VALUES (101, 30, 1, 2024, 1, " + month + ")",  // trip 31 has none
+      // Trip 31 of company 101 has none; the months of company 102's trip 31 do not save it.
+      "INSERT INTO mesi VALUES (101, 30, 1, 2024, 1, " + month + "), (102, 31, 1, 2024, 1, " +
+          month + ")",
       "CREATE TABLE orari (azienda SMALLINT NOT NULL, ID INTEGER NOT NULL, sub SMALLINT NOT NULL, "
       "protoc INTEGER NOT NULL, fermata INTEGER NOT NULL, hh SMALLINT NOT NULL, mm SMALLINT NOT "
       "NULL, sosta SMALLINT NOT NULL, primaria SMALLINT NOT NULL, facolt SMALLINT NOT NULL, "
@@ -153,7 +156,9 @@ TEST_F(ArdelioTest, CompletionBuildsTheSchemaAfterRemovingOrphans) {
   EXPECT_EQ(host->imported, std::vector<std::string>{"PERCORSI"});
   db::Database& d = *host->Current();
   ASSERT_TRUE(d.IsConnected());
-  EXPECT_EQ(Column(d, "corse", "ID", "ID"), std::vector<std::string>{"30"});
+  EXPECT_EQ(Column(d, "corse", "ID", "ID"), (std::vector<std::string>{"30", "31"}));
+  EXPECT_EQ(Column(d, "corse", "azienda", "ID", db::kSqlSmallInt),
+            (std::vector<std::string>{"101", "102"}));
   EXPECT_EQ(Column(d, "orari", "ID", "ID, sub"), (std::vector<std::string>{"30", "30"}));
   EXPECT_EQ(Column(d, "archi", "ID", "ID"), std::vector<std::string>{"10"});
   EXPECT_EQ(Column(d, "tesitine", "ID", "ID"), std::vector<std::string>{"20"});
@@ -163,7 +168,7 @@ TEST_F(ArdelioTest, CompletionBuildsTheSchemaAfterRemovingOrphans) {
             std::vector<std::string>{"0"});
   EXPECT_EQ(Column(d, "tavole", "nome", "nome", db::kSqlVarChar).size(), 38u);
   EXPECT_EQ(Column(d, "regazi", "codice", "codice", db::kSqlSmallInt),
-            std::vector<std::string>{"101"});  // existing companies are not seeded again
+            (std::vector<std::string>{"101", "102"}));  // existing companies: not seeded again
   EXPECT_EQ(Column(d, "regent", "codice", "codice", db::kSqlSmallInt).size(), 5u);
   EXPECT_EQ(Column(d, "lotti", "ID", "ID", db::kSqlSmallInt), std::vector<std::string>{"0"});
   // Trip 30 got the mandatory columns it lacked, and the key and relations hold.
@@ -171,7 +176,7 @@ TEST_F(ArdelioTest, CompletionBuildsTheSchemaAfterRemovingOrphans) {
   EXPECT_EQ(corse.columns.size(), 23u);
   EXPECT_EQ(corse.primaryKey, (std::vector<std::string>{"azienda", "ID"}));
   EXPECT_EQ(corse.foreignKeys.size(), 3u);
-  EXPECT_EQ(Column(d, "corse", "ct_lung", "ID"), std::vector<std::string>{"0"});
+  EXPECT_EQ(Column(d, "corse", "ct_lung", "ID"), (std::vector<std::string>{"0", "0"}));
   EXPECT_EQ(db::ReadLiveTable(d, "regazi").primaryKey, std::vector<std::string>{"codice"});
   std::string error;
   EXPECT_FALSE(d.ExecuteSql("DELETE FROM lotti WHERE ID = 0", &error));

@@ -1,28 +1,16 @@
-// The catalogue as transcribed: counts, keys, the names the dictionary columns can hold, and
-// the texts that carry accents.
+// The catalogue as transcribed: tables in creation order with their column counts, keys and
+// second indices, type letters and sizes, and texts kept byte for byte (accents and the
+// historical slips included). Lengths that the dictionary columns cannot hold are refused by
+// the server when a database is initialised (init_test).
 #include <gtest/gtest.h>
 
 #include <map>
-#include <set>
 #include <string>
 
 #include "schema/catalogue.h"
 
 namespace kvt::schema {
 namespace {
-
-size_t Chars(std::string_view utf8) {
-  size_t n = 0;
-  for (unsigned char c : utf8) n += (c & 0xC0) != 0x80;
-  return n;
-}
-
-bool HasColumn(const TableDef& t, std::string_view name) {
-  for (const ColumnDef& c : t.columns) {
-    if (c.name == name) return true;
-  }
-  return false;
-}
 
 TEST(Catalogue, HoldsEveryTableWithItsColumnsInCreationOrder) {
   const std::vector<std::pair<std::string_view, size_t>> expected = {
@@ -41,6 +29,12 @@ TEST(Catalogue, HoldsEveryTableWithItsColumnsInCreationOrder) {
     EXPECT_EQ(tables[i].name, expected[i].first);
     EXPECT_EQ(tables[i].columns.size(), expected[i].second) << tables[i].name;
     columns += tables[i].columns.size();
+    // Only texts have a size; byte blocks are never mandatory.
+    for (const ColumnDef& c : tables[i].columns) {
+      EXPECT_NE(std::string_view("ABDFILO").find(c.letter), std::string_view::npos) << c.name;
+      EXPECT_EQ(c.letter == 'A', c.size > 0) << tables[i].name << "." << c.name;
+      EXPECT_FALSE(c.letter == 'O' && c.mandatory) << tables[i].name;
+    }
   }
   EXPECT_EQ(columns, 222u);
   EXPECT_EQ(ApplicationRelations().size(), 47u);
@@ -53,9 +47,6 @@ TEST(Catalogue, KeysAndSecondIndicesAreAsDefined) {
     EXPECT_EQ(t.indices[0].name, "codice") << t.name;
     EXPECT_TRUE(t.indices[0].primaryKey) << t.name;
     ASSERT_LE(t.indices.size(), 2u) << t.name;
-    for (const IndexDef& i : t.indices) {
-      for (std::string_view c : i.columns) EXPECT_TRUE(HasColumn(t, c)) << t.name << c;
-    }
     if (t.indices.size() < 2) continue;
     const IndexDef& i = t.indices[1];
     std::string text = std::string(i.name) + ":" + (i.primaryKey ? "1" : "0") + ":";
@@ -67,54 +58,21 @@ TEST(Catalogue, KeysAndSecondIndicesAreAsDefined) {
       {"tesmzn", "cod2:1:ID,tipo,"}, {"detdir", "poli:1:polo,ID,"},
       {"polferma", "polo:0:ID,"},    {"symday", "data:0:tipo,data,"}};
   EXPECT_EQ(second, expected);
-  const TableDef* mesi = FindTableDef("mesi");
-  ASSERT_NE(mesi, nullptr);
-  std::vector<std::string_view> key = {"azienda", "ID", "anno", "mese", "protoc"};
-  EXPECT_EQ(mesi->indices[0].columns, key);
+  EXPECT_EQ(FindTableDef("mesi")->indices[0].columns,
+            (std::vector<std::string_view>{"azienda", "ID", "anno", "mese", "protoc"}));
   EXPECT_EQ(FindTableDef("nessuna"), nullptr);
-}
-
-// The dictionary columns are VARCHAR(8) names, VARCHAR(30) labels, VARCHAR(240) notes; a text
-// column of size 0 or a sized non-text column would be a transcription slip.
-TEST(Catalogue, FitsTheDictionaryColumns) {
-  for (const TableDef& t : ApplicationTables()) {
-    EXPECT_LE(t.name.size(), 8u) << t.name;
-    EXPECT_LE(Chars(t.label), 30u) << t.name;
-    EXPECT_LE(Chars(t.description), 240u) << t.name;
-    std::set<std::string_view> columns;
-    for (const ColumnDef& c : t.columns) {
-      EXPECT_TRUE(columns.insert(c.name).second) << t.name << "." << c.name;
-      EXPECT_LE(c.name.size(), 8u) << c.name;
-      EXPECT_LE(Chars(c.label), 30u) << t.name << "." << c.name;
-      EXPECT_LE(Chars(c.description), 240u) << t.name << "." << c.name;
-      EXPECT_NE(std::string_view("ABDFILO").find(c.letter), std::string_view::npos) << c.name;
-      EXPECT_EQ(c.letter == 'A', c.size > 0) << t.name << "." << c.name;
-      if (c.letter == 'O') {
-        EXPECT_FALSE(c.mandatory) << t.name;
-      }
-    }
-    for (const IndexDef& i : t.indices) EXPECT_LE(Chars(i.label), 30u) << t.name << i.name;
-  }
-  std::set<std::string_view> relations;
-  for (const RelationDef& r : ApplicationRelations()) {
-    EXPECT_TRUE(relations.insert(r.name).second) << r.name;
-    EXPECT_LE(r.name.size(), 16u) << r.name;
-  }
 }
 
 TEST(Catalogue, KeepsTheTextsByteForByte) {
   const TableDef* local = FindTableDef("local");
-  ASSERT_NE(local, nullptr);
   EXPECT_EQ(local->label, "Localit\xC3\xA0");
-  EXPECT_EQ(local->columns[3].name, "nucleo");
   EXPECT_EQ(local->columns[3].description,
             "Se vero indica un Nucleo abitato; altrimenti \xC3\xA8 un Centro Abitato");
-  const TableDef* corse = FindTableDef("corse");
-  ASSERT_NE(corse, nullptr);
-  EXPECT_EQ(corse->columns[18].name, "v_media");
-  EXPECT_EQ(corse->columns[18].label, "Velocit\xC3\xA0 Media");
-  EXPECT_FALSE(corse->columns[18].mandatory);
-  EXPECT_EQ(corse->columns[20].description,
+  const ColumnDef& speed = FindTableDef("corse")->columns[18];
+  EXPECT_EQ(speed.name, "v_media");
+  EXPECT_EQ(speed.label, "Velocit\xC3\xA0 Media");
+  EXPECT_FALSE(speed.mandatory);
+  EXPECT_EQ(FindTableDef("corse")->columns[20].description,
             "U=busUrbano X=buseXtra W=tramWay F=Funicolare T=Treno N=Nave");
   EXPECT_EQ(FindTableDef("linkzone")->columns[3].description, "ID univoco della feramta");
   EXPECT_EQ(FindTableDef("tesdir")->columns[1].description,
