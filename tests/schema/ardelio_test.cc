@@ -228,41 +228,22 @@ TEST_F(ArdelioTest, ARelationBrokenByExistingRowsLeavesTheFileAsItWas) {
   EXPECT_EQ(FilesInFolder(), std::vector<std::string>{"ardelio.mdb"});
 }
 
-TEST_F(ArdelioTest, CompletedOrForeignFilesAreLeftAlone) {
-  for (std::string marker : {"0", ""}) {
-    std::vector<std::string> sql = {
-        "CREATE TABLE corse (azienda SMALLINT NOT NULL, ID INTEGER NOT NULL)",
-        "CREATE TABLE detitine (azienda SMALLINT NOT NULL, ID INTEGER NOT NULL, sub SMALLINT NOT "
-        "NULL, protoc INTEGER NOT NULL, arco INTEGER NOT NULL, dist INTEGER NOT NULL)",
-        "INSERT INTO detitine VALUES (101, 20, 1, 1, 10, 500)"};
-    if (!marker.empty()) {
-      sql.push_back("CREATE TABLE ardelio (convert SMALLINT, itin_shp VARCHAR(12))");
-      sql.push_back("INSERT INTO ardelio VALUES (" + marker + ", 'PERCORSI')");
-    }
-    std::unique_ptr<RecordingHost> host = MakeFile(sql, "rete" + marker + ".mdb");
-    EXPECT_TRUE(CompleteArdelioDatabase(*host));
-    db::Database& d = *host->Current();
-    EXPECT_FALSE(d.TableExists("tavole"));
-    EXPECT_EQ(db::ReadLiveTable(d, "corse").columns.size(), 2u);
-    if (marker.empty()) {  // not an Ardelio file: its routes are none of our business
-      EXPECT_TRUE(FixArdelioRouteNumbering(d));
-      EXPECT_EQ(Column(d, "detitine", "sub", "sub", db::kSqlSmallInt),
-                std::vector<std::string>{"1"});
-    }
-    EXPECT_TRUE(ui.messages.empty());
-  }
-}
+constexpr std::string_view kRoutes =
+    "CREATE TABLE detitine (azienda SMALLINT NOT NULL, ID INTEGER NOT NULL, sub SMALLINT NOT "
+    "NULL, protoc INTEGER NOT NULL, arco INTEGER NOT NULL, dist INTEGER NOT NULL, "
+    "PRIMARY KEY (azienda, ID, sub))";
 
-TEST_F(ArdelioTest, RenumberingOnlyWhenEveryRouteStartsAboveZero) {
-  std::unique_ptr<RecordingHost> host = MakeFile(
-      {"CREATE TABLE ardelio (convert SMALLINT, itin_shp VARCHAR(12))",
-       "INSERT INTO ardelio VALUES (0, 'PERCORSI')",
-       "CREATE TABLE detitine (azienda SMALLINT NOT NULL, ID INTEGER NOT NULL, sub SMALLINT NOT "
-       "NULL, protoc INTEGER NOT NULL, arco INTEGER NOT NULL, dist INTEGER NOT NULL, "
-       "PRIMARY KEY (azienda, ID, sub))",
-       "INSERT INTO detitine VALUES (101, 20, 0, 1, 10, 500), (101, 20, 1, 1, 11, 900), "
-       "(102, 20, 1, 1, 12, 700), (102, 20, 2, 1, 13, 1500)"});
+// A completed file is not completed again, and its routes are renumbered only when every one
+// starts above 0; a file without the marker is not Ardelio's and is left alone.
+TEST_F(ArdelioTest, CompletedFilesAreRenumberedOnlyWhenEveryRouteStartsAboveZero) {
+  std::unique_ptr<RecordingHost> host =
+      MakeFile({"CREATE TABLE ardelio (convert SMALLINT, itin_shp VARCHAR(12))",
+                "INSERT INTO ardelio VALUES (0, 'PERCORSI')", std::string(kRoutes),
+                "INSERT INTO detitine VALUES (101, 20, 0, 1, 10, 500), (101, 20, 1, 1, 11, 900), "
+                "(102, 20, 1, 1, 12, 700), (102, 20, 2, 1, 13, 1500)"});
+  EXPECT_TRUE(CompleteArdelioDatabase(*host));
   db::Database& d = *host->Current();
+  EXPECT_FALSE(d.TableExists("tavole"));
   EXPECT_TRUE(FixArdelioRouteNumbering(d));
   EXPECT_TRUE(ui.messages.empty());
   EXPECT_EQ(Column(d, "detitine", "sub", "azienda, ID, sub", db::kSqlSmallInt),
@@ -282,6 +263,15 @@ TEST_F(ArdelioTest, RenumberingOnlyWhenEveryRouteStartsAboveZero) {
   ASSERT_TRUE(d.ExecuteSql("UPDATE detitine SET sub = sub + 10", &error));
   ASSERT_TRUE(d.ExecuteSql("UPDATE detitine SET sub = sub - 9", &error));
   EXPECT_TRUE(FixArdelioRouteNumbering(d));
+  EXPECT_TRUE(ui.messages.empty());
+
+  std::unique_ptr<RecordingHost> foreign = MakeFile(
+      {std::string(kRoutes), "INSERT INTO detitine VALUES (101, 20, 1, 1, 10, 500)"}, "rete.mdb");
+  EXPECT_TRUE(CompleteArdelioDatabase(*foreign));
+  EXPECT_TRUE(FixArdelioRouteNumbering(*foreign->Current()));
+  EXPECT_FALSE(foreign->Current()->TableExists("tavole"));
+  EXPECT_EQ(Column(*foreign->Current(), "detitine", "sub", "sub", db::kSqlSmallInt),
+            std::vector<std::string>{"1"});
   EXPECT_TRUE(ui.messages.empty());
 }
 

@@ -108,31 +108,6 @@ TEST(SchemaStatements, OrderAndCountsOfTheWholeSchema) {
   EXPECT_EQ(plan[0].failure, "Errore in fase di inserimento tavola \"archi\"");
 }
 
-TEST(MarkDuplicates, ComparesColumnListsExactly) {
-  Dictionary d;
-  DictTable t{"t", {}, {}, {}, {}};
-  t.indices = {{"codice", true, {"ID"}}, {"altro", true, {"ID"}}, {"terzo", false, {"ID", "x"}}};
-  t.asParent = {{"r1", "t", "c", {"ID"}, {"a"}},
-                {"r2", "t", "c", {"id"}, {"b"}},
-                {"r3", "t", "c", {"id"}, {"c"}},
-                {"r4", "t", "c", {"x", "ID"}, {"d", "e"}}};
-  d.tables.push_back(t);
-  MarkDuplicates(d);
-  const DictTable& m = d.tables[0];
-  EXPECT_FALSE(m.indices[0].duplicate);
-  EXPECT_TRUE(m.indices[1].duplicate);
-  EXPECT_FALSE(m.indices[2].duplicate);
-  EXPECT_TRUE(m.asParent[0].parentSetDuplicate);   // the key
-  EXPECT_FALSE(m.asParent[1].parentSetDuplicate);  // "id" is not "ID"
-  EXPECT_TRUE(m.asParent[2].parentSetDuplicate);   // same as r2
-  EXPECT_FALSE(m.asParent[3].parentSetDuplicate);  // order counts
-  std::vector<PlannedStatement> plan = SchemaStatements(d, Dialect(Engine::PostgreSql));
-  ASSERT_EQ(plan.size(), 4u);  // table, terzo, idx_r2, idx_r4
-  EXPECT_EQ(plan[1].sql, "CREATE INDEX t_terzo ON t\n(\nID,\nx\n)\n");
-  EXPECT_EQ(plan[2].sql, "CREATE UNIQUE INDEX idx_r2 ON t\n(\nid\n)\n");
-  EXPECT_EQ(plan[3].sql, "CREATE UNIQUE INDEX idx_r4 ON t\n(\nx,\nID\n)\n");
-}
-
 TEST(SpecialTables, SqlServerStatementsAreVerbatim) {
   Dialect ss(Engine::SqlServer);
   EXPECT_EQ(SpecialTableSql("tavole", ss, true),
