@@ -30,26 +30,16 @@
 namespace kvt::schema {
 namespace {
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void WriteFile(const std::string& path, const std::string& text) {
-  std::ofstream(path) << text;
-}
-
 std::string CheckAccessRefusal() {
   std::string dir = kvt::test::TempDir();
   const char* sys = std::getenv("ODBCSYSINI");
-  std::string drivers = ReadFile(sys ? std::string(sys) + "/odbcinst.ini" : "/etc/odbcinst.ini");
-  WriteFile(dir + "/odbcinst.ini",
-            drivers + "\n[Microsoft Access Driver (*.mdb)]\nDriver=libsqlite3odbc.so\n");
-  WriteFile(dir + "/odbc.ini", "");
-  WriteFile(dir + "/user.ini", "[kvt_access]\nDriver=Microsoft Access Driver (*.mdb)\nDatabase=" +
-                                   dir + "/access.db\n");
+  std::stringstream drivers;
+  drivers << std::ifstream(sys ? std::string(sys) + "/odbcinst.ini" : "/etc/odbcinst.ini").rdbuf();
+  std::ofstream(dir + "/odbcinst.ini")
+      << drivers.str() << "\n[Microsoft Access Driver (*.mdb)]\nDriver=libsqlite3odbc.so\n";
+  std::ofstream(dir + "/odbc.ini") << "";
+  std::ofstream(dir + "/user.ini") << "[kvt_access]\nDriver=Microsoft Access Driver (*.mdb)\n"
+                                   << "Database=" << dir << "/access.db\n";
   setenv("ODBCSYSINI", dir.c_str(), 1);
   setenv("ODBCINI", (dir + "/user.ini").c_str(), 1);
   ScriptedUi ui;
