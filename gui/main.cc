@@ -90,6 +90,7 @@ int RunWindow(int argc, char** argv, const std::optional<Screenshot>& shot) {
   // QApplication adopts the user's locale; numbers in files, SQL and messages are always
   // written and read with a decimal point, so the C conventions must stay in force.
   std::setlocale(LC_NUMERIC, "C");
+  kvt::gui::InstallItalianQtTexts(app);
   kvt::gui::QtUi ui;
   kvt::app::Shell shell(ui, kvt::SettingsFile(kvt::SettingsFile::DefaultPath()));
   kvt::app::Registry registry;

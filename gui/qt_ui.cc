@@ -5,12 +5,15 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPainter>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <QTranslator>
 
 #include "gui/form_dialog.h"
 
@@ -54,6 +57,14 @@ class BusyWindow : public QWidget {
   QTimer timer_;
   QElapsedTimer clock_;
 };
+
+bool InstallItalianQtTexts(QCoreApplication& app) {
+  auto* translator = MakeChild<QTranslator>(&app);
+  if (!translator->load(QLocale(QLocale::Italian, QLocale::Italy), QStringLiteral("qtbase"),
+                        QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    return false;
+  return QCoreApplication::installTranslator(translator);
+}
 
 QStringList ConvertFilter(std::string_view filter) {
   QStringList out;

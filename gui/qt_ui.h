@@ -13,6 +13,7 @@
 
 #include "platform/ui.h"
 
+class QCoreApplication;
 class QLabel;
 class QProgressDialog;
 class QWidget;
@@ -31,6 +32,10 @@ T* MakeChild(Args&&... args) {
 inline QString ToQ(std::string_view s) {
   return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
+
+// Qt's own texts (file dialogs, standard buttons) in Italian, like every text of ours,
+// whatever the desktop's language. False when the translations are not installed.
+bool InstallItalianQtTexts(QCoreApplication& app);
 
 // "Text|*.a;*.b|All|*.*||" as Qt name filters: "Text (*.a *.b)", "All (*)". Each keeps its
 // description as written; the pattern part added for Qt is hidden in the dialog.

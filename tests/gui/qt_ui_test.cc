@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -51,6 +53,17 @@ TEST(QtUiTest, MessageBoxesHaveTheirIconButtonsAndAnswer) {
             icon(QMessageBox::Critical) + text + "OK -> Ok");
   EXPECT_EQ(RunBox(ui, MsgIcon::Warning, MsgButtons::Ok, QMessageBox::Ok),
             icon(QMessageBox::Warning) + text + "OK -> Ok");
+}
+
+// The file choosers and standard buttons of Qt read in Italian, like the rest.
+TEST(QtUiTest, QtOwnTextsAreItalian) {
+  QDialogButtonBox buttons(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+  QFileDialog chooser(nullptr, QStringLiteral("Selezione del Database"));
+  chooser.setOption(QFileDialog::DontUseNativeDialog);
+  QStringList texts{buttons.button(QDialogButtonBox::Cancel)->text()};
+  for (const char* name : {"lookInLabel", "fileNameLabel", "fileTypeLabel"})
+    texts << chooser.findChild<QLabel*>(name)->text();
+  EXPECT_EQ(texts.join("|").toStdString(), "Annulla|Cerca in:|&Nome del file:|File di tipo:");
 }
 
 TEST(FilterTest, WindowsFiltersBecomeQtFilters) {
