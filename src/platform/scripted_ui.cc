@@ -69,7 +69,9 @@ void ScriptedUi::EndWait() {
   if (waitDepth > 0) --waitDepth;
 }
 
-void ScriptedUi::ShowProgressText(std::string_view text) { progressTexts.emplace_back(text); }
+void ScriptedUi::ShowProgressText(std::string_view text) {
+  progressTexts.emplace_back(text);
+}
 
 void ScriptedUi::ProgressBegin(std::string_view caption) {
   progressCaptions.emplace_back(caption);
@@ -80,7 +82,9 @@ void ScriptedUi::ProgressCaption(std::string_view caption) {
   progressCaptions.emplace_back(caption);
 }
 
-void ScriptedUi::ProgressSet(int percent) { lastProgress = percent; }
+void ScriptedUi::ProgressSet(int percent) {
+  lastProgress = percent;
+}
 
 void ScriptedUi::ProgressEnd() {}
 

@@ -46,7 +46,7 @@ class ScriptedUi : public Ui {
   std::vector<FileDialogSpec> fileDialogs;  // the choosers shown, whole
   std::vector<std::string> formTitles;      // titles of the forms shown
   std::vector<std::string> progressCaptions;
-  std::vector<std::string> progressTexts;   // ShowProgressText lines
+  std::vector<std::string> progressTexts;  // ShowProgressText lines
   int lastProgress = -1;
   int waitDepth = 0;
   int maxWaitDepth = 0;
