@@ -6,11 +6,6 @@
 #include <tuple>
 #include <vector>
 
-#include "core/text.h"
-#include "db/dialect.h"
-#include "db/table.h"
-#include "support/engines.h"
-
 namespace kvt::comms {
 namespace {
 
@@ -27,7 +22,9 @@ TEST(Calendar, DayStringsAndWeekdayCodes) {
   EXPECT_EQ(DayBits("sSxN"), uint32_t{1} << 2);  // only "S" marks a day
   EXPECT_EQ(DayBits(std::string(40, 'S')), DayBits(std::string(31, 'S')));
   EXPECT_EQ(CountDays(DayBits(std::string(31, 'S'))), 31);
+  EXPECT_EQ(WeekdayCode(Date{1, 1, 2010}), '5');
   EXPECT_EQ(WeekdayCode(Date{3, 1, 2010}), '7');
+  EXPECT_EQ(WeekdayCode(Date{29, 2, 2000}), '2');
 }
 
 std::vector<MonthRecord> FullMonths(std::vector<std::pair<int, int>> yearMonths) {
@@ -114,26 +111,17 @@ TEST(Calendar, DaysOutsideThePeriodEmptyMonthsAndImpossibleDays) {
   r.Month(7, 2010, 4, Days({1, 2}));  // April, outside the period: added, not cleared
   r.Month(8, 2010, 3, std::string(31, 'N'));
   r.Month(8, 2010, 2, Days({28, 29, 30}));  // 2010 has no 29 or 30 February
+  // A day marked again by a later integrating plan outside its period: both records stay,
+  // and the database's unique index keeps one row.
+  r.Begin({3, false, {1, 6, 2010}, {30, 6, 2010}});
+  r.Month(7, 2010, 1, Days({3}));
   const auto rows = Rows(r);
-  const std::vector<Row> expected = {
-      {7, 1, 20100101}, {7, 1, 20100103}, {7, 2, 20100401}, {7, 2, 20100402}, {8, 2, 20100228}};
+  const std::vector<Row> expected = {{7, 1, 20100101}, {7, 1, 20100103}, {7, 2, 20100401},
+                                     {7, 2, 20100402}, {7, 3, 20100103}, {8, 2, 20100228}};
   EXPECT_EQ(rows, expected);
   // The impossible days still count among the days found.
-  EXPECT_EQ(r.Total(), 7);
+  EXPECT_EQ(r.Total(), 8);
   EXPECT_EQ(r.MonthsOf(8).size(), 2u);
-}
-
-TEST(Calendar, SameDayMarkedTwiceGivesTwoCandidates) {
-  // Both records stay; the database's unique index keeps one row and the "inseriti" count
-  // shows the refusal.
-  CalendarRebuild r;
-  r.Begin(kYear);
-  r.Month(300, 2010, 3, Days({10}));
-  r.Begin({2, false, {1, 4, 2010}, {30, 4, 2010}});
-  r.Month(300, 2010, 3, Days({10}));
-  const std::vector<Row> expected = {{300, 1, 20100310}, {300, 2, 20100310}};
-  EXPECT_EQ(Rows(r), expected);
-  EXPECT_EQ(r.Total(), 2);
 }
 
 TEST(Calendar, IntegratingCommunicationClearsEachTripOnceBeforeItsOwnMonths) {
@@ -155,56 +143,6 @@ TEST(Calendar, IntegratingCommunicationClearsEachTripOnceBeforeItsOwnMonths) {
   EXPECT_EQ(std::get<0>(rows.front()), 1);
   EXPECT_EQ(std::get<0>(rows[2]), 2);
 }
-
-// ---------------------------------------------------------------------------------------
-// Day rows in the database
-
-class CalendarDbTest : public kvt::test::EngineTest {};
-
-TEST_P(CalendarDbTest, DayMarkedTwiceIsStoredOnceAndTheShortfallCounted) {
-  const db::Dialect& d = db().dialect();
-  Exec(
-      "CREATE TABLE giorni (azienda SMALLINT NOT NULL, ID INTEGER NOT NULL, protoc INTEGER "
-      "NOT NULL, data" +
-      d.ColumnType('D', 0) + " NOT NULL, giorno" + d.ColumnType('A', 1) + " NOT NULL" +
-      d.PrimaryKeyClause("codice", {"azienda", "ID", "data"}) + ")");
-  CalendarRebuild r;
-  r.Begin(kYear);
-  r.Month(300, 2010, 1, Days({1, 3, 10}));
-  r.Begin({2, false, {1, 4, 2010}, {30, 4, 2010}});
-  r.Month(300, 2010, 1, Days({10}));
-  r.Month(301, 2010, 2, Days({28, 30}));
-  {
-    db::Table t(&db(), "giorni", /*bulk=*/true);
-    r.ForEachDay([&](const DayRow& day) {
-      t.AddNew();
-      t.SetFieldText("azienda", "7");
-      t.SetFieldText("ID", std::to_string(day.ID));
-      t.SetFieldText("protoc", std::to_string(day.protoc));
-      t.SetFieldText("data", FormatDate(day.data));
-      t.SetFieldText("giorno", std::string(1, day.giorno));
-      t.Update();
-    });
-    t.Flush();
-    // Six days found, five candidates (no 30 February), four stored.
-    EXPECT_EQ(r.Total(), 6);
-    EXPECT_EQ(t.RowsWritten(), 4);
-  }
-  // The refusal is reported once by the table; the driver's own text follows the prefix.
-  ASSERT_EQ(ui.Texts().size(), 1u);
-  EXPECT_TRUE(ui.Texts()[0].starts_with("Errore scarico buffer tavola (giorni)\n"))
-      << ui.Texts()[0];
-  EXPECT_EQ(QueryInt("SELECT COUNT(*) FROM giorni"), 4);
-  EXPECT_EQ(QueryInt("SELECT COUNT(*) FROM giorni WHERE ID = 300 AND protoc = 1"), 3);
-  EXPECT_EQ(QueryInt("SELECT COUNT(*) FROM giorni WHERE giorno = '5' AND data = " +
-                     d.DateLiteral(1, 1, 2010)),
-            1);
-  EXPECT_EQ(QueryInt("SELECT COUNT(*) FROM giorni WHERE giorno = '7' AND data = " +
-                     d.DateLiteral(3, 1, 2010)),
-            1);
-}
-
-KVT_INSTANTIATE_ENGINES(CalendarDbTest);
 
 }  // namespace
 }  // namespace kvt::comms

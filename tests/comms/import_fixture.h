@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "comms/import.h"
+#include "comms/kvt_format_test_util.h"
 #include "db/odbc.h"
 #include "kvtgen/generator.h"
 #include "schema/init.h"
@@ -111,13 +112,6 @@ inline bool WriteCommunication(const Communication& c, const std::string& path) 
   section(Section::Orari, c.times);
   section(Section::Giorni, c.days);
   return w.Close();
-}
-
-inline std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
 }
 
 class CommsDbTest : public kvt::test::EngineTest {

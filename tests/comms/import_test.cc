@@ -88,60 +88,99 @@ TEST_P(ImportTest, GeneratedCommunicationIsWrittenWithTheExactSummaryAndAdvice) 
     EXPECT_NE(std::find(captions.begin(), captions.end(), c), captions.end()) << c;
 }
 
+Strings Blocking(long line, const std::string& section, const std::string& text) {
+  const std::string at = "RIGA " + std::to_string(line) + " ";
+  return Strings{at + "ERRORE BLOCCANTE: non è possibile leggere la sezione " + section, at + text};
+}
+
 TEST_P(ImportTest, RefusedFilesGetTheirMessagesAtTheirLinesAndWriteNothing) {
-  const auto blocking = [](long line, const std::string& section, const std::string& text) {
-    const std::string at = "RIGA " + std::to_string(line) + " ";
-    return Strings{at + "ERRORE BLOCCANTE: non è possibile leggere la sezione " + section,
-                   at + text};
-  };
   // Without the FERMATE declarator, line 3 holds ARCHI.
   const std::string good = ReadBytes(Generate(Options(), "plan.txt"));
   std::string bad = good;
   bad.erase(good.find("FERMATE\t"), good.find("ARCHI\t") - good.find("FERMATE\t"));
   const std::string path = Write("no_fermate.txt", bad);
-  EXPECT_EQ(Errors(path), blocking(3, "<protocollo>", "\tmanca il dichiaratore FERMATE"));
+  EXPECT_EQ(Errors(path), Blocking(3, "<protocollo>", "\tmanca il dichiaratore FERMATE"));
   EXPECT_FALSE(Import(path));
   EXPECT_EQ(ui.Texts(), Strings{std::string(kRefusedQuestion)});
   EXPECT_EQ(ui.messages[0].icon, MsgIcon::Stop);
   EXPECT_EQ(ui.messages[0].buttons, MsgButtons::OkCancel);
 
-  const std::pair<GenFault, Strings> planted[] = {
+  // A file that ends early misses its closing line; an empty one misses everything.
+  std::string cut = good.substr(0, good.rfind("</giorni>"));
+  const long last = static_cast<long>(std::count(cut.begin(), cut.end(), '\n')) + 1;
+  EXPECT_EQ(Errors(Write("cut.txt", cut)),
+            Blocking(last, "<giorni>", "\tmanca la dichiarazione di chiusura </giorni>"));
+  EXPECT_EQ(Errors(Write("empty.txt", "")),
+            Blocking(1, "<protocollo>", "\tmanca l'intestazione della sezione <protocollo>"));
+  EXPECT_EQ(Errors(Write("two.txt", "<protocollo>2\n")),
+            Blocking(1, "<protocollo>",
+                     "\til numero di righe della sezione <protocollo> non è pari a 1"));
+  // A reference base ("R" for the first flag) is not a communication.
+  GeneratorOptions o = Options();
+  o.reference = true;
+  EXPECT_EQ(Errors(Generate(o, "base.txt")),
+            Blocking(2, "<protocollo>", "\tla riga tipo <protocollo> ha un formato illegale"));
+  EXPECT_EQ(TableCounts(), (std::vector<long long>{0, 0, 0, 0, 0, 0, 0, 0, 0}));
+}
+
+TEST_P(ImportTest, EveryPlantedFaultIsReportedAtTheLineTheGeneratorGives) {
+  const auto illegal = [](const std::string& tag) {
+    return std::pair<std::string, std::string>{tag,
+                                               "\tla riga tipo " + tag + " ha un formato illegale"};
+  };
+  const std::vector<std::pair<GenFault, std::pair<std::string, std::string>>> structural = {
       {GenFault::Checksum, {"<orari>", "\til CHECKSUM è errato"}},
       {GenFault::ProtocolChecksum, {"<protocollo>", "\til CHECKSUM è errato"}},
       {GenFault::WrongCount,
        {"<orari>",
         "\til numero di righe della sezione <orari> differisce da quanto dichiarato in "
         "<protocollo>"}},
-      {GenFault::BadRow, {"<corse>", "\tla riga tipo <corse> ha un formato illegale"}}};
-  for (const auto& [fault, texts] : planted) {
+      {GenFault::MissingDeclarator, {"<protocollo>", "\tmanca il dichiaratore FERMATE"}},
+      {GenFault::BadRow, illegal("<corse>")},
+      {GenFault::LongText, illegal("<fermate>")},
+      {GenFault::BadMonth, illegal("<giorni>")}};
+  for (const auto& [fault, texts] : structural) {
     GeneratorOptions o = Options();
     o.fault = fault;
-    const std::string planted_path = Generate(o, "fault.txt");
-    EXPECT_EQ(Errors(planted_path), blocking(report.fault->line, texts[0], texts[1]))
+    const std::string path = Generate(o, "fault.txt");
+    EXPECT_EQ(Errors(path), Blocking(report.fault->line, texts.first, texts.second))
         << report.fault->description;
   }
-  // A file that ends early misses its closing line; an empty one misses everything.
-  std::string cut = good.substr(0, good.rfind("</giorni>"));
-  const long last = static_cast<long>(std::count(cut.begin(), cut.end(), '\n')) + 1;
-  EXPECT_EQ(Errors(Write("cut.txt", cut)),
-            blocking(last, "<giorni>", "\tmanca la dichiarazione di chiusura </giorni>"));
-  EXPECT_EQ(Errors(Write("empty.txt", "")),
-            blocking(1, "<protocollo>", "\tmanca l'intestazione della sezione <protocollo>"));
-  EXPECT_EQ(Errors(Write("two.txt", "<protocollo>2\n")),
-            blocking(1, "<protocollo>",
-                     "\til numero di righe della sezione <protocollo> non è pari a 1"));
-
   GeneratorOptions o = Options();
+  o.fault = GenFault::BadRow;
+  o.faultSection = Section::Giorni;
+  o.faultRow = 0;
+  const std::string badDays = Generate(o, "fault.txt");
+  EXPECT_EQ(Errors(badDays), Blocking(report.fault->line, "<giorni>", illegal("<giorni>").second));
+
+  const std::pair<GenFault, std::string> references[] = {{GenFault::UnknownStop, "<fermate>"},
+                                                         {GenFault::UnknownRoute, "<teste_itiner>"},
+                                                         {GenFault::UnknownTrip, "<corse>"}};
+  for (const auto& [fault, object] : references) {
+    o = Options();
+    o.fault = fault;
+    const std::string path = Generate(o, "fault.txt");
+    EXPECT_EQ(Errors(path), Strings{Missing(report.fault->line, object, 2100000000)});
+  }
+  o = Options();
   o.fault = GenFault::UnknownCompany;
-  const Strings unknown = Errors(Generate(o, "unknown.txt"));
-  ASSERT_GE(unknown.size(), 2u);
-  EXPECT_EQ(unknown[0],
-            "RIGA 10 sezione <protocollo>; l'azienda comunicante è sconosciuta al sistema");
-  EXPECT_EQ(unknown[1], Missing(10, "<azienda>", 9999));
-  EXPECT_EQ(TableCounts(), (std::vector<long long>{0, 0, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(Errors(Generate(o, "unknown.txt")),
+            (Strings{"RIGA 10 sezione <protocollo>; l'azienda comunicante è sconosciuta al sistema",
+                     Missing(10, "<azienda>", 9999)}));
+
+  // A stop repeated inside the file passes the check; the database keeps the first and the
+  // summary shows one stop fewer.
+  o = Options();
+  o.fault = GenFault::DuplicateStop;
+  const std::string twice = Generate(o, "twice.txt");
+  EXPECT_EQ(Errors(twice), Strings{});
+  ASSERT_TRUE(Import(twice));
+  ASSERT_EQ(ui.Texts().size(), 3u);
+  EXPECT_NE(ui.Texts()[1].find("\nFermate: inserite 12 righe di 13\n"), std::string::npos);
+  EXPECT_EQ(Count("fermate"), 12);
 }
 
-TEST_P(ImportTest, ReimportIsRefusedWithEveryObjectDuplicate) {
+TEST_P(ImportTest, LaterCommunicationsBuildOnEarlierOnesButCannotRepeatThem) {
   const std::string path = Generate(Options(), "plan.txt");
   ASSERT_TRUE(Import(path));
   const std::vector<long long> before = TableCounts();
@@ -164,6 +203,27 @@ TEST_P(ImportTest, ReimportIsRefusedWithEveryObjectDuplicate) {
   EXPECT_EQ(errors[2], Duplicate(12, "<fermata>", 1));
   EXPECT_FALSE(Import(path));
   EXPECT_EQ(TableCounts(), before);
+
+  // New objects on the earlier network, and running days for the earlier trips: accepted.
+  GeneratorOptions next = Options(2);
+  next.idBase = 1000;
+  next.refStops = next.refArcs = 12;
+  next.refRoutes = 2;
+  next.refTrips = 6;
+  next.stops = 4;
+  next.arcs = 6;
+  next.routes = 0;
+  next.trips = 3;
+  const std::string second = Generate(next, "second.txt");
+  EXPECT_EQ(Errors(second), Strings{});
+  ASSERT_TRUE(Import(second));
+  EXPECT_EQ(Count("corse"), 6 + 3);
+  // One of the first trips brought again is refused, and only that.
+  next.protoc = 3;
+  next.idBase = 2000;
+  next.fault = GenFault::DuplicateTrip;
+  const std::string third = Generate(next, "third.txt");
+  EXPECT_EQ(Errors(third), Strings{Duplicate(report.fault->line, "<corse>", 1)});
 }
 
 TEST_P(ImportTest, IdentifierFaultsAreAllCollectedWithTheTestedIdentifier) {
@@ -344,8 +404,15 @@ TEST_P(ImportTest, ErrorReportHoldsTheDateTheFileNameAndEveryMessageInWindows125
   };
   Strings lines = refuse(path, MsgResult::Ok, saved);
   EXPECT_EQ(ui.Texts(), Strings{std::string(kRefusedQuestion)});
-  EXPECT_EQ(ui.fileTitles, (Strings{"Importazione Comunicazione Aziendale KvtTxt V2",
-                                    "Salvataggio Errori Importazione KvtTxt V2"}));
+  ASSERT_EQ(ui.fileDialogs.size(), 2u);
+  for (const FileDialogSpec& chooser : ui.fileDialogs) {
+    EXPECT_EQ(chooser.filter, "File di testo (*.txt)|*.txt|Tutti i files (*.*)|*.*||");
+    EXPECT_EQ(chooser.defaultExt, "TXT");
+  }
+  EXPECT_EQ(ui.fileDialogs[0].title, "Importazione Comunicazione Aziendale KvtTxt V2");
+  EXPECT_EQ(ui.fileDialogs[1].title, "Salvataggio Errori Importazione KvtTxt V2");
+  EXPECT_EQ(ui.fileDialogs[1].defaultName, "ERRORI_KVT_TXT_V2");
+  EXPECT_TRUE(ui.fileDialogs[1].overwritePrompt);
   ASSERT_EQ(lines.size(), 6u);
   EXPECT_TRUE(std::regex_match(lines[0], std::regex(R"(\d\d/\d\d/\d{4} \d\d\.\d\d:\d\d)")))
       << lines[0];

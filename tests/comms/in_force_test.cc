@@ -5,10 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "core/text.h"
-#include "db/dialect.h"
 #include "db/table.h"
-#include "support/engines.h"
+#include "import_fixture.h"
 
 namespace kvt::comms {
 namespace {
@@ -23,7 +21,7 @@ std::vector<Interval> IntervalsOf(const InForceMap& map, int32_t azienda, int32_
   return c->Find(protoc)->intervals;
 }
 
-TEST(InForce, IntegratingCommunicationsNeverShortenEarlierOnes) {
+TEST(InForce, OnlyAReplacingCommunicationCutsAndOnlyLowerNumbersOfItsCompany) {
   InForceMap map;
   map.Add(5, 1, false, D("01/01/2010"), D("31/12/2010"));
   map.Add(5, 2, false, D("01/03/2010"), D("31/03/2010"));
@@ -33,17 +31,8 @@ TEST(InForce, IntegratingCommunicationsNeverShortenEarlierOnes) {
   EXPECT_TRUE(IsInForce(c, 2, "15/03/2010"));
   EXPECT_FALSE(IsInForce(c, 2, "01/04/2010"));
   EXPECT_EQ(IntervalsOf(map, 5, 1), (std::vector<Interval>{{20100101, 20101231}}));
-}
 
-TEST(InForce, OnlyLowerNumbersAreCut) {
-  InForceMap map;
-  map.Add(5, 3, true, D("01/03/2010"), D("31/03/2010"));
-  map.Add(5, 5, false, D("01/01/2010"), D("31/12/2010"));
-  EXPECT_TRUE(IsInForce(map.FindCompany(5), 5, "15/03/2010"));
-  EXPECT_TRUE(IsInForce(map.FindCompany(5), 3, "15/03/2010"));
-
-  // Even when the rows come out of order, a replacing one cuts only lower numbers, and
-  // only those of its own company.
+  // Rows out of order: a replacing one cuts only lower numbers, of its own company.
   InForceMap unordered;
   unordered.Add(5, 8, false, D("01/01/2010"), D("31/12/2010"));
   unordered.Add(6, 1, false, D("01/01/2010"), D("31/12/2010"));
@@ -125,45 +114,31 @@ TEST(InForce, UnknownCompanyOrCommunicationAnswersFalseAndMasksNothing) {
   const InForceCompany* none = map.FindCompany(6);
   EXPECT_EQ(none, nullptr);
   EXPECT_FALSE(IsInForce(none, 1, "15/03/2010"));
-  std::string days(31, 'S');
-  MaskMonth(none, 1, 2010, 3, days);
-  EXPECT_EQ(days, std::string(31, 'S'));
-  MaskMonth(map.FindCompany(5), 9, 2010, 3, days);
-  EXPECT_EQ(days, std::string(31, 'S'));
   EXPECT_FALSE(IsInForce(map.FindCompany(5), 9, "15/03/2010"));
   EXPECT_FALSE(IsInForce(map.FindCompany(5), 1, "15/3/2010"));
-}
+  std::string days(31, 'S');
+  MaskMonth(none, 1, 2010, 3, days);
+  MaskMonth(map.FindCompany(5), 9, 2010, 3, days);
+  EXPECT_EQ(days, std::string(31, 'S'));
 
-TEST(InForce, ContextChooser) {
+  // The context chooser and its refusal.
+  EXPECT_EQ(kContextCaption, "Selezione Contesto");
   EXPECT_EQ(ContextEntries(),
             (std::vector<std::string>{"Budget Contrattuale", "Piano di Esercizio (preventivo)",
                                       "Ipotesi / Progetti"}));
-  EXPECT_EQ(ContextLetter(0), 'B');
-  EXPECT_EQ(ContextLetter(1), 'P');
-  EXPECT_EQ(ContextLetter(2), 'I');
-  EXPECT_FALSE(ContextLetter(-1).has_value());
-  EXPECT_FALSE(ContextLetter(3).has_value());
+  const std::string letters = {*ContextLetter(0), *ContextLetter(1), *ContextLetter(2)};
+  EXPECT_EQ(letters, "BPI");
+  EXPECT_FALSE(ContextLetter(-1).has_value() || ContextLetter(3).has_value());
   EXPECT_EQ(ContextInvalidMessage(),
             "ATTENZIONE: Il Tipo Contesto non è valido.\n\n"
             "Occorre selezionare un Tipo Contesto presente nella lista.\n\n");
-  EXPECT_EQ(kContextCaption, "Selezione Contesto");
 }
 
 // ---------------------------------------------------------------------------------------
 // Reading proto
 
-class InForceDbTest : public kvt::test::EngineTest {
+class InForceDbTest : public test::CommsDbTest {
  protected:
-  void CreateProto() {
-    const db::Dialect& d = db().dialect();
-    const std::string date = d.ColumnType('D', 0);
-    const std::string flag = d.ColumnType('B', 0);
-    Exec("CREATE TABLE proto (azienda SMALLINT NOT NULL, protoc INTEGER NOT NULL, p_data" + date +
-         " NULL, resple" + d.ColumnType('A', 40) + " NULL, datini" + date + " NOT NULL, datfin" +
-         date + " NOT NULL, primacom" + flag + " NOT NULL, tipo" + d.ColumnType('A', 1) +
-         " NOT NULL, azzera" + flag + " NOT NULL" +
-         d.PrimaryKeyClause("codice", {"azienda", "protoc"}) + ")");
-  }
   void AddProto(int azienda, int protoc, char tipo, bool azzera, const char* datini,
                 const char* datfin) {
     db::Table t(&db(), "proto");
@@ -180,32 +155,31 @@ class InForceDbTest : public kvt::test::EngineTest {
 };
 
 TEST_P(InForceDbTest, BuildsTheMapOfOneContextFromProto) {
-  CreateProto();
   // Inserted out of order: the map must follow company and number.
-  AddProto(9, 2, 'P', true, "01/03/2010", "31/03/2010");
-  AddProto(9, 1, 'P', false, "01/01/2010", "31/12/2010");
-  AddProto(9, 3, 'B', true, "01/01/2010", "31/12/2010");   // another context
-  AddProto(4, 7, 'P', false, "01/06/2010", "99/99/9999");  // open end
-  AddProto(4, 8, 'P', true, "00/00/0000", "31/12/2009");   // open start
+  AddProto(102, 2, 'P', true, "01/03/2010", "31/03/2010");
+  AddProto(102, 1, 'P', false, "01/01/2010", "31/12/2010");
+  AddProto(102, 3, 'B', true, "01/01/2010", "31/12/2010");   // another context
+  AddProto(101, 7, 'P', false, "01/06/2010", "99/99/9999");  // open end
+  AddProto(101, 8, 'P', true, "00/00/0000", "31/12/2009");   // open start
 
   const InForceMap map = BuildInForceMap(db(), 'P');
   EXPECT_TRUE(ui.messages.empty()) << ui.Texts().front();
   ASSERT_EQ(map.Companies().size(), 2u);
-  EXPECT_EQ(map.Companies()[0].azienda, 4);
-  EXPECT_EQ(map.Companies()[1].azienda, 9);
-  EXPECT_EQ(IntervalsOf(map, 9, 1),
+  EXPECT_EQ(map.Companies()[0].azienda, 101);
+  EXPECT_EQ(map.Companies()[1].azienda, 102);
+  EXPECT_EQ(IntervalsOf(map, 102, 1),
             (std::vector<Interval>{{20100101, 20100228}, {20100401, 20101231}}));
-  EXPECT_TRUE(IsInForce(map.FindCompany(9), 2, "15/03/2010"));
-  EXPECT_FALSE(IsInForce(map.FindCompany(9), 3, "15/03/2010"));
+  EXPECT_TRUE(IsInForce(map.FindCompany(102), 2, "15/03/2010"));
+  EXPECT_FALSE(IsInForce(map.FindCompany(102), 3, "15/03/2010"));
   // The open bounds are the stored dates 01/01/1600 and 31/12/2400; the later replacing
   // communication 8 does not reach communication 7 (a higher number).
-  EXPECT_EQ(IntervalsOf(map, 4, 7), (std::vector<Interval>{{20100601, 24001231}}));
-  EXPECT_EQ(IntervalsOf(map, 4, 8), (std::vector<Interval>{{16000101, 20091231}}));
-  EXPECT_TRUE(IsInForce(map.FindCompany(4), 7, "31/12/2399"));
+  EXPECT_EQ(IntervalsOf(map, 101, 7), (std::vector<Interval>{{20100601, 24001231}}));
+  EXPECT_EQ(IntervalsOf(map, 101, 8), (std::vector<Interval>{{16000101, 20091231}}));
+  EXPECT_TRUE(IsInForce(map.FindCompany(101), 7, "31/12/2399"));
 
   const InForceMap budget = BuildInForceMap(db(), 'B');
   ASSERT_EQ(budget.Companies().size(), 1u);
-  EXPECT_TRUE(IsInForce(budget.FindCompany(9), 3, "15/03/2010"));
+  EXPECT_TRUE(IsInForce(budget.FindCompany(102), 3, "15/03/2010"));
   // A letter is always quoted: a stray quote selects nothing and breaks nothing.
   EXPECT_TRUE(BuildInForceMap(db(), '\'').Companies().empty());
   EXPECT_TRUE(BuildInForceMap(db(), 'I').Companies().empty());
