@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "db/catalog.h"
 #include "db/database.h"
@@ -83,13 +83,10 @@ class ArdelioTest : public ::testing::Test {
     return out;
   }
 
-  std::vector<std::string> FilesInFolder() {
-    std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(dir_)) {
-      names.push_back(e.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
+  // Only the database itself: no work file left behind.
+  bool AloneInItsFolder() {
+    auto files = std::filesystem::directory_iterator(dir_);
+    return std::distance(begin(files), end(files)) == 1 && std::filesystem::exists(path_);
   }
 
   ScriptedUi ui;
@@ -184,7 +181,7 @@ TEST_F(ArdelioTest, CompletionBuildsTheSchemaAfterRemovingOrphans) {
       d.ExecuteSql("INSERT INTO archi (azienda, ID, protoc, inizio, fine, lung) "
                    "VALUES (101, 13, 1, 1, 97, 100)",
                    &error));
-  EXPECT_EQ(FilesInFolder(), std::vector<std::string>{"ardelio.mdb"});  // no work file left
+  EXPECT_TRUE(AloneInItsFolder());
   ui.Clear();
   // The routes of the file start at 1: mended once the file is complete.
   EXPECT_TRUE(FixArdelioRouteNumbering(d));
@@ -225,7 +222,7 @@ TEST_F(ArdelioTest, ARelationBrokenByExistingRowsLeavesTheFileAsItWas) {
   EXPECT_EQ(db::ReadLiveTable(d, "fermate").columns.size(), 7u);
   EXPECT_EQ(Column(d, "ardelio", "convert", "convert", db::kSqlSmallInt),
             std::vector<std::string>{"1"});
-  EXPECT_EQ(FilesInFolder(), std::vector<std::string>{"ardelio.mdb"});
+  EXPECT_TRUE(AloneInItsFolder());
 }
 
 constexpr std::string_view kRoutes =
