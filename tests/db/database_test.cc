@@ -190,13 +190,6 @@ class DatabaseTest : public kvt::test::EngineTest {
   }
 };
 
-TEST_P(DatabaseTest, ReportsItsEngine) {
-  EXPECT_EQ(db().DbmsName(), IsPostgres() ? "PostgreSQL" : "SQLite");
-  EXPECT_EQ(db().dialect().engine(), IsPostgres() ? Engine::PostgreSql : Engine::Sqlite);
-  EXPECT_FALSE(db().DbmsVersion().empty());
-  EXPECT_EQ(db().IsDao(), !IsPostgres());
-}
-
 TEST_P(DatabaseTest, TransactionsCommitRollBackAndNest) {
   CreateTable();
   ASSERT_TRUE(db().Begin());
