@@ -64,10 +64,6 @@ TEST_P(CommandLineTest, ImportAndRebuildSucceedFromOptions) {
   EXPECT_EQ(Run(RunRebuildCommand, CliAnswers{false, {}, line.values}, line), CliOutcome::Success)
       << err.str();
   EXPECT_EQ(Count("giorni"), days);
-  // A code that is not listed is refused.
-  line = CommandLine{{}, {{"azienda", "0999"}}, {}};
-  EXPECT_EQ(Run(RunRebuildCommand, CliAnswers{false, {}, line.values}, line), CliOutcome::Failed);
-  EXPECT_NE(err.str().find("ATTENZIONE: Il Codice Azienda non è valido."), std::string::npos);
 }
 
 KVT_INSTANTIATE_ENGINES(CommandLineTest);

@@ -62,23 +62,10 @@ TEST_P(RebuildTest, ReplacingPlanKeepsTheEarlierDaysBeforeItsPeriodAndAddsAllOfI
             "Giorni inseriti: 8 di 9\n");
   EXPECT_EQ(ui.messages[1].icon, MsgIcon::Information);
   EXPECT_EQ(ui.formTitles, Strings{"Ripristino Giorni di Effettuazione Corse"});
-  for (const char* c :
-       {"Eliminazione Giorni Effettuazione Esistenti", "Determinazione Giorni Effettuazione",
-        "Inserimento Giorni Effettuazione Corse"}) {
-    EXPECT_NE(std::find(ui.progressCaptions.begin(), ui.progressCaptions.end(), c),
-              ui.progressCaptions.end())
-        << c;
-  }
+  EXPECT_EQ(ui.progressCaptions, (Strings{"Eliminazione Giorni Effettuazione Esistenti",
+                                          "Determinazione Giorni Effettuazione",
+                                          "Inserimento Giorni Effettuazione Corse"}));
   EXPECT_EQ(ui.lastProgress, 100);
-  // Running it again finds the same days and changes nothing.
-  ui.Clear();
-  RebuildResult again;
-  ASSERT_TRUE(RebuildRunningDays(db(), ui, kCompany, again));
-  EXPECT_EQ(RebuildResultText(again),
-            "Risultati della rigenerazione della Tavola Giorni Effettuazione Corse:\n\n"
-            "Giorni preesistenti eliminati: 8\n"
-            "Giorni inseriti: 8 di 9\n");
-  EXPECT_EQ(Days().size(), 8u);
 }
 
 TEST_P(RebuildTest, ChooserOffersOnlyPlansAndAnomaliesAndRefusesAnUnlistedCode) {
