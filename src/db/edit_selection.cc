@@ -139,14 +139,15 @@ bool EditSelectionImpl::SetFieldText(std::string_view column, std::string_view t
   const int c = Listed(column);
   if (!status_ || !editing_ || c < 0) return false;
   const ColumnInfo& info = columns_[static_cast<size_t>(c)];
+  // A type this object cannot write is an error box, as every failure of a selection.
   if (info.kind == Kind::Binary) {
-    db_->ui().Info("VARBINARY NON GESTITO");
+    db_->ui().Stop("VARBINARY NON GESTITO");
     return false;
   }
   Value value;
   std::string message;
   const SetResult result = ConvertText(info, text, db_->IsDao(), value, message);
-  if (result == SetResult::NotHandled) db_->ui().Info(message);
+  if (result == SetResult::NotHandled) db_->ui().Stop(message);
   if (result != SetResult::Stored) return false;
   edit_[static_cast<size_t>(c)] = std::move(value);
   dirty_[static_cast<size_t>(c)] = true;

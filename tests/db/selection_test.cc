@@ -209,6 +209,31 @@ TEST_P(SelectionTest, EditSelectionOverTwoTablesDoesNotOpen) {
   EXPECT_TRUE(ui.messages.empty());
 }
 
+// Byte blocks and decimals cannot be edited as text: an error box says so and the row keeps
+// its value.
+TEST_P(SelectionTest, EditSelectionRefusesTypesItDoesNotHandle) {
+  const Dialect& d = db().dialect();
+  Exec("CREATE TABLE geo (ID INTEGER NOT NULL PRIMARY KEY, coord" + d.ColumnType('O', 0) +
+       " NULL, costo NUMERIC(8,2) NULL)");
+  Exec("INSERT INTO geo (ID, costo) VALUES (1, 2.5)");
+  EditSelection edit(&db());
+  edit.AddColumn("geo", "coord", kSqlLongVarBinary);
+  edit.AddColumn("geo", "costo", kSqlDecimal);
+  edit.SetFrom("geo");
+  ASSERT_TRUE(edit.Open());
+  ASSERT_TRUE(edit.Edit());
+  EXPECT_FALSE(edit.SetFieldText("coord", "0102"));
+  std::vector<std::string> expected = {"VARBINARY NON GESTITO"};
+  if (IsPostgres()) {  // SQLite reports a NUMERIC column as a plain text, which it edits
+    EXPECT_FALSE(edit.SetFieldText("costo", "3,5"));
+    expected.push_back("DECIMAL NON GESTITO");
+  }
+  EXPECT_TRUE(edit.Update());
+  EXPECT_EQ(ui.Texts(), expected);
+  for (const auto& m : ui.messages) EXPECT_EQ(m.icon, MsgIcon::Stop) << m.text;
+  EXPECT_EQ(QueryInt("SELECT COUNT(*) FROM geo WHERE coord IS NULL AND costo = 2.5"), 1);
+}
+
 TEST_P(SelectionTest, EditSelectionUpdatesEachRowByItsKey) {
   CreateCorse(40);
   EditSelection edit(&db());
