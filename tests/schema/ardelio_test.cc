@@ -101,16 +101,12 @@ std::vector<std::string> ArdelioStatements() {
       // No key: the completion adds it.
       "CREATE TABLE regazi (codice SMALLINT NOT NULL, denom VARCHAR(40) NOT NULL)",
       "INSERT INTO regazi VALUES (101, 'Autolinee Velmoresi S.p.A.'), (102, 'Trasporti Urbani')",
-      "CREATE TABLE proto (azienda SMALLINT NOT NULL, protoc INTEGER NOT NULL, p_data DATE, "
-      "resple VARCHAR(40), datini DATE NOT NULL, datfin DATE NOT NULL, primacom SMALLINT NOT "
-      "NULL, tipo VARCHAR(1) NOT NULL, azzera SMALLINT NOT NULL, PRIMARY KEY (azienda, protoc))",
-      "INSERT INTO proto VALUES (101, 1, NULL, NULL, '2024-01-01', '2024-12-31', 1, 'P', 0), "
-      "(102, 1, NULL, NULL, '2024-01-01', '2024-12-31', 1, 'P', 0)",
-      "CREATE TABLE fermate (azienda SMALLINT NOT NULL, ID INTEGER NOT NULL, protoc INTEGER NOT "
-      "NULL, denom VARCHAR(40) NOT NULL, ubicaz VARCHAR(40), fermata VARCHAR(10), comune SMALLINT "
-      "NOT NULL, local SMALLINT NOT NULL, coord_x FLOAT, coord_y FLOAT, okcoord SMALLINT NOT NULL)",
-      "INSERT INTO fermate VALUES (101, 1, 1, 'Velmora Stazione', NULL, NULL, 0, 0, NULL, NULL, 0),"
-      " (101, 2, 1, 'Castelvere Piazza', NULL, NULL, 0, 0, NULL, NULL, 0)",
+      // Only the key columns: the completion adds the others with their defaults.
+      "CREATE TABLE proto (azienda SMALLINT NOT NULL, protoc INTEGER NOT NULL, "
+      "PRIMARY KEY (azienda, protoc))",
+      "INSERT INTO proto VALUES (101, 1), (102, 1)",
+      "CREATE TABLE fermate (azienda SMALLINT NOT NULL, ID INTEGER NOT NULL, protoc INTEGER)",
+      "INSERT INTO fermate VALUES (101, 1, 1), (101, 2, 1)",
       "CREATE TABLE archi (azienda SMALLINT NOT NULL, ID INTEGER NOT NULL, protoc INTEGER NOT "
       "NULL, inizio INTEGER NOT NULL, fine INTEGER NOT NULL, lung INTEGER NOT NULL)",
       // Arc 11 starts and arc 12 ends at a stop that does not exist.
@@ -175,6 +171,8 @@ TEST_F(ArdelioTest, CompletionBuildsTheSchemaAfterRemovingOrphans) {
   EXPECT_EQ(corse.foreignKeys.size(), 3u);
   EXPECT_EQ(Column(d, "corse", "ct_lung", "ID"), (std::vector<std::string>{"0", "0"}));
   EXPECT_EQ(db::ReadLiveTable(d, "regazi").primaryKey, std::vector<std::string>{"codice"});
+  EXPECT_EQ(Column(d, "proto", "datini", "azienda", db::kSqlDate),
+            (std::vector<std::string>{"00/00/0000", "00/00/0000"}));
   std::string error;
   EXPECT_FALSE(d.ExecuteSql("DELETE FROM lotti WHERE ID = 0", &error));
   EXPECT_FALSE(
