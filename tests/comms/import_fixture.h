@@ -48,36 +48,21 @@ inline Communication Plan(int32_t protoc, Date from = {1, 1, 2010}, Date to = {3
   return c;
 }
 
-// Two stops, one arc and one route, for trips to run on.
-inline void AddNetwork(Communication& c, int32_t first = 1) {
-  c.stops.push_back({first, "F1", "Piazza Roma", "Lato nord", 0, 1600000.5, 5000000.25});
-  c.stops.push_back({first + 1, "F2", "Via Mazzini", "", 0, 1601000, 5001000});
-  c.arcs.push_back({first, first, first + 1, 850});
-  c.routes.push_back({first, "P1", "Piazza Roma - Via Mazzini"});
-  c.routeRows.push_back({first, 1, first, 850, first, first + 1});
+// Stops 1 and 2, arc 1 between them and route 1 along it, for trips to run on.
+inline void AddNetwork(Communication& c) {
+  c.stops.push_back({1, "F1", "Piazza Roma", "Lato nord", 0, 1600000.5, 5000000.25});
+  c.stops.push_back({2, "F2", "Via Mazzini", "", 0, 1601000, 5001000});
+  c.arcs.push_back({1, 1, 2, 850});
+  c.routes.push_back({1, "P1", "Piazza Roma - Via Mazzini"});
+  c.routeRows.push_back({1, 1, 1, 850, 1, 2});
 }
 
-// A trip on the network of AddNetwork, with its two passages.
-inline void AddTrip(Communication& c, int32_t id, int32_t network = 1) {
-  CorsaRow t;
-  t.ID = id;
-  t.codcorsa = "C";
-  t.codlinea = "L1";
-  t.verso = 'A';
-  t.ente = 1;
-  t.percorso = "P1";
-  t.codperc = network;
-  t.capol_p = network;
-  t.hh_p = 7;
-  t.capol_a = network + 1;
-  t.hh_a = 7;
-  t.mm_a = 10;
-  t.lung = t.ct_lung = 850;
-  t.tempo = t.ct_tempo = 10;
-  t.mezzo = 'U';
-  c.trips.push_back(t);
-  c.times.push_back({id, 1, network, 7, 0, 0, true, false, false});
-  c.times.push_back({id, 2, network + 1, 7, 10, 0, true, false, false});
+// A trip on route 1 from 7.00 to 7.10, with its two passages.
+inline void AddTrip(Communication& c, int32_t id) {
+  c.trips.push_back(
+      {id, "C", "L1", 'A', 1, "P1", 1, 1, 7, 0, 2, 7, 10, 850, 10, 850, 10, 0, 0, 'U'});
+  c.times.push_back({id, 1, 1, 7, 0, 0, true, false, false});
+  c.times.push_back({id, 2, 2, 7, 10, 0, true, false, false});
 }
 
 // The <giorni> row of a trip in one month, from its day numbers.
@@ -89,13 +74,10 @@ inline GiorniRow Month(int32_t trip, int32_t year, int32_t month, std::vector<in
 
 inline bool WriteCommunication(const Communication& c, const std::string& path) {
   SectionCounts n;
-  n[Section::Fermate] = static_cast<int64_t>(c.stops.size());
-  n[Section::Archi] = static_cast<int64_t>(c.arcs.size());
-  n[Section::TesteItiner] = static_cast<int64_t>(c.routes.size());
-  n[Section::RigheItiner] = static_cast<int64_t>(c.routeRows.size());
-  n[Section::Corse] = static_cast<int64_t>(c.trips.size());
-  n[Section::Orari] = static_cast<int64_t>(c.times.size());
-  n[Section::Giorni] = static_cast<int64_t>(c.days.size());
+  n.rows = {static_cast<int64_t>(c.stops.size()),  static_cast<int64_t>(c.arcs.size()),
+            static_cast<int64_t>(c.routes.size()), static_cast<int64_t>(c.routeRows.size()),
+            static_cast<int64_t>(c.trips.size()),  static_cast<int64_t>(c.times.size()),
+            static_cast<int64_t>(c.days.size())};
   KvtWriter w;
   if (!w.Open(path)) return false;
   w.WriteProtocol(c.protocol, n);
@@ -159,7 +141,7 @@ class CommsDbTest : public kvt::test::EngineTest {
 
   std::string Write(const std::string& name, const std::string& bytes) {
     const std::string path = kvt::test::TempDir() + "/" + name;
-    std::ofstream(path, std::ios::binary) << bytes;
+    WriteBytes(path, bytes);
     return path;
   }
 

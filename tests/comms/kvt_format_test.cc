@@ -257,30 +257,34 @@ void EmptySections(KvtWriter& w, std::span<const Section> sections) {
   }
 }
 
-TEST(KvtWriter, TextsThatWouldBreakTheFileAreMadeLegal) {
-  TempFile file("texts.txt");
-  KvtWriter w;
-  ASSERT_TRUE(w.Open(file.path));
+TEST(KvtWriter, TextsThatWouldBreakARowAreMadeLegal) {
   ProtocolRow p;
   p.p_data = p.datini = p.datfin = {1, 1, 2010};
   p.resple = "Rossi\tMario\nUfficio con un nome molto lungo, oltre quaranta";
-  SectionCounts counts;
-  counts[Section::Fermate] = counts[Section::Corse] = 1;
-  w.WriteProtocol(p, counts);
-  w.BeginSection(Section::Fermate);
-  w.Write(FermataRow{1, "CODICE-TROPPO-LUNGO", "Nome\tcon\r\ntab", std::string(50, 'u'), 0, 0, 0});
-  w.EndSection();
-  EmptySections(w,
-                std::vector<Section>{Section::Archi, Section::TesteItiner, Section::RigheItiner});
-  w.BeginSection(Section::Corse);
-  w.Write(CorsaRow{
-      1,  std::string(25, 'c'), "LINEA-0123456", '\t', 1, "", 1, 1, 7, 5, 1, 8, 0, 0, 0, 0, 0, 0, 0,
-      ' '});
-  w.EndSection();
-  EmptySections(w, std::vector<Section>{Section::Orari, Section::Giorni});
-  ASSERT_TRUE(w.Close()) << w.Error();
-  const std::string protocol = LineOf(file.path, 2), stop = LineOf(file.path, 12),
-                    trip = LineOf(file.path, 21);
+  std::string protocol, stop, trip;
+  AppendRow(protocol, p);
+  AppendRow(stop, FermataRow{1, "CODICE-TROPPO-LUNGO", "Nome\tcon\r\ntab", std::string(50, 'u'), 0,
+                             0, 0});
+  AppendRow(trip, CorsaRow{1,
+                           std::string(25, 'c'),
+                           "LINEA-0123456",
+                           '\t',
+                           1,
+                           "",
+                           1,
+                           1,
+                           7,
+                           5,
+                           1,
+                           8,
+                           0,
+                           0,
+                           0,
+                           0,
+                           0,
+                           0,
+                           0,
+                           ' '});
   EXPECT_EQ(protocol,
             "N\tP\tN\t0\t0\t01/01/2010\t01/01/2010\t01/01/2010\t"
             "Rossi Mario Ufficio con un nome molto lu");
