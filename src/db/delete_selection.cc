@@ -20,11 +20,13 @@ class DeleteSelectionImpl {
   std::string sql_;
   std::string runFrom_, runWhere_;  // the clauses of the SQL last assembled
   bool status_ = false;
+  bool failed_ = false;
   long rowsDeleted_ = 0;
 };
 
 bool DeleteSelectionImpl::Open(bool reuse) {
   status_ = false;
+  failed_ = false;
   rowsDeleted_ = 0;
   if (!db_ || !db_->IsConnected()) return false;
   if (!reuse || sql_.empty()) {
@@ -36,11 +38,13 @@ bool DeleteSelectionImpl::Open(bool reuse) {
   }
   OdbcStatement stmt(*db_->connection());
   if (!stmt.ExecDirect(sql_)) {
+    failed_ = true;
     db_->ui().Stop("Errore estrazione Select SQL\n\n" + stmt.lastError().text);
     return false;
   }
   const SQLRETURN rc = stmt.Fetch();
   if (rc == SQL_ERROR) {
+    failed_ = true;
     db_->ui().Stop("Errore estrazione Select SQL\n\n" + stmt.lastError().text);
     return false;
   }
@@ -57,6 +61,7 @@ bool DeleteSelectionImpl::DeleteRowset() {
   if (!runWhere_.empty()) sql += " WHERE " + runWhere_;
   OdbcStatement stmt(*db_->connection());
   if (!stmt.ExecDirect(sql)) {
+    failed_ = true;
     db_->ui().Stop("Errore eliminazione righe della tavola (" + runFrom_ + ")\n\n" +
                    stmt.lastError().text);
     return false;
@@ -89,6 +94,9 @@ bool DeleteSelection::MoveNext() {
 }
 long DeleteSelection::RowsDeleted() const {
   return impl_->rowsDeleted_;
+}
+bool DeleteSelection::Failed() const {
+  return impl_->failed_;
 }
 const std::string& DeleteSelection::Sql() const {
   return impl_->sql_;

@@ -25,11 +25,13 @@ class SelectionImpl {
   SelectClauses clauses_;
   std::string sql_;
   bool status_ = false;
+  bool failed_ = false;
   std::unique_ptr<ResultReader> reader_;
 };
 
 bool SelectionImpl::Open(bool reuse) {
   status_ = false;
+  failed_ = false;
   if (!db_ || !db_->IsConnected()) return false;
   if (!reuse || sql_.empty()) {
     if (clauses_.columns.empty() || clauses_.from.empty()) return false;
@@ -50,7 +52,8 @@ bool SelectionImpl::Run(bool requery) {
   const unsigned rowset = blob ? db_->RowsetSizeBlob() : db_->RowsetSizeOrdinary();
   const ResultReader::Step step = reader_->Open(sql_, kinds, rowset);
   status_ = step == ResultReader::Step::Row;
-  if (step != ResultReader::Step::Error) return status_;
+  failed_ = step == ResultReader::Step::Error;
+  if (!failed_) return status_;
   const std::string& text = reader_->error().text;
   if (reader_->failure() == ResultReader::Failure::Setup)
     db_->ui().Stop("Errore predisposizione Select SQL\n\n" + text);
@@ -67,7 +70,8 @@ bool SelectionImpl::MoveNext() {
   if (!status_ || !reader_) return false;
   const ResultReader::Step step = reader_->Next();
   status_ = step == ResultReader::Step::Row;
-  if (step == ResultReader::Step::Error)
+  failed_ = step == ResultReader::Step::Error;
+  if (failed_)
     db_->ui().Stop("Errore lettura riga successiva della select corrente\n\n" +
                    reader_->error().text);
   return status_;
@@ -75,6 +79,7 @@ bool SelectionImpl::MoveNext() {
 
 bool SelectionImpl::Requery() {
   status_ = false;
+  failed_ = false;
   if (!db_ || !db_->IsConnected() || sql_.empty()) return false;
   return Run(true);
 }
@@ -139,6 +144,9 @@ bool Selection::Requery() {
 }
 bool Selection::IsPositioned() const {
   return impl_->status_;
+}
+bool Selection::Failed() const {
+  return impl_->failed_;
 }
 const std::string& Selection::Sql() const {
   return impl_->sql_;

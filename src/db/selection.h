@@ -46,6 +46,9 @@ class Selection {
   bool MoveNext();
   bool Requery();
   bool IsPositioned() const;  // the status: true while on a row
+  // True when the last Open, Requery or MoveNext ended in a database error (already shown),
+  // not at the end of the rows: a caller that writes on what it read must not go on.
+  bool Failed() const;
   const std::string& Sql() const;
 
   // Typed reads of the current row; NULL or a type mismatch gives 0 / "".
@@ -78,6 +81,9 @@ class DeleteSelection {
   bool DeleteRowset();
   bool MoveNext();
   long RowsDeleted() const;
+  // True when the last Open or DeleteRowset ended in a database error (already shown), as
+  // opposed to no rows to delete.
+  bool Failed() const;
   const std::string& Sql() const;
 
  private:

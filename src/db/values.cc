@@ -102,10 +102,15 @@ SQLSMALLINT ParamSqlType(Kind k) {
 }
 
 std::string FormatFixed(double value, int decimals, int width, bool zeroPad) {
-  char buffer[400];
-  auto result =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
-  std::string text = result.ec == std::errc() ? std::string(buffer, result.ptr) : "0";
+  // The longest double in fixed notation has 309 integer digits: grow until it fits.
+  std::string text(64, '\0');
+  std::to_chars_result result{};
+  while ((result = std::to_chars(text.data(), text.data() + text.size(), value,
+                                 std::chars_format::fixed, decimals))
+             .ec == std::errc::value_too_large)
+    text.resize(text.size() * 2);
+  text.resize(result.ec == std::errc() ? static_cast<size_t>(result.ptr - text.data()) : 0);
+  if (text.empty()) text = "0";
   if (static_cast<int>(text.size()) >= width) return text;
   const size_t pad = static_cast<size_t>(width) - text.size();
   if (!zeroPad || !std::isfinite(value)) return std::string(pad, ' ') + text;

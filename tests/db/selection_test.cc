@@ -171,6 +171,7 @@ TEST_P(SelectionTest, ErrorsAreReportedWithTheDriverText) {
   s.AddColumn("corse", "nope", kSqlInteger);
   s.SetFrom("corse");
   EXPECT_FALSE(s.Open());
+  EXPECT_TRUE(s.Failed());  // an error, not the end of the rows
   if (IsPostgres()) {
     EXPECT_EQ(ui.Texts(), std::vector<std::string>{
                               "Errore estrazione Select SQL\n\nERROR: column corse.nope does "
@@ -188,6 +189,7 @@ TEST_P(SelectionTest, ErrorsAreReportedWithTheDriverText) {
   odd.AddColumn("corse", "lung", kSqlInteger);
   odd.SetFrom("corse");
   ASSERT_TRUE(odd.Open());
+  EXPECT_FALSE(odd.Failed());
   EXPECT_EQ(odd.GetLong(1), 100);
   EXPECT_EQ(odd.GetTextByName("corse.ID"), "");
   EXPECT_EQ(ui.Texts(),
@@ -275,6 +277,7 @@ TEST_P(SelectionTest, DeleteSelectionDeletesTheMatchingRows) {
   EXPECT_EQ(deleted, 20);
   EXPECT_EQ(QueryInt("SELECT COUNT(*) FROM corse"), 40);
   EXPECT_FALSE(some.Open(true));  // nothing left to delete
+  EXPECT_FALSE(some.Failed());
 
   DeleteSelection all(&db());
   all.SetColumns("azienda");
@@ -285,6 +288,14 @@ TEST_P(SelectionTest, DeleteSelectionDeletesTheMatchingRows) {
   EXPECT_FALSE(all.MoveNext());
   EXPECT_EQ(QueryInt("SELECT COUNT(*) FROM corse"), 0);
   EXPECT_TRUE(ui.messages.empty());
+
+  DeleteSelection missing(&db());
+  missing.SetColumns("azienda");
+  missing.SetFrom("corse_altrove");
+  EXPECT_FALSE(missing.Open());
+  EXPECT_TRUE(missing.Failed());
+  ASSERT_EQ(ui.Texts().size(), 1u);
+  EXPECT_EQ(ui.Texts()[0].rfind("Errore estrazione Select SQL\n\n", 0), 0u) << ui.Texts()[0];
 }
 
 // A selection is read while other objects write on the same connection, as the commands
