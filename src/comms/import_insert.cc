@@ -225,7 +225,7 @@ bool Inserter::DeleteObsoleteDays() {
   days.SetColumns("azienda");
   days.SetFrom("giorni");
   days.SetWhere(where);
-  if (!days.Open()) return true;
+  if (!days.Open()) return !days.Failed();
   do {
     if (!days.DeleteRowset()) return false;
     summary_.giorniDeleted += days.RowsDeleted();

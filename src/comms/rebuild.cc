@@ -19,7 +19,7 @@ bool DeleteDays(db::Database& db, int azienda, long& deleted) {
   days.SetColumns("azienda");
   days.SetFrom("giorni");
   days.SetWhere(Format("azienda = %d", azienda));
-  if (!days.Open()) return true;
+  if (!days.Open()) return !days.Failed();
   do {
     if (!days.DeleteRowset()) return false;
     deleted += days.RowsDeleted();
@@ -27,8 +27,9 @@ bool DeleteDays(db::Database& db, int azienda, long& deleted) {
   return true;
 }
 
-std::vector<RebuildCommunication> ReadCommunications(db::Database& db, int azienda) {
-  std::vector<RebuildCommunication> list;
+// The communications that mark running days, in protocol order; false when the database
+// failed to give them all (the days already deleted must then not be committed).
+bool ReadCommunications(db::Database& db, int azienda, std::vector<RebuildCommunication>& list) {
   db::Selection s(&db);
   s.AddColumn("proto", "protoc", db::kSqlInteger);
   s.AddColumn("proto", "azzera", db::kSqlBit);
@@ -37,7 +38,7 @@ std::vector<RebuildCommunication> ReadCommunications(db::Database& db, int azien
   s.SetFrom("proto");
   s.SetWhere(Format("(tipo = 'P' OR tipo = 'A') AND azienda = %d", azienda));
   s.SetOrderBy("protoc");
-  if (!s.Open()) return list;
+  if (!s.Open()) return !s.Failed();
   do {
     RebuildCommunication q;
     q.protoc = s.GetLong(0);
@@ -47,10 +48,10 @@ std::vector<RebuildCommunication> ReadCommunications(db::Database& db, int azien
     q.datfin = ParseDateByPosition(s.GetText(3)).value_or(Date{});
     list.push_back(q);
   } while (s.MoveNext());
-  return list;
+  return !s.Failed();
 }
 
-void ReadMonths(db::Database& db, int azienda, int32_t protoc, CalendarRebuild& model) {
+bool ReadMonths(db::Database& db, int azienda, int32_t protoc, CalendarRebuild& model) {
   db::Selection s(&db);
   s.AddColumn("mesi", "ID", db::kSqlInteger);
   s.AddColumn("mesi", "anno", db::kSqlSmallInt);
@@ -62,9 +63,10 @@ void ReadMonths(db::Database& db, int azienda, int32_t protoc, CalendarRebuild& 
                     azienda, static_cast<long>(protoc)) +
              " AND proto.azienda = mesi.azienda AND proto.protoc = mesi.protoc");
   s.SetOrderBy("mesi.protoc, mesi.ID, mesi.anno, mesi.mese");
-  if (!s.Open()) return;
+  if (!s.Open()) return !s.Failed();
   do model.Month(s.GetLong(0), s.GetShort(1), s.GetShort(2), s.GetText(3));
   while (s.MoveNext());
+  return !s.Failed();
 }
 
 // Inserts the day rows of the model; false when the table cannot be opened.
@@ -88,9 +90,11 @@ bool Rebuild(db::Database& db, int azienda, ProgressScope& progress, RebuildResu
   if (!DeleteDays(db, azienda, result.deleted)) return false;
   progress.Caption("Determinazione Giorni Effettuazione");
   CalendarRebuild model;
-  for (const RebuildCommunication& q : ReadCommunications(db, azienda)) {
+  std::vector<RebuildCommunication> communications;
+  if (!ReadCommunications(db, azienda, communications)) return false;
+  for (const RebuildCommunication& q : communications) {
     model.Begin(q);
-    ReadMonths(db, azienda, q.protoc, model);
+    if (!ReadMonths(db, azienda, q.protoc, model)) return false;
   }
   progress.Caption("Inserimento Giorni Effettuazione Corse");
   result.total = static_cast<long>(model.Total());

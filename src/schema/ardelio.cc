@@ -140,7 +140,7 @@ bool DeleteWhere(db::Database& db, std::string_view table, const std::string& co
   d.SetColumns("azienda");
   d.SetFrom(table);
   if (!condition.empty()) d.SetWhere(condition);
-  if (!d.Open()) return true;
+  if (!d.Open()) return !d.Failed();
   do {
     if (!d.DeleteRowset()) return false;
   } while (d.MoveNext());
