@@ -1,5 +1,7 @@
 #include "comms/kvt_format.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <charconv>
 #include <cstring>
@@ -27,6 +29,13 @@ bool LineReader::Open(const std::string& path) {
   Close();
   file_.reset(std::fopen(path.c_str(), "rb"));
   if (!file_) return false;
+  // A folder opens but cannot be read, and the reader must be able to go back: only a
+  // regular file will do.
+  struct stat info {};
+  if (fstat(fileno(file_.get()), &info) != 0 || !S_ISREG(info.st_mode)) {
+    file_.reset();
+    return false;
+  }
   buffer_.resize(kReadBufferBytes);
   return true;
 }

@@ -62,6 +62,7 @@ TEST(LineReader, NumbersLinesReturnsToAPositionAndKeepsBytesAsTheyAre) {
             (std::vector<std::string>{"a", "", "b\rc", std::string("\xE0\0z", 3), "last"}));
   EXPECT_TRUE(reader.Error().empty());
   EXPECT_FALSE(reader.Open(file.path + ".none"));
+  EXPECT_FALSE(reader.Open(std::string(KVT_TEST_DATA_DIR)));  // a folder
 }
 
 TEST(LineReader, LinesAcrossBufferBoundariesAndOverlongLines) {
