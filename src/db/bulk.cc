@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "db/native_bulk.h"
+#include "db/values.h"
 
 namespace kvt::db {
 
@@ -50,13 +51,6 @@ void AppendInt(std::string& out, long long value) {
   char buffer[24];
   auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
   out.append(buffer, result.ptr);
-}
-
-void AppendPadded(std::string& out, int value, int width) {
-  std::string digits = std::to_string(value);
-  if (static_cast<int>(digits.size()) < width)
-    out.append(static_cast<size_t>(width) - digits.size(), '0');
-  out += digits;
 }
 
 }  // namespace
@@ -283,19 +277,7 @@ void AppendDouble(std::string& out, double v) {
 // "YYYY-MM-DD" or "YYYY-MM-DD HH:MM:SS", quoted.
 void AppendDate(std::string& out, const SQL_TIMESTAMP_STRUCT& t, bool withTime) {
   out += '"';
-  AppendPadded(out, t.year, 4);
-  out += '-';
-  AppendPadded(out, t.month, 2);
-  out += '-';
-  AppendPadded(out, t.day, 2);
-  if (withTime) {
-    out += ' ';
-    AppendPadded(out, t.hour, 2);
-    out += ':';
-    AppendPadded(out, t.minute, 2);
-    out += ':';
-    AppendPadded(out, t.second, 2);
-  }
+  AppendIsoDate(out, t, withTime);
   out += '"';
 }
 

@@ -2,39 +2,18 @@
 
 #include <algorithm>
 
+#include "db/values.h"
+
 namespace kvt::db {
 
 namespace {
-
-// printf's "%0<width>d": the sign, then zeros up to the width.
-void AppendZeroPadded(std::string& out, long long value, int width) {
-  const std::string digits = std::to_string(value < 0 ? -value : value);
-  if (value < 0) {
-    out += '-';
-    --width;
-  }
-  if (static_cast<int>(digits.size()) < width)
-    out.append(static_cast<size_t>(width) - digits.size(), '0');
-  out += digits;
-}
 
 // The text the driver stores for a date ("YYYY-MM-DD") or a timestamp parameter (with
 // " HH:MM:SS.000": its timestamp parameters have no fraction digits).
 void StoredDateText(std::string& out, const SQL_TIMESTAMP_STRUCT& t, bool withTime) {
   out.clear();
-  AppendZeroPadded(out, t.year, 4);
-  out += '-';
-  AppendZeroPadded(out, t.month, 2);
-  out += '-';
-  AppendZeroPadded(out, t.day, 2);
-  if (!withTime) return;
-  out += ' ';
-  AppendZeroPadded(out, t.hour, 2);
-  out += ':';
-  AppendZeroPadded(out, t.minute, 2);
-  out += ':';
-  AppendZeroPadded(out, t.second, 2);
-  out += ".000";
+  AppendIsoDate(out, t, withTime);
+  if (withTime) out += ".000";
 }
 
 }  // namespace

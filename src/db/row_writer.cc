@@ -6,9 +6,7 @@
 
 namespace kvt::db {
 
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 RowWriter::RowWriter(OdbcConnection& conn, std::string table, std::vector<ColumnInfo> columns,
                      std::vector<std::string> key)

@@ -162,14 +162,43 @@ std::string IntText(long long value) {
   return std::to_string(value);
 }
 
+namespace {
+// printf's "%0<width>d": the sign, then zeros up to the width.
+void AppendZeroPadded(std::string& out, long long value, int width) {
+  const std::string digits = std::to_string(value < 0 ? -value : value);
+  if (value < 0) {
+    out += '-';
+    --width;
+  }
+  if (static_cast<int>(digits.size()) < width)
+    out.append(static_cast<size_t>(width) - digits.size(), '0');
+  out += digits;
+}
+}  // namespace
+
 std::string DateText(const SQL_TIMESTAMP_STRUCT& d) {
-  auto two = [](int v) {
-    std::string t = std::to_string(v);
-    return t.size() < 2 ? "0" + t : t;
-  };
-  std::string year = std::to_string(d.year);
-  if (year.size() < 4) year = std::string(4 - year.size(), '0') + year;
-  return two(d.day) + "/" + two(d.month) + "/" + year;
+  std::string text;
+  AppendZeroPadded(text, d.day, 2);
+  text += '/';
+  AppendZeroPadded(text, d.month, 2);
+  text += '/';
+  AppendZeroPadded(text, d.year, 4);
+  return text;
+}
+
+void AppendIsoDate(std::string& out, const SQL_TIMESTAMP_STRUCT& d, bool withTime) {
+  AppendZeroPadded(out, d.year, 4);
+  out += '-';
+  AppendZeroPadded(out, d.month, 2);
+  out += '-';
+  AppendZeroPadded(out, d.day, 2);
+  if (!withTime) return;
+  out += ' ';
+  AppendZeroPadded(out, d.hour, 2);
+  out += ':';
+  AppendZeroPadded(out, d.minute, 2);
+  out += ':';
+  AppendZeroPadded(out, d.second, 2);
 }
 
 std::string FileDateText(const SQL_TIMESTAMP_STRUCT& d) {

@@ -72,6 +72,8 @@ std::string_view MapDateSentinel(std::string_view text);
 std::optional<Date> ParseDateText(std::string_view text);
 std::string DateText(const SQL_TIMESTAMP_STRUCT& d);      // "%02d/%02d/%04d"
 std::string FileDateText(const SQL_TIMESTAMP_STRUCT& d);  // with the sentinels mapped back
+// Appends "YYYY-MM-DD", or "YYYY-MM-DD HH:MM:SS" withTime: the form both engines store.
+void AppendIsoDate(std::string& out, const SQL_TIMESTAMP_STRUCT& d, bool withTime);
 
 // printf's "%d" and "%ld" for 32-bit values.
 std::string IntText(long long value);
