@@ -11,6 +11,8 @@
 //    it; a button field given by id is pressed). A form whose checks refuse stays refused:
 //    there is nobody to correct it.
 //  - Progress is written to `err` only when `progressVisible` (stderr is a terminal).
+//  - Ctrl-C (SIGINT) asks the running work to stop, as "Annulla" does in the window; a
+//    command that stops on it ends Cancelled. A second Ctrl-C ends the program at once.
 #pragma once
 
 #include <deque>
@@ -41,6 +43,9 @@ enum class CliOutcome {
 class CliUi : public Ui {
  public:
   CliUi(CliAnswers answers, std::ostream& out, std::ostream& err, bool progressVisible);
+  ~CliUi() override;
+  CliUi(const CliUi&) = delete;
+  CliUi& operator=(const CliUi&) = delete;
 
   CliOutcome Outcome() const;
   // Field options that no form asked for (probably mistyped).
@@ -58,6 +63,10 @@ class CliUi : public Ui {
   void ProgressSet(int percent) override;
   void ProgressEnd() override;
   bool RunForm(Form& form) override;
+  bool CancelRequested() override;
+
+  // What the SIGINT handler does (also for tests, which cannot press Ctrl-C).
+  static void RequestCancel();
 
   static const char* IconWord(MsgIcon icon);
 
@@ -72,6 +81,8 @@ class CliUi : public Ui {
   bool failed_ = false;
   bool cancelled_ = false;
   bool progressOpen_ = false;
+  bool cancelSeen_ = false;  // the command saw the request to stop (and stopped)
+  bool handlerInstalled_ = false;
   std::string progressCaption_;
   std::set<std::string> usedFields_;
 };
