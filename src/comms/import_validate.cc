@@ -215,6 +215,7 @@ bool Validator::ReadSection(Section s, void (Validator::*check)(const Row&)) {
   std::string_view record;
   Row row;
   for (int64_t done = 0; done < declared; ++done) {
+    if (progress_.Stopped()) return false;
     if (!Next(record) || !ParseRow(record, row))
       return Blocking(s, "\tla riga tipo " + std::string(OpenTag(s)) + " ha un formato illegale");
     (this->*check)(row);
@@ -304,8 +305,13 @@ std::unique_ptr<LineReader> Validate(db::Database& db, Ui& ui, const std::string
   }
   WaitScope wait(ui);
   {
-    ProgressScope progress(ui, "Recupero Protocollo Comunicazione KvtTxt V2");
+    ProgressScope progress(ui, "Recupero Protocollo Comunicazione KvtTxt V2", 1, kImportPhases,
+                           /*cancellable=*/true);
     Validator(db, *reader, progress, errors).Run();
+  }
+  if (ui.CancelRequested()) {
+    ui.Info(kCancelledMessage);
+    return nullptr;
   }
   if (!errors.empty()) return nullptr;
   return reader;
