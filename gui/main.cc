@@ -85,9 +85,11 @@ void DrawFrames(QPixmap& picture, QWidget* window) {
 void AnswerChoosers(QObject* owner, QStringList files) {
   auto* timer = kvt::gui::MakeChild<QTimer>(owner);
   timer->setInterval(50);
-  QObject::connect(timer, &QTimer::timeout, timer, [timer, files]() mutable {
+  QPointer<QWidget> answered;
+  QObject::connect(timer, &QTimer::timeout, timer, [timer, files, answered]() mutable {
     auto* chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-    if (!chooser || !chooser->isVisible() || files.isEmpty()) return;
+    if (!chooser || chooser == answered || !chooser->isVisible() || files.isEmpty()) return;
+    answered = chooser;
     chooser->selectFile(files.takeFirst());
     static_cast<QDialog*>(chooser)->accept();  // the dialog's own checks run
     if (files.isEmpty()) timer->stop();
@@ -113,6 +115,7 @@ void TakeScreenshot(kvt::gui::MainWindow& window, const Screenshot& shot) {
 }
 
 int RunWindow(int argc, char** argv, const std::optional<Screenshot>& shot) {
+  kvt::gui::UseItalianDates();
   QApplication app(argc, argv);
   // QApplication adopts the user's locale; numbers in files, SQL and messages are always
   // written and read with a decimal point, so the C conventions must stay in force.

@@ -60,6 +60,22 @@ class BusyWindow : public QWidget {
   QElapsedTimer clock_;
 };
 
+void UseItalianDates() {
+  // Qt reads the environment once, at the first use of the system locale.
+  const QByteArray previous = qgetenv("LC_TIME");
+  const bool had = qEnvironmentVariableIsSet("LC_TIME");
+  const QByteArray all = qgetenv("LC_ALL");
+  qunsetenv("LC_ALL");
+  qputenv("LC_TIME", "it_IT.UTF-8");
+  (void)QLocale::system().name();
+  if (had) {
+    qputenv("LC_TIME", previous);
+  } else {
+    qunsetenv("LC_TIME");
+  }
+  if (!all.isNull()) qputenv("LC_ALL", all);
+}
+
 QString ElapsedText(qint64 milliseconds) {
   const qint64 s = milliseconds / 1000;
   return QStringLiteral("Tempo trascorso %1:%2")

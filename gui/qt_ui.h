@@ -45,6 +45,11 @@ inline QString ToQ(std::string_view s) {
 // False when the translations are not installed.
 bool InstallItalianQtTexts(QCoreApplication& app);
 
+// Before the QApplication: dates as Qt shows them from the system (the choosers' "Data di
+// modifica") in Italian, whatever the desktop's language. The C library's locale is left
+// to the user's environment.
+void UseItalianDates();
+
 // "Text|*.a;*.b|All|*.*||" as Qt name filters: "Text (*.a *.b)", "All (*)". Each keeps its
 // description as written; the pattern part added for Qt is hidden in the dialog.
 QStringList ConvertFilter(std::string_view filter);

@@ -235,10 +235,15 @@ TEST(FolderMemoryTest, KindsOfFileByTheirChooser) {
   EXPECT_EQ(FolderKey(spec, true), "Report");
 }
 
-// The choosers' dates ("7 dic", not "7 Dec") follow the default locale.
+// The choosers' dates ("7 dic", not "7 Dec") follow the system locale as Qt sees it,
+// everything else of Qt the default one; the C library's numbers stay C.
 TEST(LocaleTest, DatesOfTheWindowAreItalian) {
-  EXPECT_EQ(QLocale().toString(QDate(2026, 12, 7), QStringLiteral("d MMM yyyy")),
-            QStringLiteral("7 dic 2026"));
+  const QDate day(2026, 12, 7);
+  EXPECT_EQ(QLocale::system().toString(day, QLocale::ShortFormat), QStringLiteral("07/12/26"));
+  EXPECT_EQ(QLocale().toString(day, QStringLiteral("d MMM yyyy")), QStringLiteral("7 dic 2026"));
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "%.1f", 1.5);
+  EXPECT_STREQ(buffer, "1.5");
 }
 
 }  // namespace
