@@ -103,6 +103,7 @@ bool MainWindow::RunWork(const std::function<void()>& work) {
     if (auto* qt = dynamic_cast<QtUi*>(&ui_)) qt->RequestCancel();
     while (!worker->wait(QDeadlineTimer(20))) QCoreApplication::processEvents();
   }
+  worker->wait();  // "finished" is sent just before the thread has wholly ended
   menuBar()->setEnabled(true);
   busy_ = false;
   return true;
@@ -111,6 +112,8 @@ bool MainWindow::RunWork(const std::function<void()>& work) {
 void MainWindow::RunCommand(const std::string& id) {
   const app::CommandFn* fn = registry_.Find(id);
   if (!fn) return;
+  if (busy_) return;
+  ui_.ShowProgressText("");  // what the last command left in the status line goes
   app::AppContext ctx{ui_, shell_, nullptr};
   if (!RunWork([&] { (*fn)(ctx); })) return;
   Refresh();

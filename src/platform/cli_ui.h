@@ -37,7 +37,8 @@ enum class CliOutcome {
   Success = 0,    // finished; no stop/warning box, or a success message came after it
   Failed = 1,     // ended in refusal or error (a stop/warning box was its last word)
   Usage = 2,      // the command line itself was wrong (set by the front end)
-  Cancelled = 3,  // a question answered Annulla, a chooser without a file, a cancelled form
+  Cancelled = 3,  // a question answered Annulla, a chooser without a file, a cancelled form,
+                  // work stopped by Ctrl-C
 };
 
 class CliUi : public Ui {

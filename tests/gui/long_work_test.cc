@@ -170,6 +170,20 @@ TEST_F(LongWorkTest, RefusalDetailIsFoldedInTheBoxAndTheQuestionKeepsItsText) {
   EXPECT_EQ(detail, QStringLiteral("RIGA 3 Oggetto <fermata>\n..."));
 }
 
+// The status line keeps what a command left there (the report just saved) until the next
+// command starts.
+TEST_F(LongWorkTest, StatusLineKeepsTheLastWordUntilTheNextCommand) {
+  registry_.Add("saved", [](app::AppContext& ctx) {
+    ctx.ui.ShowProgressText("Report degli errori salvato in /tmp/ERRORI.TXT");
+  });
+  registry_.Add("other", [](app::AppContext&) {});
+  window_->RunCommand("saved");
+  EXPECT_EQ(window_->band()->text(), QStringLiteral("Report degli errori salvato in /tmp/ERRORI.TXT"));
+  EXPECT_TRUE(window_->band()->isVisible());
+  window_->RunCommand("other");
+  EXPECT_FALSE(window_->band()->isVisible());
+}
+
 // Opens a chooser through a fresh program (shell and Ui on the settings file), notes the
 // folder it opens in and picks `pick` (or cancels), then ends the program.
 QString ChooseAndRestart(const std::string& ini, const FileDialogSpec& spec, QString pick) {
