@@ -3,6 +3,7 @@
 #include <cassert>
 
 #include "app/shell.h"
+#include "carto/association.h"
 #include "comms/commands.h"
 #include "platform/ui.h"
 
@@ -64,11 +65,39 @@ void RegisterCommsCommands(Registry& r) {
         [](AppContext& c) { RunComms(c, comms::RunRebuildCommand); });
 }
 
+// A command of carto/ on the current database; its options are its dialog's fields.
+template <typename Fn>
+CommandFn Carto(Fn run) {
+  return [run](AppContext& c) {
+    if (db::Database* current = c.RequireDatabase()) run(*current, c.ui);
+  };
+}
+
+void RegisterCartoCommands(Registry& r) {
+  using carto::AreaKind;
+  r.Add("geo-default-coordinates", Carto(carto::DefaultGeoreferencing));
+  r.Add("geo-associate-municipality", Carto([](db::Database& d, Ui& ui) {
+          carto::AssociateStopsCommand(d, ui, AreaKind::Municipalities);
+        }));
+  r.Add("geo-associate-locality", Carto([](db::Database& d, Ui& ui) {
+          carto::AssociateStopsCommand(d, ui, AreaKind::Localities);
+        }));
+  r.Add("municipality-from-locality", Carto(carto::MunicipalityFromLocality));
+  r.Add("associate-stop-municipality", Carto([](db::Database& d, Ui& ui) {
+          carto::ManualAssociationCommand(d, ui, AreaKind::Municipalities);
+        }));
+  r.Add("associate-stop-locality", Carto([](db::Database& d, Ui& ui) {
+          carto::ManualAssociationCommand(d, ui, AreaKind::Localities);
+        }));
+  r.Add("compute-speeds", Carto(carto::ComputeAverageSpeeds));
+}
+
 }  // namespace
 
 void RegisterAllCommands(Registry& r) {
   RegisterDatabaseCommands(r);
   RegisterCommsCommands(r);
+  RegisterCartoCommands(r);
   // Each feature adds one line here: RegisterCommsCommands(r); ...
 }
 
