@@ -63,6 +63,8 @@ void DefaultGeoreferencing(db::Database& db, Ui& ui) {
     if (s.Failed()) return;
   }
   long extracted = 0, assigned = 0;
+  // One transaction: the rows are written together (and fast), or not at all.
+  db::Transaction transaction(db);
   db::EditSelection e(&db);
   e.AddColumn("fermate", "local", db::kSqlSmallInt);
   e.AddColumn("fermate", "coord_x", db::kSqlFloat);
@@ -83,6 +85,7 @@ void DefaultGeoreferencing(db::Database& db, Ui& ui) {
     e.SetFieldText("coord_y", CommaNumber(y));
     if (e.Update()) ++assigned;
   }
+  if (!transaction.Commit()) return;
   ui.Info(Format("Risultati della georeferenziazione fermate di default:\n\n"
                  "Estratte %ld fermate non georeferenziate ma associate a località\n\n"
                  "Georeferenziazione di default assegnata a %ld fermate",
@@ -100,6 +103,7 @@ bool AssociateStops(db::Database& db, Ui& ui, AreaKind kind, AssociationCounts* 
                         municipalities ? "Confine Comune " : "Confine Località ", &set))
     return false;
   const char* column = municipalities ? "comune" : "local";
+  db::Transaction transaction(db);
   db::EditSelection e(&db);
   e.AddColumn("fermate", "coord_x", db::kSqlFloat);
   e.AddColumn("fermate", "coord_y", db::kSqlFloat);
@@ -121,7 +125,7 @@ bool AssociateStops(db::Database& db, Ui& ui, AreaKind kind, AssociationCounts* 
     }
     if (written) ++(id ? counts->assigned : counts->unidentified);
   }
-  return true;
+  return transaction.Commit();
 }
 
 void AssociateStopsCommand(db::Database& db, Ui& ui, AreaKind kind) {
@@ -176,6 +180,7 @@ void MunicipalityFromLocality(db::Database& db, Ui& ui) {
     if (s.Failed()) return;
   }
   long updated = 0, seen = 0;
+  db::Transaction transaction(db);
   db::EditSelection e(&db);
   e.AddColumn("fermate", "local", db::kSqlSmallInt);
   e.AddColumn("fermate", "comune", db::kSqlSmallInt);
@@ -187,6 +192,7 @@ void MunicipalityFromLocality(db::Database& db, Ui& ui) {
     e.SetFieldText("comune", std::to_string(it->second));
     if (e.Update()) ++updated;
   }
+  if (!transaction.Commit()) return;
   ui.Info(Format("Sono state aggiornate %ld Fermate", updated));
 }
 
@@ -199,6 +205,7 @@ void ComputeAverageSpeeds(db::Database& db, Ui& ui) {
     return;
   WaitScope wait(ui);
   long read = 0, updated = 0;
+  db::Transaction transaction(db);
   db::EditSelection e(&db);
   e.AddColumn("corse", "lung", db::kSqlInteger);
   e.AddColumn("corse", "tempo", db::kSqlSmallInt);
@@ -214,6 +221,7 @@ void ComputeAverageSpeeds(db::Database& db, Ui& ui) {
     e.SetFieldText("v_media", CommaNumber(static_cast<double>(lung) * 0.001 / hours));
     if (e.Update()) ++updated;
   }
+  if (!transaction.Commit()) return;
   ui.Info(Format("Risultati del calcolo delle velocità medie:\n\n"
                  "\tCorse lette: %ld\n"
                  "\tCorse aggiornate: %ld\n",

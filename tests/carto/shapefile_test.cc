@@ -61,9 +61,9 @@ std::string Shell(const std::string& command) {
   return out;
 }
 
-// When KVT_FUZZ_SEED_DIR is set, a file set read or written here becomes a seed of the
-// shapefile reader's fuzz target: lengths of the main file and the index (4 bytes each,
-// little-endian), then the three files.
+// When KVT_FUZZ_SEED_DIR is set (the fuzz corpus folder), a file set read or written here
+// becomes a seed of the shapefile reader's fuzz target: lengths of the main file and the
+// index (4 bytes each, little-endian), then the three files.
 void KeepAsSeed(const std::string& base, const std::string& name) {
   const char* dir = std::getenv("KVT_FUZZ_SEED_DIR");
   if (!dir) return;
@@ -72,7 +72,8 @@ void KeepAsSeed(const std::string& base, const std::string& name) {
   };
   const Bytes shp = ReadBytes(find(".SHP", ".shp")), shx = ReadBytes(find(".SHX", ".shx")),
               dbf = ReadBytes(find(".DBF", ".dbf"));
-  std::ofstream out(std::string(dir) + "/" + name, std::ios::binary);
+  fs::create_directories(std::string(dir) + "/shapefile_fuzz");
+  std::ofstream out(std::string(dir) + "/shapefile_fuzz/" + name, std::ios::binary);
   for (uint32_t n : {static_cast<uint32_t>(shp.size()), static_cast<uint32_t>(shx.size())})
     for (int k = 0; k < 4; ++k) out.put(static_cast<char>(n >> (8 * k)));
   for (const Bytes* b : {&shp, &shx, &dbf})
