@@ -472,9 +472,10 @@ void ManualAssociationCommand(db::Database& db, Ui& ui, AreaKind kind) {
   form.AddGroup("selezionata", "Fermata Selezionata");
   form.AddList(field::kStop, "Fermata", {}).onChange = [st](Form& f) { ShowStop(*st, f); };
   form.Field(field::kStop).editable = true;
-  form.AddLabel(field::kLocation, "").caption = "Ubicazione";
-  form.AddLabel(field::kStopMunicipality, "").caption = "Comune";
-  if (!municipal) form.AddLabel(field::kStopLocality, "").caption = "Località";
+  // Shown, not edited: the chosen stop's place and codes.
+  form.AddEdit(field::kLocation, "Ubicazione", "").enabled = false;
+  form.AddEdit(field::kStopMunicipality, "Comune", "").enabled = false;
+  if (!municipal) form.AddEdit(field::kStopLocality, "Località", "").enabled = false;
   form.EndGroup();
   if (municipal) {
     st->municipalities = MunicipalityEntries(db);
