@@ -16,6 +16,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <initializer_list>
+#include <utility>
 #include <random>
 #include <string>
 #include <vector>
@@ -199,54 +201,48 @@ int main(int argc, char** argv) {
   if (!db || !db->IsConnected()) return 1;
   {
     kvt::db::Transaction tx(*db);
+    // One row; false when the database failed (every failure is also in ui.messages).
+    auto row = [](kvt::db::Table& t,
+                  std::initializer_list<std::pair<const char*, std::string>> values) {
+      bool ok = t.AddNew();
+      for (const auto& [column, text] : values) ok = ok && t.SetFieldText(column, text);
+      return ok && (t.Update() || t.LastError().RowRefused());
+    };
+    bool ok = true;
     {
       kvt::db::Table c(db.get(), "comuni", true);
-      for (int i = 1; i <= o.polygons; ++i) {
-        c.AddNew();
-        c.SetFieldText("ID", std::to_string(i));
-        c.SetFieldText("denom", Format("Comune %d", i));
-        c.SetFieldText("provin", "XX");
-        c.SetFieldText("istat", Format("%06d", i));
-        c.SetFieldText("bacino", "0");
-        c.SetFieldText("centro_x", "0");
-        c.SetFieldText("centro_y", "0");
-        c.Update();
-      }
+      for (int i = 1; ok && i <= o.polygons; ++i)
+        ok = row(c, {{"ID", std::to_string(i)}, {"denom", Format("Comune %d", i)},
+                     {"provin", "XX"}, {"istat", Format("%06d", i)}, {"bacino", "0"},
+                     {"centro_x", "0"}, {"centro_y", "0"}});
+      ok = ok && c.Flush();
     }
     {
       kvt::db::Table g(db.get(), "geocom", true, 16 * 256);
-      for (int i = 0; i < o.polygons; ++i) {
+      for (int i = 0; ok && i < o.polygons; ++i) {
         const Area& a = areas[static_cast<size_t>(i)];
-        StoreAreaRing(g, ui, i + 1, 0, 0, a.outer, "comune");
-        for (size_t h = 0; h < a.exclusions.size(); ++h)
-          StoreAreaRing(g, ui, i + 1, 0, static_cast<int>(h) + 1, a.exclusions[h], "comune");
+        ok = StoreAreaRing(g, ui, i + 1, 0, 0, a.outer, "comune");
+        for (size_t h = 0; ok && h < a.exclusions.size(); ++h)
+          ok = StoreAreaRing(g, ui, i + 1, 0, static_cast<int>(h) + 1, a.exclusions[h], "comune");
       }
+      ok = ok && g.Flush();
     }
     {
       kvt::db::Table p(db.get(), "proto");
-      p.AddNew();
-      for (auto [c, v] : {std::pair<const char*, const char*>{"azienda", "101"}, {"protoc", "1"},
-                          {"datini", "01/01/2010"}, {"datfin", "31/12/2010"}, {"primacom", "1"},
-                          {"tipo", "P"}, {"azzera", "0"}})
-        p.SetFieldText(c, v);
-      p.Update();
+      ok = ok && row(p, {{"azienda", "101"}, {"protoc", "1"}, {"datini", "01/01/2010"},
+                         {"datfin", "31/12/2010"}, {"primacom", "1"}, {"tipo", "P"},
+                         {"azzera", "0"}});
     }
     {
       kvt::db::Table f(db.get(), "fermate", true);
-      for (size_t k = 0; k < stops.size(); ++k) {
-        f.AddNew();
-        f.SetFieldText("azienda", "101");
-        f.SetFieldText("ID", std::to_string(k + 1));
-        f.SetFieldText("protoc", "1");
-        f.SetFieldText("denom", Format("Fermata %zu", k + 1));
-        f.SetFieldText("comune", "0");
-        f.SetFieldText("local", "0");
-        f.SetFieldText("coord_x", CommaNumber(stops[k].x));
-        f.SetFieldText("coord_y", CommaNumber(stops[k].y));
-        f.SetFieldText("okcoord", "0");
-        f.Update();
-      }
+      for (size_t k = 0; ok && k < stops.size(); ++k)
+        ok = row(f, {{"azienda", "101"}, {"ID", std::to_string(k + 1)}, {"protoc", "1"},
+                     {"denom", Format("Fermata %zu", k + 1)}, {"comune", "0"}, {"local", "0"},
+                     {"coord_x", CommaNumber(stops[k].x)}, {"coord_y", CommaNumber(stops[k].y)},
+                     {"okcoord", "0"}});
+      ok = ok && f.Flush();
     }
+    if (!ok) return 1;
     if (!tx.Commit()) return 1;
   }
   if (!ui.messages.empty()) {
@@ -254,7 +250,10 @@ int main(int argc, char** argv) {
     return 1;
   }
   AssociationCounts n;
-  const double tCommand = Seconds([&] { AssociateStops(*db, ui, AreaKind::Municipalities, &n); });
+  bool associated = false;
+  const double tCommand =
+      Seconds([&] { associated = AssociateStops(*db, ui, AreaKind::Municipalities, &n); });
+  if (!associated) return 1;
   db->Close();
   std::printf("\n2. whole assignment on an SQLite file (%ld analysed, %ld assigned, %ld none)\n",
               n.analysed, n.assigned, n.unidentified);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "carto/edit_row.h"
 #include "core/text.h"
 #include "db/database.h"
 #include "db/selection.h"
@@ -36,8 +37,14 @@ size_t LargestBlock(db::Database& db, std::string_view table, bool* failed) {
   s.SetFrom(table);
   s.SetOrderBy("ID, sub, excl");
   int most = 0;
-  for (bool ok = s.Open(); ok; ok = s.MoveNext()) most = std::max(most, s.GetShort(0));
-  *failed = s.Failed();
+  *failed = false;
+  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
+    if (f == db::Fetch::Error) {
+      *failed = true;
+      break;
+    }
+    most = std::max(most, s.GetShort(0));
+  }
   return static_cast<size_t>(most) * 16;
 }
 
@@ -47,9 +54,12 @@ bool FillOwners(db::Database& db, std::string_view owner, AreaEntitySet* set) {
   s.SetFrom(owner);
   s.SetWhere("ID > 0");
   s.SetOrderBy("ID");
-  for (bool ok = s.Open(); ok; ok = s.MoveNext()) set->Add(s.GetShort(0));
+  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
+    if (f == db::Fetch::Error) return false;
+    set->Add(s.GetShort(0));
+  }
   set->BuildIndex();
-  return !s.Failed();
+  return true;
 }
 
 }  // namespace
@@ -74,7 +84,9 @@ bool LoadAreaEntities(db::Database& db, AreaKind kind, OwnerMode mode,
   int lastId = 0, lastSub = 0;
   AreaEntity* current = nullptr;
   std::vector<uint8_t> block;
-  for (bool ok = s.Open(false, std::max<size_t>(buffer, 16)); ok; ok = s.MoveNext()) {
+  for (db::Fetch f = s.Open(false, std::max<size_t>(buffer, 16)); f != db::Fetch::End;
+       f = s.MoveNext()) {
+    if (f == db::Fetch::Error) return false;
     const int id = s.GetShort(0), sub = s.GetShort(1), excl = s.GetShort(2);
     const int punti = s.GetShort(3);
     if (!s.GetBlob(4, block)) block.clear();
@@ -103,7 +115,7 @@ bool LoadAreaEntities(db::Database& db, AreaKind kind, OwnerMode mode,
     if (excl != 0) current->areas.back().exclusions.push_back(std::move(*ring));
   }
   if (mode == OwnerMode::PerGeometryId) out->BuildIndex();
-  return !s.Failed();
+  return true;
 }
 
 long ComputeCentroids(db::Database& db, AreaKind kind) {
@@ -112,27 +124,29 @@ long ComputeCentroids(db::Database& db, AreaKind kind) {
     AreaEntitySet set;
     const std::string_view prefix =
         kind == AreaKind::Municipalities ? "Confine comuni " : "Confine Località ";
-    LoadAreaEntities(db, kind, OwnerMode::PerGeometryId, prefix, &set);
+    if (!LoadAreaEntities(db, kind, OwnerMode::PerGeometryId, prefix, &set)) return -1;
     centroids = EntityCentroids(set);
   }
   const std::string_view owner = OwnerTable(kind);
+  // Every row or none (a transaction of the caller's, if any, takes this one in).
+  db::Transaction transaction(db);
   db::EditSelection e(&db);
   e.AddColumn(owner, "ID", db::kSqlSmallInt);
   e.AddColumn(owner, "centro_x", db::kSqlFloat);
   e.AddColumn(owner, "centro_y", db::kSqlFloat);
   e.SetFrom(owner);
   long updated = 0;
-  for (bool ok = e.Open(); ok; ok = e.MoveNext()) {
-    std::string idText;
-    e.GetFieldText("ID", idText);
-    const Point c =
-        centroids.Find(static_cast<int>(LeadingInt(idText))).value_or(Point{0, 0});
-    if (!e.Edit()) continue;
-    e.SetFieldText("centro_x", CommaNumber(c.x));
-    e.SetFieldText("centro_y", CommaNumber(c.y));
-    if (e.Update()) ++updated;
+  for (db::Fetch f = e.Open(); f != db::Fetch::End; f = e.MoveNext()) {
+    if (f == db::Fetch::Error) return -1;
+    const int id = static_cast<int>(LeadingInt(FieldText(e, "ID")));
+    const Point c = centroids.Find(id).value_or(Point{0, 0});
+    switch (WriteRow(e, {{"centro_x", CommaNumber(c.x)}, {"centro_y", CommaNumber(c.y)}})) {
+      case RowWrite::Written: ++updated; break;
+      case RowWrite::Refused: break;
+      case RowWrite::Failed: return -1;
+    }
   }
-  return updated;
+  return transaction.Commit() ? updated : -1;
 }
 
 namespace {
@@ -144,13 +158,12 @@ bool StoreRing(db::Table& t, Ui& ui, const Ring& ring, std::string_view what) {
   }
   const std::vector<uint8_t> block = EncodePointBlock(ring);
   const Box& b = ring.GetBox();
-  t.SetFieldText("punti", std::to_string(ring.Count()));
-  t.SetFieldBlob("coord", block.data(), block.size());
-  t.SetFieldText("minx", CommaNumber(b.minx));
-  t.SetFieldText("miny", CommaNumber(b.miny));
-  t.SetFieldText("maxx", CommaNumber(b.maxx));
-  t.SetFieldText("maxy", CommaNumber(b.maxy));
-  return t.Update();
+  return t.SetFieldText("punti", std::to_string(ring.Count())) &&
+         t.SetFieldBlob("coord", block.data(), block.size()) &&
+         t.SetFieldText("minx", CommaNumber(b.minx)) &&
+         t.SetFieldText("miny", CommaNumber(b.miny)) &&
+         t.SetFieldText("maxx", CommaNumber(b.maxx)) &&
+         t.SetFieldText("maxy", CommaNumber(b.maxy)) && t.Update();
 }
 
 }  // namespace
@@ -161,11 +174,9 @@ bool StoreAreaRing(db::Table& table, Ui& ui, int id, int sub, int excl, const Ri
     ui.Stop(TooManyPointsMessage(what, ring.Count()));
     return false;
   }
-  if (!table.AddNew()) return false;
-  table.SetFieldText("ID", std::to_string(id));
-  table.SetFieldText("sub", std::to_string(sub));
-  table.SetFieldText("excl", std::to_string(excl));
-  return StoreRing(table, ui, ring, what);
+  return table.AddNew() && table.SetFieldText("ID", std::to_string(id)) &&
+         table.SetFieldText("sub", std::to_string(sub)) &&
+         table.SetFieldText("excl", std::to_string(excl)) && StoreRing(table, ui, ring, what);
 }
 
 bool StoreRouteLine(db::Table& table, Ui& ui, int azienda, long id, const Ring& line,
@@ -174,10 +185,8 @@ bool StoreRouteLine(db::Table& table, Ui& ui, int azienda, long id, const Ring& 
     ui.Stop(TooManyPointsMessage(what, line.Count()));
     return false;
   }
-  if (!table.AddNew()) return false;
-  table.SetFieldText("azienda", std::to_string(azienda));
-  table.SetFieldText("ID", std::to_string(id));
-  return StoreRing(table, ui, line, what);
+  return table.AddNew() && table.SetFieldText("azienda", std::to_string(azienda)) &&
+         table.SetFieldText("ID", std::to_string(id)) && StoreRing(table, ui, line, what);
 }
 
 }  // namespace kvt::carto

@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "carto/edit_row.h"
 #include "core/text.h"
 #include "db/database.h"
 #include "db/selection.h"
@@ -25,9 +26,7 @@ void Progress(Ui& ui, const char* what, long done) {
 }
 
 long FieldLong(db::EditSelection& e, std::string_view column) {
-  std::string text;
-  e.GetFieldText(column, text);
-  return static_cast<long>(LeadingInt(text));
+  return static_cast<long>(LeadingInt(FieldText(e, column)));
 }
 
 }  // namespace
@@ -58,9 +57,10 @@ void DefaultGeoreferencing(db::Database& db, Ui& ui) {
     s.SetFrom("local");
     s.SetWhere("ID > 0");
     s.SetOrderBy("ID");
-    for (bool ok = s.Open(); ok; ok = s.MoveNext())
+    for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
+      if (f == db::Fetch::Error) return;
       centroids.push_back({s.GetShort(0), s.GetDouble(1), s.GetDouble(2)});
-    if (s.Failed()) return;
+    }
   }
   long extracted = 0, assigned = 0;
   // One transaction: the rows are written together (and fast), or not at all.
@@ -72,7 +72,8 @@ void DefaultGeoreferencing(db::Database& db, Ui& ui) {
   e.SetFrom("fermate");
   e.SetWhere("local <> 0 AND okcoord = 0");
   e.SetOrderBy("local");
-  for (bool ok = e.Open(); ok; ok = e.MoveNext()) {
+  for (db::Fetch f = e.Open(); f != db::Fetch::End; f = e.MoveNext()) {
+    if (f == db::Fetch::Error) return;  // nothing is committed
     Progress(ui, "Fermate estratte", ++extracted);
     const long local = FieldLong(e, "local");
     auto it = std::lower_bound(centroids.begin(), centroids.end(), local,
@@ -80,10 +81,11 @@ void DefaultGeoreferencing(db::Database& db, Ui& ui) {
     const bool found = it != centroids.end() && it->id == local;
     const double x = found ? it->x : 0, y = found ? it->y : 0;
     if (!(x > 0 && y > 0)) continue;
-    if (!e.Edit()) continue;
-    e.SetFieldText("coord_x", CommaNumber(x));
-    e.SetFieldText("coord_y", CommaNumber(y));
-    if (e.Update()) ++assigned;
+    switch (WriteRow(e, {{"coord_x", CommaNumber(x)}, {"coord_y", CommaNumber(y)}})) {
+      case RowWrite::Written: ++assigned; break;
+      case RowWrite::Refused: break;
+      case RowWrite::Failed: return;
+    }
   }
   if (!transaction.Commit()) return;
   ui.Info(Format("Risultati della georeferenziazione fermate di default:\n\n"
@@ -110,18 +112,19 @@ bool AssociateStops(db::Database& db, Ui& ui, AreaKind kind, AssociationCounts* 
   e.AddColumn("fermate", column, db::kSqlSmallInt);
   e.SetFrom("fermate");
   e.SetWhere("coord_x IS NOT NULL AND coord_y IS NOT NULL");
-  std::string x, y, old;
-  for (bool ok = e.Open(); ok; ok = e.MoveNext()) {
+  for (db::Fetch f = e.Open(); f != db::Fetch::End; f = e.MoveNext()) {
+    if (f == db::Fetch::Error) return false;  // nothing is committed
     Progress(ui, "Fermate analizzate", ++counts->analysed);
-    e.GetFieldText("coord_x", x);
-    e.GetFieldText("coord_y", y);
-    const AreaEntity* found = LocateEntity(set, ParseDecimal(x), ParseDecimal(y));
+    const AreaEntity* found = LocateEntity(set, ParseDecimal(FieldText(e, "coord_x")),
+                                           ParseDecimal(FieldText(e, "coord_y")));
     const int id = found ? found->id : 0;
     // A stop already holding the right code needs no write.
-    bool written = e.GetFieldText(column, old) && LeadingInt(old) == id && !Trim(old).empty();
-    if (!written && e.Edit()) {
-      e.SetFieldText(column, std::to_string(id));
-      written = e.Update();
+    const std::string old = FieldText(e, column);
+    bool written = !Trim(old).empty() && LeadingInt(old) == id;
+    if (!written) {
+      const RowWrite w = WriteRow(e, {{column, std::to_string(id)}});
+      if (w == RowWrite::Failed) return false;
+      written = w == RowWrite::Written;
     }
     if (written) ++(id ? counts->assigned : counts->unidentified);
   }
@@ -175,9 +178,10 @@ void MunicipalityFromLocality(db::Database& db, Ui& ui) {
     s.AddColumn("local", "ID", db::kSqlSmallInt);
     s.SetFrom("comuni, local");
     s.SetWhere("local.istat = comuni.istat AND local.id <> 0");
-    for (bool ok = s.Open(); ok; ok = s.MoveNext())
+    for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
+      if (f == db::Fetch::Error) return;
       municipalityOf.emplace(s.GetShort(1), s.GetShort(0));
-    if (s.Failed()) return;
+    }
   }
   long updated = 0, seen = 0;
   db::Transaction transaction(db);
@@ -185,12 +189,16 @@ void MunicipalityFromLocality(db::Database& db, Ui& ui) {
   e.AddColumn("fermate", "local", db::kSqlSmallInt);
   e.AddColumn("fermate", "comune", db::kSqlSmallInt);
   e.SetFrom("fermate");
-  for (bool ok = e.Open(); ok; ok = e.MoveNext()) {
+  for (db::Fetch f = e.Open(); f != db::Fetch::End; f = e.MoveNext()) {
+    if (f == db::Fetch::Error) return;  // nothing is committed
     Progress(ui, "Fermate lette", ++seen);
     auto it = municipalityOf.find(FieldLong(e, "local"));
-    if (it == municipalityOf.end() || !e.Edit()) continue;
-    e.SetFieldText("comune", std::to_string(it->second));
-    if (e.Update()) ++updated;
+    if (it == municipalityOf.end()) continue;
+    switch (WriteRow(e, {{"comune", std::to_string(it->second)}})) {
+      case RowWrite::Written: ++updated; break;
+      case RowWrite::Refused: break;
+      case RowWrite::Failed: return;
+    }
   }
   if (!transaction.Commit()) return;
   ui.Info(Format("Sono state aggiornate %ld Fermate", updated));
@@ -211,15 +219,19 @@ void ComputeAverageSpeeds(db::Database& db, Ui& ui) {
   e.AddColumn("corse", "tempo", db::kSqlSmallInt);
   e.AddColumn("corse", "v_media", db::kSqlFloat);
   e.SetFrom("corse");
-  for (bool ok = e.Open(); ok; ok = e.MoveNext()) {
+  for (db::Fetch f = e.Open(); f != db::Fetch::End; f = e.MoveNext()) {
+    if (f == db::Fetch::Error) return;  // nothing is committed
     Progress(ui, "Corse lette", ++read);
     const long lung = FieldLong(e, "lung");
     const long tempo = FieldLong(e, "tempo");
-    if (tempo == 0 || !e.Edit()) continue;
+    if (tempo == 0) continue;
     const double hours = static_cast<double>(tempo / 60) +
                          static_cast<double>(tempo % 60) * 0.016666666666666666;
-    e.SetFieldText("v_media", CommaNumber(static_cast<double>(lung) * 0.001 / hours));
-    if (e.Update()) ++updated;
+    switch (WriteRow(e, {{"v_media", CommaNumber(static_cast<double>(lung) * 0.001 / hours)}})) {
+      case RowWrite::Written: ++updated; break;
+      case RowWrite::Refused: break;
+      case RowWrite::Failed: return;
+    }
   }
   if (!transaction.Commit()) return;
   ui.Info(Format("Risultati del calcolo delle velocità medie:\n\n"
@@ -264,7 +276,7 @@ std::vector<std::string> CompanyEntries(db::Database& db) {
   s.SetGroupBy("regazi.codice, regazi.denom");
   s.SetOrderBy("regazi.codice");
   std::vector<std::string> out;
-  for (bool ok = s.Open(); ok; ok = s.MoveNext())
+  for (db::Fetch f = s.Open(); f == db::Fetch::Row; f = s.MoveNext())
     out.push_back(Format("%04d - %s", s.GetShort(0), s.GetText(1).c_str()));
   return out;
 }
@@ -276,7 +288,7 @@ std::vector<std::string> MunicipalityEntries(db::Database& db) {
   s.SetFrom("comuni");
   s.SetOrderBy("comuni.denom");
   std::vector<std::string> out;
-  for (bool ok = s.Open(); ok; ok = s.MoveNext())
+  for (db::Fetch f = s.Open(); f == db::Fetch::Row; f = s.MoveNext())
     out.push_back(PickEntry(s.GetShort(0), s.GetText(1)));
   return out;
 }
@@ -287,7 +299,7 @@ std::string OwnerName(db::Database& db, std::string_view table, int id) {
   s.AddColumn(table, "denom", db::kSqlChar);
   s.SetFrom(table);
   s.SetWhere(Format("ID = %d", id));
-  if (s.Open()) return PickEntry(id, s.GetText(0));
+  if (s.Open() == db::Fetch::Row) return PickEntry(id, s.GetText(0));
   return Format("%04d", id);
 }
 
@@ -348,11 +360,11 @@ void SearchStops(ManualState& st, Form& form) {
   s.SetOrderBy("denom");
   std::vector<FoundStop> stops;
   std::vector<std::string> entries;
-  for (bool ok = s.Open(); ok; ok = s.MoveNext()) {
+  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
+    if (f == db::Fetch::Error) return;
     stops.push_back({s.GetLong(0), s.GetText(2), s.GetShort(3), s.GetShort(4)});
     entries.push_back(Format("%010ld - %s", static_cast<long>(s.GetLong(0)), s.GetText(1).c_str()));
   }
-  if (s.Failed()) return;
   if (entries.empty()) {
     st.ui.Stop("ATTENZIONE: Non è stata identificata nessuna fermata che soddisfi\n"
                "i criteri di ricerca impostati");
@@ -406,11 +418,11 @@ void SearchLocalities(ManualState& st, Form& form) {
   s.SetWhere("local.istat = comuni.istat AND " + st.db.dialect().Contains("local.denom", text));
   s.SetOrderBy("local.denom, comuni.denom");
   std::vector<std::string> entries;
-  for (bool ok = s.Open(); ok; ok = s.MoveNext()) {
+  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
+    if (f == db::Fetch::Error) return;
     entries.push_back(Format("%s - %s - %-2s - %s", Format("%04d", s.GetShort(0)).c_str(),
                              s.GetText(1).c_str(), s.GetText(3).c_str(), s.GetText(2).c_str()));
   }
-  if (s.Failed()) return;
   if (entries.empty()) {
     st.ui.Stop("ATTENZIONE: Non è stata identificata nessuna località che soddisfi\n"
                "i criteri di ricerca impostati");
@@ -440,12 +452,11 @@ void Assign(ManualState& st, Form& form) {
   e.AddColumn("fermate", column, db::kSqlSmallInt);
   e.SetFrom("fermate");
   e.SetWhere(Format("azienda = %d AND ID = %ld", st.company, *stop));
-  if (!e.Open() || !e.Edit()) {
+  if (e.Open() != db::Fetch::Row) {
     st.ui.Stop("Errore di lettura della fermata");
     return;
   }
-  e.SetFieldText(column, std::to_string(*code));
-  if (!e.Update()) {
+  if (WriteRow(e, {{column, std::to_string(*code)}}) != RowWrite::Written) {
     st.ui.Stop("Errore di aggiornamento della fermata");
     return;
   }

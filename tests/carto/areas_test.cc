@@ -32,9 +32,9 @@ class AreasTest : public CartoDbTest {
       ASSERT_TRUE(t.AddNew());
       for (auto [c, v] : Row{{"ID", "2"}, {"sub", "1"}, {"excl", "0"}, {"punti", "10"},
                              {"minx", "0"}, {"miny", "0"}, {"maxx", "1000"}, {"maxy", "1000"}})
-        t.SetFieldText(c, v);
+        ASSERT_TRUE(t.SetFieldText(c, v));
       const std::vector<uint8_t> odd(159, 0x40);
-      t.SetFieldBlob("coord", odd.data(), odd.size());
+      ASSERT_TRUE(t.SetFieldBlob("coord", odd.data(), odd.size()));
       ASSERT_TRUE(t.Update());
     }
     Boundary("geocom", 2, 2, 0, Square(200, 200, 10));
@@ -49,7 +49,7 @@ class AreasTest : public CartoDbTest {
     s.AddColumn("comuni", "centro_y", db::kSqlFloat);
     s.SetFrom("comuni");
     s.SetOrderBy("ID");
-    for (bool ok = s.Open(); ok; ok = s.MoveNext())
+    for (db::Fetch f = s.Open(); f == db::Fetch::Row; f = s.MoveNext())
       out.push_back(Format("%d:%g,%g", s.GetShort(0), s.GetDouble(1), s.GetDouble(2)));
     return out;
   }
@@ -125,7 +125,7 @@ TEST_P(AreasTest, ShapesBeyondTheStoredPointLimitAreRefused) {
   s.AddColumn("geoitine", "punti", db::kSqlSmallInt);
   s.AddColumn("geoitine", "coord", db::kSqlLongVarBinary);
   s.SetFrom("geoitine");
-  ASSERT_TRUE(s.Open(false, 16));
+  ASSERT_EQ(s.Open(false, 16), db::Fetch::Row);
   std::vector<uint8_t> block;
   ASSERT_TRUE(s.GetBlob(1, block));
   auto ring = RingFromBlock(block, s.GetShort(0));

@@ -45,7 +45,7 @@ class AssociationTest : public CartoDbTest {
     s.SetFrom("fermate");
     s.SetOrderBy("azienda, ID");
     Strings out;
-    for (bool ok = s.Open(); ok; ok = s.MoveNext()) {
+    for (db::Fetch f = s.Open(); f == db::Fetch::Row; f = s.MoveNext()) {
       std::string row = Format("%d|%d", s.GetShort(0), s.GetLong(1));
       for (int c : {2, 3}) {
         if (s.IsNull(c)) row += "|NULL";
@@ -97,8 +97,8 @@ TEST_P(AssociationTest, AutomaticAssociationToMunicipalitiesAndLocalities) {
     ASSERT_TRUE(t.AddNew());
     for (auto [c, v] : Row{{"ID", "2"}, {"sub", "0"}, {"excl", "0"}, {"punti", "10"},
                            {"minx", "0"}, {"miny", "0"}, {"maxx", "9"}, {"maxy", "9"}})
-      t.SetFieldText(c, v);
-    t.SetFieldBlob("coord", "0123456789", 10);
+      ASSERT_TRUE(t.SetFieldText(c, v));
+    ASSERT_TRUE(t.SetFieldBlob("coord", "0123456789", 10));
     ASSERT_TRUE(t.Update());
   }
   ui.Clear();
@@ -177,7 +177,7 @@ TEST_P(AssociationTest, AverageSpeedsFromMetresAndMinutes) {
   s.SetFrom("corse");
   s.SetOrderBy("ID");
   std::vector<double> speeds;
-  for (bool ok = s.Open(); ok; ok = s.MoveNext()) speeds.push_back(s.GetDouble(0));
+  for (db::Fetch f = s.Open(); f == db::Fetch::Row; f = s.MoveNext()) speeds.push_back(s.GetDouble(0));
   EXPECT_EQ(speeds, (std::vector<double>{30, 12.5, 30, 8.57}));
   EXPECT_EQ(ui.Texts(), (Strings{"Questa funzione calcola le velocità commerciali medie delle "
                                  "corse.\n\nIntendi calcolare le velocità medie?",

@@ -83,7 +83,7 @@ class CartoDbTest : public kvt::test::EngineTest {
   Strings Rows(const std::string& sql, int columns) {
     Strings rows;
     db::OdbcStatement stmt(*db().connection());
-    EXPECT_TRUE(stmt.ExecDirect(sql)) << sql << "\n" << stmt.lastError().text;
+    EXPECT_TRUE(stmt.ExecDirect(sql)) << sql << "\n" << stmt.LastError().text;
     while (stmt.Fetch() == SQL_SUCCESS) {
       std::string row;
       for (int c = 1; c <= columns; ++c) {
