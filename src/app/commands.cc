@@ -3,6 +3,7 @@
 #include <cassert>
 
 #include "app/shell.h"
+#include "carto/association.h"
 #include "comms/commands.h"
 #include "platform/ui.h"
 
@@ -93,11 +94,63 @@ void RegisterCommsCommands(Registry& r) {
                                    "l'azienda, con il codice come elencato (0101)")}});
 }
 
+// A command of carto/ on the current database; its options are its dialog's fields.
+template <typename Fn>
+CommandFn Carto(Fn run) {
+  return [run](AppContext& c) {
+    if (db::Database* current = c.RequireDatabase()) run(*current, c.ui);
+  };
+}
+
+void RegisterCartoCommands(Registry& r) {
+  using carto::AreaKind;
+  r.Add("geo-default-coordinates", Carto(carto::DefaultGeoreferencing));
+  r.Add("geo-associate-municipality", Carto([](db::Database& d, Ui& ui) {
+          carto::AssociateStopsCommand(d, ui, AreaKind::Municipalities);
+        }));
+  r.Add("geo-associate-locality", Carto([](db::Database& d, Ui& ui) {
+          carto::AssociateStopsCommand(d, ui, AreaKind::Localities);
+        }));
+  r.Add("municipality-from-locality", Carto(carto::MunicipalityFromLocality));
+  // The manual dialogs' fields, in the order the dialog takes them: company and search
+  // text, the search button, then the stop, the target and "Assegna".
+  namespace f = carto::field;
+  const std::vector<Option> stopSearch = {
+      Option::Value(f::kCompany, "CODICE", "l'azienda, con il codice come elencato (0101)"),
+      Option::Value(f::kSearch, "TESTO", "parte della denominazione della fermata"),
+      Option::Flag(f::kSearchButton, "esegue la ricerca delle fermate (\"Ricerca\")"),
+      Option::Value(f::kStop, "CODICE", "la fermata, con il codice come elencato (0000000012)")};
+  CommandSyntax municipal{.options = stopSearch};
+  municipal.options.push_back(
+      Option::Value(f::kMunicipalityFilter, "TESTO", "restringe l'elenco dei comuni"));
+  municipal.options.push_back(
+      Option::Value(f::kMunicipality, "CODICE", "il comune, con il codice come elencato (0034)"));
+  municipal.options.push_back(Option::Flag(f::kAssign, "assegna il comune alla fermata"));
+  CommandSyntax local{.options = stopSearch};
+  local.options.push_back(
+      Option::Value(f::kLocalitySearch, "TESTO", "parte della denominazione della località"));
+  local.options.push_back(
+      Option::Flag(f::kLocalitySearchButton, "esegue la ricerca delle località"));
+  local.options.push_back(
+      Option::Value(f::kLocality, "CODICE", "la località, con il codice come elencato (0007)"));
+  local.options.push_back(Option::Flag(f::kAssign, "assegna la località alla fermata"));
+  r.Add("associate-stop-municipality", Carto([](db::Database& d, Ui& ui) {
+          carto::ManualAssociationCommand(d, ui, AreaKind::Municipalities);
+        }),
+        municipal);
+  r.Add("associate-stop-locality", Carto([](db::Database& d, Ui& ui) {
+          carto::ManualAssociationCommand(d, ui, AreaKind::Localities);
+        }),
+        local);
+  r.Add("compute-speeds", Carto(carto::ComputeAverageSpeeds));
+}
+
 }  // namespace
 
 void RegisterAllCommands(Registry& r) {
   RegisterDatabaseCommands(r);
   RegisterCommsCommands(r);
+  RegisterCartoCommands(r);
   // Each feature adds one line here: RegisterCommsCommands(r); ...
 }
 

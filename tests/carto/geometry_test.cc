@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cfloat>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
 namespace kvt::carto {
 namespace {
@@ -123,6 +126,17 @@ TEST(GeometryTest, RingConstructionAndPointAccess) {
   EXPECT_DOUBLE_EQ(p.x, 0);
 }
 
+// When KVT_FUZZ_SEED_DIR is set (the fuzz corpus folder), a point block becomes a seed of
+// the point-block fuzz target: the point count (2 bytes, little-endian), then the block.
+void KeepAsSeed(int punti, const std::vector<uint8_t>& block, const std::string& name) {
+  const char* dir = std::getenv("KVT_FUZZ_SEED_DIR");
+  if (!dir) return;
+  std::filesystem::create_directories(std::string(dir) + "/point_block_fuzz");
+  std::ofstream out(std::string(dir) + "/point_block_fuzz/" + name, std::ios::binary);
+  out.put(static_cast<char>(punti & 0xFF)).put(static_cast<char>(punti >> 8 & 0xFF));
+  out.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(block.size()));
+}
+
 TEST(GeometryTest, PointBlockIsLittleEndianDoublesAndLengthChecked) {
   Ring r({{1.0, -2.5}, {1234567.25, 4987654.5}});
   std::vector<uint8_t> block = EncodePointBlock(r);
@@ -130,6 +144,9 @@ TEST(GeometryTest, PointBlockIsLittleEndianDoublesAndLengthChecked) {
   // 1.0 = 0x3FF0000000000000, -2.5 = 0xC004000000000000, little-endian.
   EXPECT_EQ(std::vector<uint8_t>(block.begin(), block.begin() + 16),
             (std::vector<uint8_t>{0, 0, 0, 0, 0, 0, 0xF0, 0x3F, 0, 0, 0, 0, 0, 0, 0x04, 0xC0}));
+  KeepAsSeed(2, block, "two_points");
+  KeepAsSeed(5, EncodePointBlock(Square(1600000, 5000000, 250.5)), "square");
+  KeepAsSeed(10, std::vector<uint8_t>(159, 0x40), "corrupt");
   auto back = RingFromBlock(block, 2);
   ASSERT_TRUE(back);
   EXPECT_EQ(back->Count(), 2);

@@ -1,0 +1,509 @@
+#include "carto/association.h"
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "carto/edit_row.h"
+#include "core/text.h"
+#include "db/database.h"
+#include "db/selection.h"
+#include "db/sql_types.h"
+#include "platform/form.h"
+#include "platform/ui.h"
+
+namespace kvt::carto {
+
+namespace {
+
+// Progress line every so many rows.
+constexpr long kProgressStep = 1000;
+
+void Progress(Ui& ui, const char* what, long done) {
+  if (done % kProgressStep == 0) ui.ShowProgressText(Format("%s: %ld", what, done));
+}
+
+long FieldLong(db::EditSelection& e, std::string_view column) {
+  return static_cast<long>(LeadingInt(FieldText(e, column)));
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Default georeferencing
+
+void DefaultGeoreferencing(db::Database& db, Ui& ui) {
+  if (!ui.Ask("Questa funzione opera come segue:\n\n"
+              "1) Vengono estratte TUTTE le fermate di QUALSIASI AZIENDA purchè prive di "
+              "georeferenziazione.\n"
+              "2) Se la fermata risulta associata ad un LOCALITA' le verranno assegnate per "
+              "default le\n"
+              "     coordinate del CENTROIDE della LOCALITA'\n\n"
+              "Intendi procedere con la georeferenziazione di default delle fermate ?"))
+    return;
+  WaitScope wait(ui);
+  struct Centroid {
+    int id;
+    double x, y;
+  };
+  std::vector<Centroid> centroids;
+  {
+    db::Selection s(&db);
+    s.AddColumn("local", "ID", db::kSqlSmallInt);
+    s.AddColumn("local", "centro_x", db::kSqlFloat);
+    s.AddColumn("local", "centro_y", db::kSqlFloat);
+    s.SetFrom("local");
+    s.SetWhere("ID > 0");
+    s.SetOrderBy("ID");
+    for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
+      if (f == db::Fetch::Error) return;
+      centroids.push_back({s.GetShort(0), s.GetDouble(1), s.GetDouble(2)});
+    }
+  }
+  long extracted = 0, assigned = 0;
+  // One transaction: the rows are written together (and fast), or not at all.
+  db::Transaction transaction(db);
+  db::EditSelection e(&db);
+  e.AddColumn("fermate", "local", db::kSqlSmallInt);
+  e.AddColumn("fermate", "coord_x", db::kSqlFloat);
+  e.AddColumn("fermate", "coord_y", db::kSqlFloat);
+  e.SetFrom("fermate");
+  e.SetWhere("local <> 0 AND okcoord = 0");
+  e.SetOrderBy("local");
+  for (db::Fetch f = e.Open(); f != db::Fetch::End; f = e.MoveNext()) {
+    if (f == db::Fetch::Error) return;  // nothing is committed
+    Progress(ui, "Fermate estratte", ++extracted);
+    const long local = FieldLong(e, "local");
+    auto it = std::lower_bound(centroids.begin(), centroids.end(), local,
+                               [](const Centroid& c, long id) { return c.id < id; });
+    const bool found = it != centroids.end() && it->id == local;
+    const double x = found ? it->x : 0, y = found ? it->y : 0;
+    if (!(x > 0 && y > 0)) continue;
+    switch (WriteRow(e, {{"coord_x", CommaNumber(x)}, {"coord_y", CommaNumber(y)}})) {
+      case RowWrite::Written: ++assigned; break;
+      case RowWrite::Refused: break;
+      case RowWrite::Failed: return;
+    }
+  }
+  if (!transaction.Commit()) return;
+  ui.Info(Format("Risultati della georeferenziazione fermate di default:\n\n"
+                 "Estratte %ld fermate non georeferenziate ma associate a località\n\n"
+                 "Georeferenziazione di default assegnata a %ld fermate",
+                 extracted, assigned));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Automatic association
+
+bool AssociateStops(db::Database& db, Ui& ui, AreaKind kind, AssociationCounts* counts) {
+  *counts = AssociationCounts();
+  const bool municipalities = kind == AreaKind::Municipalities;
+  AreaEntitySet set;
+  if (!LoadAreaEntities(db, kind, OwnerMode::OwnerTable,
+                        municipalities ? "Confine Comune " : "Confine Località ", &set))
+    return false;
+  const char* column = municipalities ? "comune" : "local";
+  db::Transaction transaction(db);
+  db::EditSelection e(&db);
+  e.AddColumn("fermate", "coord_x", db::kSqlFloat);
+  e.AddColumn("fermate", "coord_y", db::kSqlFloat);
+  e.AddColumn("fermate", column, db::kSqlSmallInt);
+  e.SetFrom("fermate");
+  e.SetWhere("coord_x IS NOT NULL AND coord_y IS NOT NULL");
+  for (db::Fetch f = e.Open(); f != db::Fetch::End; f = e.MoveNext()) {
+    if (f == db::Fetch::Error) return false;  // nothing is committed
+    Progress(ui, "Fermate analizzate", ++counts->analysed);
+    const AreaEntity* found = LocateEntity(set, ParseDecimal(FieldText(e, "coord_x")),
+                                           ParseDecimal(FieldText(e, "coord_y")));
+    const int id = found ? found->id : 0;
+    // A stop already holding the right code needs no write.
+    const std::string old = FieldText(e, column);
+    bool written = !Trim(old).empty() && LeadingInt(old) == id;
+    if (!written) {
+      const RowWrite w = WriteRow(e, {{column, std::to_string(id)}});
+      if (w == RowWrite::Failed) return false;
+      written = w == RowWrite::Written;
+    }
+    if (written) ++(id ? counts->assigned : counts->unidentified);
+  }
+  return transaction.Commit();
+}
+
+void AssociateStopsCommand(db::Database& db, Ui& ui, AreaKind kind) {
+  const bool municipalities = kind == AreaKind::Municipalities;
+  if (!ui.Ask(std::string(municipalities
+                              ? "La presente funzione associa ad ogni fermata il Comune "
+                                "corrispondente.\n\n"
+                              : "La presente funzione associa ad ogni fermata la Località "
+                                "corrispondente.\n\n") +
+              "La corrispondenza viene determinata sulla base del posizionamento indicato\n"
+              "per la fermata (georeferenziazione)\n\n"
+              "Intendi procedere?"))
+    return;
+  WaitScope wait(ui);
+  AssociationCounts n;
+  if (!AssociateStops(db, ui, kind, &n)) return;
+  if (municipalities) {
+    ui.Info(Format("Risultati dell'assegnazione automatica dei Comuni di pertinenza alle "
+                   "fermate:\n\n"
+                   "%ld Fermate analizzate.\n\n"
+                   "%ld Fermate assegnate al Comune di pertinenza.\n\n"
+                   "%ld Fermate per i quali non è identificabile il Comune",
+                   n.analysed, n.assigned, n.unidentified));
+  } else {
+    ui.Info(Format("Risultati dell'assegnazione automatica della Località di pertinenza alle "
+                   "fermate:\n\n"
+                   "%ld Fermate analizzate.\n\n"
+                   "%ld Fermate assegnate alla Località di pertinenza.\n\n"
+                   "%ld Fermate per i quali non è identificabile la Località",
+                   n.analysed, n.assigned, n.unidentified));
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Municipality from locality
+
+void MunicipalityFromLocality(db::Database& db, Ui& ui) {
+  if (!ui.Ask("ATTENZIONE: Questa funzione provvederà ad assegnare in automatico il codice\n"
+              "Comune a tutte le fermate che risultano associate ad una Località.\n\n"
+              "Confermi l'elaborazione?"))
+    return;
+  WaitScope wait(ui);
+  std::map<long, long> municipalityOf;  // the first pair of each locality decides
+  {
+    db::Selection s(&db);
+    s.AddColumn("comuni", "ID", db::kSqlSmallInt);
+    s.AddColumn("local", "ID", db::kSqlSmallInt);
+    s.SetFrom("comuni, local");
+    s.SetWhere("local.istat = comuni.istat AND local.id <> 0");
+    for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
+      if (f == db::Fetch::Error) return;
+      municipalityOf.emplace(s.GetShort(1), s.GetShort(0));
+    }
+  }
+  long updated = 0, seen = 0;
+  db::Transaction transaction(db);
+  db::EditSelection e(&db);
+  e.AddColumn("fermate", "local", db::kSqlSmallInt);
+  e.AddColumn("fermate", "comune", db::kSqlSmallInt);
+  e.SetFrom("fermate");
+  for (db::Fetch f = e.Open(); f != db::Fetch::End; f = e.MoveNext()) {
+    if (f == db::Fetch::Error) return;  // nothing is committed
+    Progress(ui, "Fermate lette", ++seen);
+    auto it = municipalityOf.find(FieldLong(e, "local"));
+    if (it == municipalityOf.end()) continue;
+    switch (WriteRow(e, {{"comune", std::to_string(it->second)}})) {
+      case RowWrite::Written: ++updated; break;
+      case RowWrite::Refused: break;
+      case RowWrite::Failed: return;
+    }
+  }
+  if (!transaction.Commit()) return;
+  ui.Info(Format("Sono state aggiornate %ld Fermate", updated));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Average speeds
+
+void ComputeAverageSpeeds(db::Database& db, Ui& ui) {
+  if (!ui.Ask("Questa funzione calcola le velocità commerciali medie delle corse.\n\n"
+              "Intendi calcolare le velocità medie?"))
+    return;
+  WaitScope wait(ui);
+  long read = 0, updated = 0;
+  db::Transaction transaction(db);
+  db::EditSelection e(&db);
+  e.AddColumn("corse", "lung", db::kSqlInteger);
+  e.AddColumn("corse", "tempo", db::kSqlSmallInt);
+  e.AddColumn("corse", "v_media", db::kSqlFloat);
+  e.SetFrom("corse");
+  for (db::Fetch f = e.Open(); f != db::Fetch::End; f = e.MoveNext()) {
+    if (f == db::Fetch::Error) return;  // nothing is committed
+    Progress(ui, "Corse lette", ++read);
+    const long lung = FieldLong(e, "lung");
+    const long tempo = FieldLong(e, "tempo");
+    if (tempo == 0) continue;
+    const double hours = static_cast<double>(tempo / 60) +
+                         static_cast<double>(tempo % 60) * 0.016666666666666666;
+    switch (WriteRow(e, {{"v_media", CommaNumber(static_cast<double>(lung) * 0.001 / hours)}})) {
+      case RowWrite::Written: ++updated; break;
+      case RowWrite::Refused: break;
+      case RowWrite::Failed: return;
+    }
+  }
+  if (!transaction.Commit()) return;
+  ui.Info(Format("Risultati del calcolo delle velocità medie:\n\n"
+                 "\tCorse lette: %ld\n"
+                 "\tCorse aggiornate: %ld\n",
+                 read, updated));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Manual association dialogs
+
+namespace {
+
+struct FoundStop {
+  long id;
+  std::string ubicaz;
+  int comune, local;
+};
+
+// The dialog's state between button presses.
+struct ManualState {
+  db::Database& db;
+  Ui& ui;
+  AreaKind kind;
+  int company = 0;
+  std::vector<FoundStop> stops;
+  std::vector<std::string> municipalities;  // every entry, before the filter
+
+  bool Municipal() const { return kind == AreaKind::Municipalities; }
+  std::string ClosingLine() const {
+    return Municipal() ? "L'associazione tra Fermata e Comune non può essere effettuata."
+                       : "L'associazione tra Fermata e Località non può essere effettuata.";
+  }
+};
+
+std::vector<std::string> CompanyEntries(db::Database& db) {
+  db::Selection s(&db);
+  s.AddColumn("regazi", "codice", db::kSqlSmallInt);
+  s.AddColumn("regazi", "denom", db::kSqlChar);
+  s.SetFrom("regazi, fermate");
+  s.SetWhere("fermate.azienda = regazi.codice");
+  s.SetGroupBy("regazi.codice, regazi.denom");
+  s.SetOrderBy("regazi.codice");
+  std::vector<std::string> out;
+  for (db::Fetch f = s.Open(); f == db::Fetch::Row; f = s.MoveNext())
+    out.push_back(Format("%04d - %s", s.GetShort(0), s.GetText(1).c_str()));
+  return out;
+}
+
+std::vector<std::string> MunicipalityEntries(db::Database& db) {
+  db::Selection s(&db);
+  s.AddColumn("comuni", "ID", db::kSqlSmallInt);
+  s.AddColumn("comuni", "denom", db::kSqlChar);
+  s.SetFrom("comuni");
+  s.SetOrderBy("comuni.denom");
+  std::vector<std::string> out;
+  for (db::Fetch f = s.Open(); f == db::Fetch::Row; f = s.MoveNext())
+    out.push_back(PickEntry(s.GetShort(0), s.GetText(1)));
+  return out;
+}
+
+// The name of a municipality or locality as "%04d - %s"; the code alone when absent.
+std::string OwnerName(db::Database& db, std::string_view table, int id) {
+  db::Selection s(&db);
+  s.AddColumn(table, "denom", db::kSqlChar);
+  s.SetFrom(table);
+  s.SetWhere(Format("ID = %d", id));
+  if (s.Open() == db::Fetch::Row) return PickEntry(id, s.GetText(0));
+  return Format("%04d", id);
+}
+
+// The stop chosen in the list: ten digits that begin an entry.
+std::optional<long> StopCode(std::string_view chosen, const std::vector<std::string>& entries) {
+  if (chosen.size() < 10) return std::nullopt;
+  for (int i = 0; i < 10; ++i)
+    if (chosen[static_cast<size_t>(i)] < '0' || chosen[static_cast<size_t>(i)] > '9')
+      return std::nullopt;
+  const long id = static_cast<long>(LeadingInt(chosen.substr(0, 10)));
+  const std::string code = Format("%010ld", id);
+  for (const std::string& e : entries)
+    if (e.rfind(code, 0) == 0) return id;
+  return std::nullopt;
+}
+
+void ShowStop(ManualState& st, Form& form) {
+  const std::optional<long> id = StopCode(form.Text(field::kStop), form.Field(field::kStop).entries);
+  const FoundStop* stop = nullptr;
+  if (id)
+    for (const FoundStop& s : st.stops)
+      if (s.id == *id) stop = &s;
+  form.SetText(field::kLocation, stop ? stop->ubicaz : "");
+  form.SetText(field::kStopMunicipality, stop ? OwnerName(st.db, "comuni", stop->comune) : "");
+  if (form.Has(field::kStopLocality))
+    form.SetText(field::kStopLocality, stop ? OwnerName(st.db, "local", stop->local) : "");
+}
+
+void LockSearch(Form& form, bool locked) {
+  form.SetEnabled(field::kCompany, !locked);
+  form.SetEnabled(field::kSearch, !locked);
+  form.SetEnabled(field::kSearchButton, !locked);
+  form.SetEnabled(field::kNewSearch, locked);
+}
+
+void SearchStops(ManualState& st, Form& form) {
+  const std::optional<int> company =
+      PickCode(form.Text(field::kCompany), form.Field(field::kCompany).entries);
+  if (!company) {
+    st.ui.Stop(PickInvalidMessage("Codice Azienda") +
+               "La ricerca della fermata non può essere effettuata.");
+    return;
+  }
+  const std::string text = form.Text(field::kSearch);
+  if (text.empty()) {
+    st.ui.Stop("ATTENZIONE: Non è stato specificato l'oggetto della ricerca.\n\n"
+               "La ricerca della fermata non può essere effettuata.");
+    return;
+  }
+  db::Selection s(&st.db);
+  s.AddColumn("fermate", "ID", db::kSqlInteger);
+  s.AddColumn("fermate", "denom", db::kSqlChar);
+  s.AddColumn("fermate", "ubicaz", db::kSqlChar);
+  s.AddColumn("fermate", "comune", db::kSqlSmallInt);
+  s.AddColumn("fermate", "local", db::kSqlSmallInt);
+  s.SetFrom("fermate");
+  s.SetWhere(Format("azienda = %d AND ", *company) + st.db.dialect().Contains("denom", text));
+  s.SetOrderBy("denom");
+  std::vector<FoundStop> stops;
+  std::vector<std::string> entries;
+  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
+    if (f == db::Fetch::Error) return;
+    stops.push_back({s.GetLong(0), s.GetText(2), s.GetShort(3), s.GetShort(4)});
+    entries.push_back(Format("%010ld - %s", static_cast<long>(s.GetLong(0)), s.GetText(1).c_str()));
+  }
+  if (entries.empty()) {
+    st.ui.Stop("ATTENZIONE: Non è stata identificata nessuna fermata che soddisfi\n"
+               "i criteri di ricerca impostati");
+    return;
+  }
+  st.company = *company;
+  st.stops = std::move(stops);
+  form.SetEntries(field::kStop, std::move(entries));
+  form.Select(field::kStop, 0);
+  ShowStop(st, form);
+  LockSearch(form, true);
+}
+
+void NewSearch(ManualState& st, Form& form) {
+  st.stops.clear();
+  form.SetEntries(field::kStop, {});
+  form.SetText(field::kStop, "");
+  ShowStop(st, form);
+  LockSearch(form, false);
+}
+
+void FilterMunicipalities(ManualState& st, Form& form) {
+  const std::string filter = Utf8ToCp1252(form.Text(field::kMunicipalityFilter));
+  std::vector<std::string> shown;
+  for (const std::string& e : st.municipalities) {
+    // Compared without case, on single-byte text so that accented letters count as one.
+    const std::string bytes = Utf8ToCp1252(e);
+    auto it = std::search(bytes.begin(), bytes.end(), filter.begin(), filter.end(),
+                          [](char a, char b) {
+                            return std::tolower(static_cast<unsigned char>(a)) ==
+                                   std::tolower(static_cast<unsigned char>(b));
+                          });
+    if (filter.empty() || it != bytes.end()) shown.push_back(e);
+  }
+  form.SetEntries(field::kMunicipality, std::move(shown));
+}
+
+void SearchLocalities(ManualState& st, Form& form) {
+  const std::string text = form.Text(field::kLocalitySearch);
+  if (text.empty()) {
+    st.ui.Stop("ATTENZIONE: Non è stato specificato l'oggetto della ricerca.\n\n"
+               "La ricerca della località non può essere effettuata.");
+    return;
+  }
+  db::Selection s(&st.db);
+  s.AddColumn("local", "ID", db::kSqlSmallInt);
+  s.AddColumn("local", "denom", db::kSqlChar);
+  s.AddColumn("comuni", "denom", db::kSqlChar);
+  s.AddColumn("comuni", "provin", db::kSqlChar);
+  s.SetFrom("local, comuni");
+  s.SetWhere("local.istat = comuni.istat AND " + st.db.dialect().Contains("local.denom", text));
+  s.SetOrderBy("local.denom, comuni.denom");
+  std::vector<std::string> entries;
+  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
+    if (f == db::Fetch::Error) return;
+    entries.push_back(Format("%s - %s - %-2s - %s", Format("%04d", s.GetShort(0)).c_str(),
+                             s.GetText(1).c_str(), s.GetText(3).c_str(), s.GetText(2).c_str()));
+  }
+  if (entries.empty()) {
+    st.ui.Stop("ATTENZIONE: Non è stata identificata nessuna località che soddisfi\n"
+               "i criteri di ricerca impostati");
+    return;
+  }
+  form.SetEntries(field::kLocality, std::move(entries));
+  form.Select(field::kLocality, 0);
+}
+
+void Assign(ManualState& st, Form& form) {
+  const std::optional<long> stop =
+      StopCode(form.Text(field::kStop), form.Field(field::kStop).entries);
+  if (!stop) {
+    st.ui.Stop(PickInvalidMessage("Codice Fermata") + st.ClosingLine());
+    return;
+  }
+  const char* target = st.Municipal() ? field::kMunicipality : field::kLocality;
+  const std::optional<int> code = PickCode(form.Text(target), form.Field(target).entries);
+  if (!code) {
+    st.ui.Stop(PickInvalidMessage(st.Municipal() ? "Codice Comune" : "Codice Località") +
+               st.ClosingLine());
+    return;
+  }
+  // Stop IDs are unique only within a company: the row is found by both.
+  const char* column = st.Municipal() ? "comune" : "local";
+  db::EditSelection e(&st.db);
+  e.AddColumn("fermate", column, db::kSqlSmallInt);
+  e.SetFrom("fermate");
+  e.SetWhere(Format("azienda = %d AND ID = %ld", st.company, *stop));
+  if (e.Open() != db::Fetch::Row) {
+    st.ui.Stop("Errore di lettura della fermata");
+    return;
+  }
+  if (WriteRow(e, {{column, std::to_string(*code)}}) != RowWrite::Written) {
+    st.ui.Stop("Errore di aggiornamento della fermata");
+    return;
+  }
+  for (FoundStop& s : st.stops)
+    if (s.id == *stop) (st.Municipal() ? s.comune : s.local) = *code;
+  ShowStop(st, form);
+}
+
+}  // namespace
+
+void ManualAssociationCommand(db::Database& db, Ui& ui, AreaKind kind) {
+  auto st = std::make_shared<ManualState>(ManualState{db, ui, kind, 0, {}, {}});
+  const bool municipal = st->Municipal();
+  Form form(municipal ? "Associazione Fermata Comune" : "Associazione Fermata Località");
+  form.okCaption = "Fine";
+  form.cancelCaption = "Annulla";
+  form.AddGroup("filtro", "Filtro Selezione Fermate");
+  form.AddList(field::kCompany, "Codice Azienda", CompanyEntries(db)).editable = true;
+  form.AddEdit(field::kSearch, "Oggetto ricerca", "", 40);
+  form.AddButton(field::kSearchButton, "Ricerca", [st](Form& f) { SearchStops(*st, f); });
+  form.AddButton(field::kNewSearch, "Nuova Ricerca", [st](Form& f) { NewSearch(*st, f); })
+      .enabled = false;
+  form.EndGroup();
+  form.AddGroup("selezionata", "Fermata Selezionata");
+  form.AddList(field::kStop, "Fermata", {}).onChange = [st](Form& f) { ShowStop(*st, f); };
+  form.Field(field::kStop).editable = true;
+  // Shown, not edited: the chosen stop's place and codes.
+  form.AddEdit(field::kLocation, "Ubicazione", "").enabled = false;
+  form.AddEdit(field::kStopMunicipality, "Comune", "").enabled = false;
+  if (!municipal) form.AddEdit(field::kStopLocality, "Località", "").enabled = false;
+  form.EndGroup();
+  if (municipal) {
+    st->municipalities = MunicipalityEntries(db);
+    form.AddGroup("destinazione", "Comune");
+    form.AddEdit(field::kMunicipalityFilter, "Filtro Comuni", "", 40).onChange =
+        [st](Form& f) { FilterMunicipalities(*st, f); };
+    form.AddList(field::kMunicipality, "Codice Comune", st->municipalities).editable = true;
+  } else {
+    form.AddGroup("destinazione", "Località");
+    form.AddEdit(field::kLocalitySearch, "Oggetto ricerca", "", 40);
+    form.AddButton(field::kLocalitySearchButton, "Ricerca",
+                   [st](Form& f) { SearchLocalities(*st, f); });
+    form.AddList(field::kLocality, "Codice Località", {}).editable = true;
+  }
+  form.EndGroup();
+  form.AddButton(field::kAssign, "Assegna", [st](Form& f) { Assign(*st, f); });
+  ui.RunForm(form);
+}
+
+}  // namespace kvt::carto
