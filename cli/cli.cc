@@ -9,6 +9,7 @@
 #include "app/commands.h"
 #include "app/menu.h"
 #include "app/shell.h"
+#include "app/version.h"
 #include "platform/cli_ui.h"
 #include "platform/settings.h"
 
@@ -126,10 +127,12 @@ int Run(const Invocation& inv, const app::CommandFn& fn, std::ostream& out, std:
 void PrintUsage(std::ostream& out) {
   out << "Uso: kvtbase                        apre la finestra del programma\n"
          "     kvtbase --list                 elenca i comandi (id e voce di menu)\n"
+         "     kvtbase --version              mostra la versione del programma\n"
+         "     kvtbase --help                 mostra questo riepilogo\n"
          "     kvtbase COMANDO [opzioni] [PERCORSO...]\n"
          "Opzioni:\n"
          "  --db FILE | --dsn NOME   database da usare per questa esecuzione\n"
-         "  --yes                    risponde OK a ogni domanda\n"
+         "  --yes, -y                risponde OK a ogni domanda\n"
          "  --file PERCORSO          file per le finestre di scelta file (ripetibile)\n"
          "  --CAMPO=valore           campo di una finestra di dialogo\n"
          "Uscita: 0 eseguito, 1 rifiutato o errore, 2 riga di comando errata, 3 annullato\n";
@@ -141,6 +144,10 @@ int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
   if (args.empty() || args[0] == "--help" || args[0] == "-h") {
     PrintUsage(out);
     return args.empty() ? static_cast<int>(CliOutcome::Usage) : 0;
+  }
+  if (args[0] == "--version") {
+    out << "kvtbase (KVT-BASE2) " << app::kVersion << "\n";
+    return 0;
   }
   if (args[0] == "--list") {
     ListCommands(registry, out);
