@@ -130,7 +130,7 @@ KVTBASE=$ROOT/usr/bin/kvtbase
 awk '{print $1}' "$WORK/list" | sort >"$WORK/ids"
 [ "$(wc -l <"$WORK/ids")" -gt 50 ] || fail "kvtbase --list lists $(wc -l <"$WORK/ids") commands"
 
-DB=$WORK/dati/prova.mdb
+DB=$WORK/dati/prova.mdb  # the completion test below expects it alone in its folder
 mkdir -p "$WORK/dati"
 out=$("$KVTBASE" db-create "$DB" 2>"$WORK/err")
 rc=$?
@@ -188,5 +188,8 @@ done
   fail "completion of --db FILE: $(cd "$WORK/dati" && complete_words about --db pro)"
 [ "$(cd "$WORK/dati" && complete_words about --db = pro)" = prova.mdb ] ||
   fail "completion of --db=FILE: $(cd "$WORK/dati" && complete_words about --db = pro)"
+touch "$WORK/dati/linea 1.txt"  # a blank in the name, as users have
+[ "$(cd "$WORK/dati" && complete_words import-kvt lin)" = "linea 1.txt" ] ||
+  fail "completion of a path with a blank: $(cd "$WORK/dati" && complete_words import-kvt lin)"
 
 exit $status
