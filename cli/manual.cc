@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <ostream>
+#include <set>
 
 #include "app/commands.h"
 #include "app/menu.h"
@@ -46,15 +47,38 @@ std::string PathText(const std::vector<std::string>& path) {
   return text;
 }
 
-void WriteOption(std::ostream& out, const GeneralOption& option) {
-  out << ".TP\n";
-  std::string head;
-  for (std::string_view name : option.names) {
-    if (!head.empty()) head += ", ";
-    head += Bold(name);
-    if (!option.argument.empty()) head += " " + Italic(option.argument);
+// "\fB--db\fR \fIFILE\fR" or "\fB--yes\fR, \fB-y\fR".
+std::string OptionTag(const app::Option& option) {
+  std::string tag;
+  for (const std::string& spelling : OptionSpellings(option)) {
+    if (!tag.empty()) tag += ", ";
+    tag += Bold(spelling);
+    if (option.takesValue) tag += " " + Italic(option.valueName);
   }
-  out << head << "\n" << Troff(option.text) << "\n";
+  return tag;
+}
+
+// The options of a command, indented under it. Their tags are .IP, so that .TP + .B in the
+// list of commands always names a command.
+void WriteCommandOptions(const std::vector<app::Option>& options, std::ostream& out) {
+  if (options.empty()) return;
+  out << ".RS\n";
+  for (const app::Option& option : options)
+    out << ".IP \"" << OptionTag(option) << "\" 4\n" << Troff(option.help) << "\n";
+  out << ".RE\n";
+}
+
+void WriteCommand(const app::Registry& registry, const app::MenuCommand& c, std::ostream& out) {
+  out << ".TP\n.B " << Troff(c.id) << "\n" << Troff(PathText(c.path)) << "\n";
+  const app::Command* command = registry.FindCommand(c.id);
+  if (!command) {
+    out << ".br\n(non ancora disponibile in questa versione)\n";
+    return;
+  }
+  out << ".br\n" << Bold("kvtbase " + c.id) << " [" << Italic("opzioni") << "]";
+  if (!command->syntax.operands.empty()) out << " " << Italic(command->syntax.operands);
+  out << "\n";
+  WriteCommandOptions(command->syntax.options, out);
 }
 
 void WriteCommands(const app::Registry& registry, std::ostream& out) {
@@ -71,22 +95,28 @@ void WriteCommands(const app::Registry& registry, std::ostream& out) {
       section = app::PlainCaption(c.path[0]);
       out << ".SS Menu " << Troff(section) << "\n";
     }
-    out << ".TP\n.B " << Troff(c.id) << "\n" << Troff(PathText(c.path)) << "\n";
-    if (!registry.Has(c.id)) out << ".br\n(non ancora disponibile in questa versione)\n";
+    WriteCommand(registry, c, out);
   }
   if (barItems.empty()) return;
   out << ".SS Barra dei menu\n";
-  for (const app::MenuCommand& c : barItems) {
-    out << ".TP\n.B " << Troff(c.id) << "\n" << Troff(PathText(c.path)) << "\n";
-    if (!registry.Has(c.id)) out << ".br\n(non ancora disponibile in questa versione)\n";
-  }
+  for (const app::MenuCommand& c : barItems) WriteCommand(registry, c, out);
 }
 
-// A word list for bash, each word single-quoted (ids and options have no quote).
-std::string Words(const std::vector<std::string>& words) {
+// Options whose value is a file name, and those whose value is an ODBC data source: the
+// completion offers files or data source names for them.
+bool TakesPath(const app::Option& option) {
+  return option.takesValue && (option.valueName == "FILE" || option.valueName == "PERCORSO");
+}
+bool TakesDataSource(const app::Option& option) {
+  return option.takesValue && option.help.find("data source") != std::string::npos;
+}
+
+// A word list for bash in single quotes (ids and option names hold no quote); `more` puts a
+// blank first, to be appended to a list.
+std::string Words(const std::vector<std::string>& words, bool more = false) {
   std::string text;
   for (const std::string& w : words) {
-    if (!text.empty()) text += " ";
+    if (more || !text.empty()) text += " ";
     text += w;
   }
   return "'" + text + "'";
@@ -127,44 +157,21 @@ std::string Troff(std::string_view utf8) {
   return out;
 }
 
-const std::vector<GeneralOption>& GeneralOptions() {
-  static const std::vector<GeneralOption> options = {
-      {{"--db"},
-       "FILE",
-       "Il file di database di questa sola esecuzione: le impostazioni non sono usate né "
-       "scritte.",
-       true,
-       true},
-      {{"--dsn"},
-       "NOME",
-       "La sorgente dati ODBC di questa sola esecuzione (in alternativa a --db): le "
-       "impostazioni non sono usate né scritte.",
-       true,
-       false},
-      {{"--yes", "-y"},
-       "",
-       "Risponde OK a ogni domanda; senza questa opzione ogni domanda riceve Annulla.",
-       true,
-       false},
-      {{"--file"},
-       "PERCORSO",
-       "Un file per le finestre di scelta file del comando, nell'ordine in cui le apre "
-       "(ripetibile); gli argomenti PERCORSO seguono, presi alla lettera.",
-       true,
-       true},
-      {{"--CAMPO=valore"},
-       "",
-       "Un campo della finestra di dialogo del comando, indicato dal suo identificativo; "
-       "--CAMPO da solo spunta una casella o preme un pulsante. Una finestra i cui controlli "
-       "rifiutano i valori termina il comando.",
-       true,
-       false},
-      {{"--"}, "", "Fine delle opzioni: ciò che segue sono percorsi.", true, false},
-      {{"--list"}, "", "Elenca i comandi: identificativo e voce di menu.", false, false},
-      {{"--version"}, "", "Mostra la versione del programma.", false, false},
-      {{"--help", "-h"}, "", "Mostra il riepilogo dell'uso.", false, false},
+const std::vector<ProgramMode>& ProgramModes() {
+  static const std::vector<ProgramMode> modes = {
+      {{"--list"}, "Elenca i comandi: identificativo e voce di menu."},
+      {{"--version"}, "Mostra la versione del programma."},
+      {{"--help", "-h"}, "Mostra il riepilogo dell'uso."},
   };
-  return options;
+  return modes;
+}
+
+std::vector<std::string> OptionSpellings(const app::Option& option) {
+  std::vector<std::string> spellings = {"--" + option.name};
+  // The short forms the command line takes for two common flags.
+  if (option.name == "yes") spellings.push_back("-y");
+  if (option.name == "help") spellings.push_back("-h");
+  return spellings;
 }
 
 const std::vector<Example>& Examples() {
@@ -224,7 +231,8 @@ void WriteManPage(const app::Registry& registry, std::ostream& out) {
       << Troff(
              "Con un COMANDO kvtbase esegue senza finestra la voce di menu corrispondente "
              "(vedere COMANDI). Le domande, le finestre di scelta file e i campi delle "
-             "finestre di dialogo ricevono risposta dalle opzioni. I messaggi sono scritti "
+             "finestre di dialogo ricevono risposta dalle opzioni e dai percorsi. I messaggi "
+             "sono scritti "
              "con il loro titolo e poi il loro testo: INFORMAZIONE: e DOMANDA: sullo standard "
              "output, ERRORE: e ATTENZIONE: sullo standard error. L'avanzamento dei lavori "
              "lunghi è mostrato sullo standard error quando questo è un terminale.")
@@ -236,18 +244,30 @@ void WriteManPage(const app::Registry& registry, std::ostream& out) {
              "unixODBC (il server di riferimento è PostgreSQL).")
       << "\n";
 
-  out << ".SH OPZIONI\n";
-  for (const GeneralOption& option : GeneralOptions())
-    if (option.command) WriteOption(out, option);
-  out << ".PP\n" << Troff("Al posto di un comando:") << "\n";
-  for (const GeneralOption& option : GeneralOptions())
-    if (!option.command) WriteOption(out, option);
+  out << ".SH OPZIONI\n" << Troff("Le opzioni comuni a ogni comando:") << "\n";
+  for (const app::Option& option : app::CommonOptions())
+    out << ".TP\n" << OptionTag(option) << "\n" << Troff(option.help) << "\n";
+  out << ".TP\n"
+      << Bold("--") << "\n"
+      << Troff("termina le opzioni: ciò che segue sono percorsi") << "\n";
+  out << ".PP\n"
+      << Troff(
+             "Le opzioni si scrivono --nome=valore oppure --nome valore, prima o dopo i "
+             "percorsi; un'opzione che il comando non prevede è un errore della riga di "
+             "comando. Al posto di un comando:")
+      << "\n";
+  for (const ProgramMode& mode : ProgramModes()) {
+    out << ".TP\n";
+    for (size_t i = 0; i < mode.names.size(); ++i) out << (i ? ", " : "") << Bold(mode.names[i]);
+    out << "\n" << Troff(mode.text) << "\n";
+  }
 
   out << ".SH COMANDI\n"
       << Troff(
              "Ogni comando è una voce del menu della finestra, indicata sotto il suo "
-             "identificativo. Oltre alle opzioni generali, ogni comando accetta i campi della "
-             "propria finestra di dialogo come --CAMPO=valore.")
+             "identificativo. Oltre alle opzioni comuni, un comando accetta le proprie, "
+             "elencate sotto di esso: i campi della sua finestra di dialogo e ciò che legge "
+             "da sé. kvtbase COMANDO --help le mostra.")
       << "\n";
   WriteCommands(registry, out);
 
@@ -318,18 +338,37 @@ void WriteManPage(const app::Registry& registry, std::ostream& out) {
       << ".BR odbcinst (1),\n.BR isql (1),\n.BR sqlite3 (1)\n";
 }
 
-void WriteBashCompletion([[maybe_unused]] const app::Registry& registry, std::ostream& out) {
-  std::vector<std::string> commands, modes, options, pathOptions;
-  for (const app::MenuCommand& c : app::MenuCommands()) commands.push_back(c.id);
-  for (const GeneralOption& option : GeneralOptions()) {
-    for (std::string_view name : option.names) {
-      if (name.find('=') != std::string_view::npos || name == "--") continue;  // a pattern
-      (option.command ? options : modes).emplace_back(name);
-      if (option.takesPath) pathOptions.emplace_back(name);
-    }
+void WriteBashCompletion(const app::Registry& registry, std::ostream& out) {
+  std::vector<std::string> commands, modes, common;
+  std::set<std::string> pathOptions, sourceOptions;
+  auto note = [&](const app::Option& option) {
+    if (TakesPath(option)) pathOptions.insert("--" + option.name);
+    if (TakesDataSource(option)) sourceOptions.insert("--" + option.name);
+  };
+  for (const ProgramMode& mode : ProgramModes())
+    for (std::string_view name : mode.names) modes.emplace_back(name);
+  for (const app::Option& option : app::CommonOptions()) {
+    for (const std::string& spelling : OptionSpellings(option)) common.push_back(spelling);
+    note(option);
   }
-  std::string pathCase;
-  for (const std::string& name : pathOptions) pathCase += (pathCase.empty() ? "" : "|") + name;
+  // Each command's own options, one case a command that has some.
+  std::string cases;
+  for (const app::MenuCommand& c : app::MenuCommands()) {
+    commands.push_back(c.id);
+    const app::Command* command = registry.FindCommand(c.id);
+    if (!command || command->syntax.options.empty()) continue;
+    std::vector<std::string> own;
+    for (const app::Option& option : command->syntax.options) {
+      own.push_back("--" + option.name);
+      note(option);
+    }
+    cases += "        " + c.id + ") options+=" + Words(own, true) + " ;;\n";
+  }
+  auto alternatives = [](const std::set<std::string>& names) {
+    std::string text;
+    for (const std::string& name : names) text += (text.empty() ? "" : "|") + name;
+    return text;
+  };
 
   out << "# bash completion for kvtbase, generated by kvtbase-docs from the command table: do "
          "not edit.\n"
@@ -338,12 +377,14 @@ void WriteBashCompletion([[maybe_unused]] const app::Registry& registry, std::os
       << "    (( COMP_CWORD > 0 )) && prev=${COMP_WORDS[COMP_CWORD-1]}\n"
       << "    local commands=" << Words(commands) << "\n"
       << "    local modes=" << Words(modes) << "\n"
-      << "    local options=" << Words(options) << "\n"
+      << "    local options=" << Words(common) << "\n"
       << "    COMPREPLY=()\n"
       << "    if (( COMP_CWORD == 1 )); then\n"
       << "        COMPREPLY=($(compgen -W \"$commands $modes\" -- \"$cur\"))\n"
       << "        return\n"
       << "    fi\n"
+      << "    case ${COMP_WORDS[1]} in\n"
+      << cases << "    esac\n"
       << "    # \"--db=FILE\": bash splits the word at \"=\". File names may hold blanks: one a "
          "line.\n"
       << "    local option=$prev\n"
@@ -352,17 +393,19 @@ void WriteBashCompletion([[maybe_unused]] const app::Registry& registry, std::os
       << "    elif [[ $cur == = ]]; then\n"
       << "        option=$prev cur=\n"
       << "    fi\n"
-      << "    case $option in\n"
-      << "        " << pathCase << ")\n"
-      << "            compopt -o filenames 2>/dev/null\n"
-      << "            mapfile -t COMPREPLY < <(compgen -f -- \"$cur\")\n"
-      << "            return ;;\n"
-      << "        --dsn)\n"
-      << "            local IFS=$'\\n'\n"
-      << "            mapfile -t COMPREPLY < <(compgen -W \"$(odbcinst -q -s 2>/dev/null | sed "
-         "'s/^\\[\\(.*\\)\\]$/\\1/')\" -- \"$cur\")\n"
-      << "            return ;;\n"
-      << "    esac\n"
+      << "    case $option in\n";
+  if (!pathOptions.empty())
+    out << "        " << alternatives(pathOptions) << ")\n"
+        << "            compopt -o filenames 2>/dev/null\n"
+        << "            mapfile -t COMPREPLY < <(compgen -f -- \"$cur\")\n"
+        << "            return ;;\n";
+  if (!sourceOptions.empty())
+    out << "        " << alternatives(sourceOptions) << ")\n"
+        << "            local IFS=$'\\n'\n"
+        << "            mapfile -t COMPREPLY < <(compgen -W \"$(odbcinst -q -s 2>/dev/null | sed "
+           "'s/^\\[\\(.*\\)\\]$/\\1/')\" -- \"$cur\")\n"
+        << "            return ;;\n";
+  out << "    esac\n"
       << "    if [[ $cur == -* ]]; then\n"
       << "        COMPREPLY=($(compgen -W \"$options\" -- \"$cur\"))\n"
       << "    else\n"

@@ -9,21 +9,19 @@
 #include <string_view>
 #include <vector>
 
-namespace kvt::app {
-class Registry;
-}
+#include "app/commands.h"
 
 namespace kvt::cli {
 
-// An option every command accepts (or a mode of the program, `command` false).
-struct GeneralOption {
-  std::vector<std::string_view> names;  // "--yes", "-y"
-  std::string_view argument;            // "FILE", empty for a flag
-  std::string_view text;                // Italian, one paragraph
-  bool command = true;                  // after a COMMAND; false: instead of one (--list)
-  bool takesPath = false;               // its argument is a file name
+// A mode of the program, given instead of a command (--list, --version, --help).
+struct ProgramMode {
+  std::vector<std::string_view> names;  // "--help", "-h"
+  std::string_view text;                // Italian, one line
 };
-const std::vector<GeneralOption>& GeneralOptions();
+const std::vector<ProgramMode>& ProgramModes();
+
+// How an option is written on the command line: "--yes" and its short form "-y".
+std::vector<std::string> OptionSpellings(const app::Option& option);
 
 // A command line of the page's examples, with what it does.
 struct Example {
@@ -37,7 +35,8 @@ const std::vector<Example>& Examples();
 void WriteManPage(const app::Registry& registry, std::ostream& out);
 
 // A bash script defining the completion of kvtbase: the command ids and the program's modes
-// as first word, then the options (general and the command's own), files and data sources.
+// as first word, then the options (common and the command's own), file names for the
+// options whose value is a file and for operands, data source names for those that take one.
 void WriteBashCompletion(const app::Registry& registry, std::ostream& out);
 
 // Text for troff: "\" as "\e", "-" as "\-" (so that ids and options copied from the page

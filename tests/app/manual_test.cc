@@ -9,7 +9,7 @@
 
 #include "app/commands.h"
 #include "app/menu.h"
-#include "cli/cli.h"
+#include "cli/options.h"
 
 namespace kvt::cli {
 namespace {
@@ -61,7 +61,7 @@ TEST(ManualTest, ManPageListsEveryMenuCommandOnceAndSaysWhichAreMissing) {
     if (line[0] == '.') {
       static const std::set<std::string> requests = {".\\\"", ".TH", ".SH", ".SS", ".TP", ".B",
                                                      ".I",    ".BR", ".RI", ".br", ".PP", ".RS",
-                                                     ".RE",   ".nf", ".fi", ".nh", ".ad"};
+                                                     ".RE",   ".nf", ".fi", ".nh", ".ad", ".IP"};
       EXPECT_TRUE(requests.count(line.substr(0, line.find(' ')))) << line;
     }
     if (line.rfind(".SH", 0) == 0) inCommands = line == ".SH COMANDI";
@@ -90,20 +90,44 @@ TEST(ManualTest, ManPageListsEveryMenuCommandOnceAndSaysWhichAreMissing) {
   EXPECT_NE(page.str().find("\n.SS Menu Utilit\\[u00E0]\n"), std::string::npos);
 }
 
-TEST(ManualTest, OptionsAndExamplesAgreeWithTheProgram) {
-  // Every general option of the page and the completion is in the usage text.
-  std::ostringstream usage;
-  PrintUsage(usage);
-  for (const GeneralOption& option : GeneralOptions())
-    for (std::string_view name : option.names)
-      EXPECT_NE(usage.str().find(name.substr(0, name.find('='))), std::string::npos) << name;
-  // Every example runs a command of the menu.
+TEST(ManualTest, OptionsAndExamplesAreThoseTheCommandLineTakes) {
+  app::Registry registry;
+  app::RegisterAllCommands(registry);
+  std::ostringstream page;
+  WriteManPage(registry, page);
+  // Every option of every command, under it (its tag an indented paragraph).
+  for (const std::string& id : registry.Ids()) {
+    size_t at = page.str().find("\n.B " + Troff(id) + "\n");
+    ASSERT_NE(at, std::string::npos) << id;
+    size_t next = page.str().find("\n.TP\n", at);
+    for (const app::Option& option : registry.FindCommand(id)->syntax.options) {
+      size_t tag = page.str().find(".IP \"\\fB" + Troff("--" + option.name) + "\\fR", at);
+      EXPECT_LT(tag, next) << id << " --" << option.name;
+    }
+  }
+  // The short forms are those the parser takes.
+  for (const app::Option& option : app::CommonOptions()) {
+    for (const std::string& spelling : OptionSpellings(option)) {
+      ParsedLine line;
+      std::vector<std::string> args = {spelling};
+      if (option.takesValue) args.push_back("x");
+      EXPECT_EQ(ParseCommandLine(args, {}, &line), std::nullopt) << spelling;
+      EXPECT_TRUE(line.yes || line.help || line.db || line.dsn || !line.files.empty()) << spelling;
+    }
+  }
+  // Every example is a command line the program accepts.
   for (const Example& example : Examples()) {
     std::istringstream words{std::string(example.line)};
-    std::string program, id;
-    words >> program >> id;
-    EXPECT_EQ(program, "kvtbase");
-    EXPECT_NE(app::MenuPathText(id), "") << example.line;
+    std::vector<std::string> args;
+    for (std::string w; words >> w;) args.push_back(w);
+    ASSERT_GE(args.size(), 2u);
+    EXPECT_EQ(args[0], "kvtbase");
+    const app::Command* command = registry.FindCommand(args[1]);
+    ASSERT_NE(command, nullptr) << example.line;
+    ParsedLine line;
+    EXPECT_EQ(ParseCommandLine({args.begin() + 2, args.end()}, command->syntax, &line),
+              std::nullopt)
+        << example.line;
   }
 }
 

@@ -179,11 +179,15 @@ diff -u "$WORK/ids" "$WORK/comp-ids" >"$WORK/comp.diff" ||
   fail "completion and kvtbase --list differ (- list, + completion):
 $(cat "$WORK/comp.diff")"
 [ "$(complete_words --v)" = --version ] || fail "completion of --v: $(complete_words --v)"
-opts=$(complete_words db-create -- | sort | tr '\n' ' ')
-for o in --db --dsn --file --yes; do
-  [[ " $opts" == *" $o "* ]] || fail "completion after a command lacks $o: $opts"
-done
-[[ " $opts" != *" --list "* ]] || fail "completion offers --list after a command"
+# After each command: the options its --help lists (its own and the common ones), no other.
+while read -r id path; do
+  [[ $path == *"(non disponibile)" ]] && continue
+  "$KVTBASE" "$id" --help | sed -n 's/^  \(--[^= ]*\).*/\1/p' | sort >"$WORK/help-opts"
+  complete_words "$id" -- | sort >"$WORK/comp-opts"
+  diff -u "$WORK/help-opts" "$WORK/comp-opts" >"$WORK/opts.diff" ||
+    fail "completion of $id -- and $id --help differ (- help, + completion):
+$(cat "$WORK/opts.diff")"
+done <"$WORK/list"
 [ "$(cd "$WORK/dati" && complete_words about --db pro)" = prova.mdb ] ||
   fail "completion of --db FILE: $(cd "$WORK/dati" && complete_words about --db pro)"
 [ "$(cd "$WORK/dati" && complete_words about --db = pro)" = prova.mdb ] ||
