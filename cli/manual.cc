@@ -340,10 +340,14 @@ void WriteManPage(const app::Registry& registry, std::ostream& out) {
 
 void WriteBashCompletion(const app::Registry& registry, std::ostream& out) {
   std::vector<std::string> commands, modes, common;
-  std::set<std::string> pathOptions, sourceOptions;
+  std::set<std::string> pathOptions, sourceOptions, otherValueOptions;
   auto note = [&](const app::Option& option) {
-    if (TakesPath(option)) pathOptions.insert("--" + option.name);
-    if (TakesDataSource(option)) sourceOptions.insert("--" + option.name);
+    if (TakesPath(option))
+      pathOptions.insert("--" + option.name);
+    else if (TakesDataSource(option))
+      sourceOptions.insert("--" + option.name);
+    else if (option.takesValue)
+      otherValueOptions.insert("--" + option.name);
   };
   for (const ProgramMode& mode : ProgramModes())
     for (std::string_view name : mode.names) modes.emplace_back(name);
@@ -404,6 +408,10 @@ void WriteBashCompletion(const app::Registry& registry, std::ostream& out) {
         << "            local IFS=$'\\n'\n"
         << "            mapfile -t COMPREPLY < <(compgen -W \"$(odbcinst -q -s 2>/dev/null | sed "
            "'s/^\\[\\(.*\\)\\]$/\\1/')\" -- \"$cur\")\n"
+        << "            return ;;\n";
+  // A code, a number: nothing to offer (not file names).
+  if (!otherValueOptions.empty())
+    out << "        " << alternatives(otherValueOptions) << ")\n"
         << "            return ;;\n";
   out << "    esac\n"
       << "    if [[ $cur == -* ]]; then\n"

@@ -192,6 +192,8 @@ done <"$WORK/list"
   fail "completion of --db FILE: $(cd "$WORK/dati" && complete_words about --db pro)"
 [ "$(cd "$WORK/dati" && complete_words about --db = pro)" = prova.mdb ] ||
   fail "completion of --db=FILE: $(cd "$WORK/dati" && complete_words about --db = pro)"
+[ -z "$(cd "$WORK/dati" && complete_words rebuild-days --azienda "")" ] ||
+  fail "completion offers files for a company code"
 touch "$WORK/dati/linea 1.txt"  # a blank in the name, as users have
 [ "$(cd "$WORK/dati" && complete_words import-kvt lin)" = "linea 1.txt" ] ||
   fail "completion of a path with a blank: $(cd "$WORK/dati" && complete_words import-kvt lin)"
