@@ -11,6 +11,7 @@
 #include "app/commands.h"
 #include "app/menu.h"
 #include "app/shell.h"
+#include "app/version.h"
 #include "platform/cli_ui.h"
 #include "platform/settings.h"
 
@@ -62,6 +63,8 @@ int Run(const ParsedLine& line, const app::CommandFn& fn, std::ostream& out,
 void PrintUsage(std::ostream& out) {
   out << "Uso: kvtbase                        apre la finestra del programma\n"
          "     kvtbase --list                 elenca i comandi (id e voce di menu)\n"
+         "     kvtbase --version              mostra la versione del programma\n"
+         "     kvtbase --help                 mostra questo riepilogo\n"
          "     kvtbase COMANDO [opzioni] [PERCORSO...]\n"
          "     kvtbase COMANDO --help         le opzioni del comando\n"
          "Opzioni comuni:\n"
@@ -78,6 +81,10 @@ int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
   if (args.empty() || args[0] == "--help" || args[0] == "-h") {
     PrintUsage(out);
     return args.empty() ? static_cast<int>(CliOutcome::Usage) : 0;
+  }
+  if (args[0] == "--version") {
+    out << "kvtbase (KVT-BASE2) " << app::kVersion << "\n";
+    return 0;
   }
   if (args[0] == "--list") {
     ListCommands(registry, out);

@@ -5,6 +5,7 @@
 // --after MS later (700) saved to FILE.
 #include <QApplication>
 #include <QFileDialog>
+#include <QIcon>
 #include <QPainter>
 #include <QPixmap>
 #include <QScreen>
@@ -117,6 +118,10 @@ void TakeScreenshot(kvt::gui::MainWindow& window, const Screenshot& shot) {
 int RunWindow(int argc, char** argv, const std::optional<Screenshot>& shot) {
   kvt::gui::UseItalianDates();
   QApplication app(argc, argv);
+  // The desktop entry and icon installed with the program (dist/): the desktop matches the
+  // window to its menu entry, and the window shows the icon where the theme has it.
+  QApplication::setDesktopFileName(QStringLiteral("kvtbase"));
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("kvtbase")));
   // QApplication adopts the user's locale; numbers in files, SQL and messages are always
   // written and read with a decimal point, so the C conventions must stay in force.
   std::setlocale(LC_NUMERIC, "C");

@@ -6,6 +6,7 @@
 #include "app/odbc_dialog.h"
 #include "app/schema_hooks.h"
 #include "app/shell.h"
+#include "app/version.h"
 #include "db/database.h"
 #include "db/file_engine.h"
 #include "platform/form.h"
@@ -194,7 +195,7 @@ void ExitCommand(AppContext& ctx) {
 }
 
 void AboutCommand(AppContext& ctx) {
-  ctx.ui.Info(ctx.shell.AboutText());
+  ctx.ui.Info(ctx.shell.AboutText(), kAboutCaption);
 }
 
 }  // namespace

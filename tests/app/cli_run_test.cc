@@ -1,6 +1,7 @@
 // Whole commands run by the kvtbase executable, as a user types them.
 #include <sys/wait.h>
 
+#include "app/version.h"
 #include "db/file_engine.h"
 #include "shell_fixture.h"
 
@@ -34,7 +35,8 @@ class CliRunTest : public ShellTest {
     return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, ReadFile(Path("out")), ReadFile(Path("err"))};
   }
   static std::string About(const std::string& databaseLine) {
-    return "INFORMAZIONE: KVT-BASE2\n" + AboutText(databaseLine) + "\n";
+    return "INFORMAZIONE: KVT-BASE2 " + std::string(kVersion) + "\n" + AboutText(databaseLine) +
+           "\n";
   }
 };
 
@@ -91,6 +93,10 @@ TEST_F(CliRunTest, RefusalsAndMistakesGiveTheirExitStatus) {
   r = Kvtbase("db-connect");
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.err, "Comando sconosciuto: db-connect (kvtbase --list elenca i comandi)\n");
+
+  r = Kvtbase("--version");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "kvtbase (KVT-BASE2) " + std::string(kVersion) + "\n");
 
   r = Kvtbase("--list");  // every menu command, id and path
   EXPECT_EQ(r.status, 0);
