@@ -7,6 +7,7 @@
 #include "app/shell.h"
 #include "db/database.h"
 #include "db/file_engine.h"
+#include "platform/files.h"
 #include "platform/form.h"
 #include "platform/ui.h"
 
@@ -33,6 +34,23 @@ bool SameFile(const std::string& a, const std::string& b) {
   std::error_code ec;
   if (fs::exists(a, ec) && fs::exists(b, ec)) return fs::equivalent(a, b, ec);
   return fs::weakly_canonical(a, ec) == fs::weakly_canonical(b, ec);
+}
+
+// Why a database file to be read cannot be, or "" when it can: the engine would wait forever
+// on a named pipe and read a device without end.
+std::string SourceProblem(const std::string& path) {
+  switch (CheckRegularFile(path)) {
+    case FileCheck::Ok:
+    case FileCheck::TooLarge:
+      return {};
+    case FileCheck::Missing:
+      return "Impossibile trovare il file '" + path + "'.";
+    case FileCheck::NotRegular:
+      return "'" + path + "' non è un file di database.";
+    case FileCheck::Unreadable:
+      break;
+  }
+  return "Impossibile leggere il file '" + path + "'.";
 }
 
 // The path of the connected database file, empty when none.
@@ -70,8 +88,8 @@ void RepairCommand(AppContext& ctx) {
   std::string connected = ConnectedFile(ctx.shell);
   bool reconnect = !connected.empty() && SameFile(connected, *path);
   if (reconnect) ctx.shell.Disconnect();
-  std::string error;
-  bool ok = db::RepairDatabaseFile(*path, &error);
+  std::string error = SourceProblem(*path);
+  bool ok = error.empty() && db::RepairDatabaseFile(*path, &error);
   if (ok) {
     ctx.ui.Info("Il database " + *path + " è stato riparato con successo\n\n", caption);
   } else {
@@ -87,8 +105,11 @@ void RepairCommand(AppContext& ctx) {
 bool DuplicateTargetOk(AppContext& ctx, const std::string& source, const std::string& target) {
   constexpr std::string_view caption = "Duplicazione database";
   std::string why;
+  std::error_code ec;
   if (SameFile(source, target)) {
     why = "Il database di destinazione coincide con quello di origine.";
+  } else if (fs::is_directory(target, ec)) {
+    why = "Il database di destinazione è una cartella.";
   } else if (std::string open = ConnectedFile(ctx.shell); !open.empty() && SameFile(open, target)) {
     why = "Il database di destinazione è quello correntemente connesso.";
   }
@@ -104,8 +125,8 @@ void DuplicateCommand(AppContext& ctx) {
   if (!target || !DuplicateTargetOk(ctx, *source, *target)) return;
   constexpr std::string_view caption = "Duplicazione database";
   WaitScope wait(ctx.ui);
-  std::string error;
-  if (!db::CompactDatabaseFile(*source, *target, &error)) {
+  std::string error = SourceProblem(*source);
+  if (!error.empty() || !db::CompactDatabaseFile(*source, *target, &error)) {
     ctx.ui.Stop("Errore durante la duplicazione del database\n\n" + error, caption);
     return;
   }
