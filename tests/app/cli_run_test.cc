@@ -226,6 +226,11 @@ TEST_F(CliRunTest, SettingsFileIsReadOnlyWhenUsedAndItsWarningDoesNotFailTheComm
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.out, About(db + " (Jet " + db::EngineVersion() + ")"));
+  if (const char* dsn = std::getenv("KVT_TEST_PG_DSN")) {  // and with --dsn
+    r = Kvtbase("about --dsn " + ShellQuote(dsn), pipe, "timeout 60");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\nRowsetSize (Dati ordinari): 25\n"), std::string::npos) << r.out;
+  }
   EXPECT_TRUE(std::filesystem::is_fifo(pipe));
 
   // A damaged file is reported at the start; the command then succeeds, and says so.
