@@ -152,6 +152,14 @@ TEST_F(CliRunTest, NoCommandWritesOverAFileItWasGivenToRead) {
             "(kvtbase db-disconnect --help elenca le opzioni del comando)\n");
   EXPECT_EQ(r.out, "");
 
+  // Common options before the command; nothing but them is no command.
+  r = Kvtbase("--db " + ShellQuote(db) + " -y about");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, About(db + " (Jet " + db::EngineVersion() + ")"));
+  r = Kvtbase("--db " + ShellQuote(db));
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "Manca il comando (kvtbase --list elenca i comandi)\n");
+
   r = Kvtbase("odbc-connect -h");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out.substr(0, r.out.find("\n\nOpzioni comuni:")),
