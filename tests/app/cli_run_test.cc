@@ -160,15 +160,9 @@ TEST_F(CliRunTest, NoCommandWritesOverAFileItWasGivenToRead) {
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.err, "Manca il comando (kvtbase --list elenca i comandi)\n");
 
-  r = Kvtbase("odbc-connect -h");
+  r = Kvtbase("odbc-connect -h");  // the command's options, and it does not run
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out.substr(0, r.out.find("\n\nOpzioni comuni:")),
-            "Uso: kvtbase odbc-connect [opzioni]\n"
-            "Database > Metodo ODBC > Connetti\n\n"
-            "Opzioni del comando:\n"
-            "  --datasource=NOME         il data source ODBC (DSN)\n"
-            "  --rowset-ordinary=N       RowsetSize per i dati di tipo ordinario\n"
-            "  --rowset-blob=N           RowsetSize per i dati di tipo BLOB");
+  EXPECT_EQ(r.out.rfind("Uso: kvtbase odbc-connect [opzioni]\n", 0), 0u) << r.out;
 }
 
 // The SQLite driver ends its Database value at the first ';' and knows no braces: names with
