@@ -65,7 +65,7 @@ void PrintUsage(std::ostream& out) {
          "     kvtbase --list                 elenca i comandi (id e voce di menu)\n"
          "     kvtbase --version              mostra la versione del programma\n"
          "     kvtbase --help                 mostra questo riepilogo\n"
-         "     kvtbase COMANDO [opzioni] [PERCORSO...]\n"
+         "     kvtbase [opzioni comuni] COMANDO [opzioni] [PERCORSO...]\n"
          "     kvtbase COMANDO --help         le opzioni del comando\n"
          "Opzioni comuni:\n"
          "  --db FILE | --dsn NOME   database da usare per questa esecuzione\n"
@@ -90,17 +90,26 @@ int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
     ListCommands(registry, out);
     return 0;
   }
-  if (app::MenuPathText(args[0]).empty()) {
-    err << "Comando sconosciuto: " << args[0] << " (kvtbase --list elenca i comandi)\n";
+  // Common options may come before the command ("kvtbase --db x.mdb about").
+  const size_t at = CommandPosition(args);
+  if (at == args.size()) {
+    err << "Manca il comando (kvtbase --list elenca i comandi)\n";
     return static_cast<int>(CliOutcome::Usage);
   }
-  const app::Command* command = registry.FindCommand(args[0]);
+  const std::string& id = args[at];
+  if (app::MenuPathText(id).empty()) {
+    err << "Comando sconosciuto: " << id << " (kvtbase --list elenca i comandi)\n";
+    return static_cast<int>(CliOutcome::Usage);
+  }
+  const app::Command* command = registry.FindCommand(id);
   if (!command) {
-    err << "Comando non ancora disponibile: " << args[0] << "\n";
+    err << "Comando non ancora disponibile: " << id << "\n";
     return static_cast<int>(CliOutcome::Usage);
   }
+  std::vector<std::string> rest(args.begin(), args.begin() + static_cast<ptrdiff_t>(at));
+  rest.insert(rest.end(), args.begin() + static_cast<ptrdiff_t>(at) + 1, args.end());
   ParsedLine line;
-  if (auto error = ParseCommandLine({args.begin() + 1, args.end()}, command->syntax, &line)) {
+  if (auto error = ParseCommandLine(rest, command->syntax, &line)) {
     err << *error << "\n(kvtbase " << command->id << " --help elenca le opzioni del comando)\n";
     return static_cast<int>(CliOutcome::Usage);
   }

@@ -55,6 +55,9 @@ std::optional<std::string> ParseCommandLine(const std::vector<std::string>& args
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (optionsEnded || a.size() < 2 || a[0] != '-') {
+      // Operands are the files of the choosers: an empty one is a slip ("$UNSET"), which
+      // a command would take for a file that is not there, or for none at all.
+      if (a.empty()) return std::string("Percorso vuoto: indicare un file");
       out->options.args.push_back(a);
       out->files.push_back(a);
     } else if (a == "--") {
@@ -88,6 +91,22 @@ std::optional<std::string> ParseCommandLine(const std::vector<std::string>& args
   }
   if (out->db && out->dsn) return std::string("Indicare --db oppure --dsn, non entrambi");
   return std::nullopt;
+}
+
+size_t CommandPosition(const std::vector<std::string>& args) {
+  size_t i = 0;
+  while (i < args.size() && args[i].size() > 1 && args[i][0] == '-' && args[i] != "--") {
+    const std::string& a = args[i];
+    if (a[1] != '-') {  // short flags
+      ++i;
+      continue;
+    }
+    const size_t eq = a.find('=');
+    const app::Option* o = FindOption({}, a.substr(2, eq == std::string::npos ? eq : eq - 2));
+    if (!o) break;  // not ours: reported as the command's name
+    i += o->takesValue && eq == std::string::npos ? 2 : 1;
+  }
+  return std::min(i, args.size());
 }
 
 std::string CommandHelp(const app::Command& command) {

@@ -7,8 +7,8 @@
 //  - "--name" for a flag; "-y" and "-h" for --yes and --help, which may be bundled ("-yh");
 //  - options and operands in any order; "--" ends the options (what follows is an operand
 //    even when it begins with "-"); "-" alone is an operand;
-//  - an undeclared option, an option that needs a value without one, and a value given to a
-//    flag are errors, reported before the command runs. Names are never abbreviated: a
+//  - an undeclared option, an option that needs a value without one, a value given to a
+//    flag and an empty operand are errors, reported before the command runs. Names are never abbreviated: a
 //    prefix that works today would become ambiguous when a command gains an option.
 #pragma once
 
@@ -35,6 +35,10 @@ struct ParsedLine {
 // line) when the line is wrong; `out` then holds what was read up to there.
 std::optional<std::string> ParseCommandLine(const std::vector<std::string>& args,
                                             const app::CommandSyntax& syntax, ParsedLine* out);
+
+// Where the command's name stands: after the common options that may come before it
+// ("kvtbase --db x.mdb about"); args.size() when there is none.
+size_t CommandPosition(const std::vector<std::string>& args);
 
 // "Uso: kvtbase ID [opzioni] OPERANDS", the menu path and every option with its help.
 std::string CommandHelp(const app::Command& command);

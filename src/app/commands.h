@@ -65,9 +65,9 @@ struct Option {
 
 // What a command's command line looks like besides the common options.
 struct CommandSyntax {
-  std::string operands;         // the positional arguments as shown in the help: "FILE",
-                                // "ORIGINE DESTINAZIONE"; "" when it takes none
-  std::vector<Option> options;  // in the order the help lists them
+  std::string operands = {};         // the positional arguments as shown in the help:
+                                     // "FILE", "ORIGINE DESTINAZIONE"; "" when it takes none
+  std::vector<Option> options = {};  // in the order the help lists them
 };
 
 // The options every command takes: --db, --dsn, --yes (-y), --file, --help (-h).

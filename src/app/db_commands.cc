@@ -9,6 +9,7 @@
 #include "app/version.h"
 #include "db/database.h"
 #include "db/file_engine.h"
+#include "platform/files.h"
 #include "platform/form.h"
 #include "platform/ui.h"
 
@@ -79,6 +80,23 @@ bool SameFile(const std::string& a, const std::string& b) {
   return fs::weakly_canonical(a, ec) == fs::weakly_canonical(b, ec);
 }
 
+// Why a database file to be read cannot be, or "" when it can: the engine would wait forever
+// on a named pipe and read a device without end.
+std::string SourceProblem(const std::string& path) {
+  switch (CheckRegularFile(path)) {
+    case FileCheck::Ok:
+    case FileCheck::TooLarge:
+      return {};
+    case FileCheck::Missing:
+      return "Impossibile trovare il file '" + path + "'.";
+    case FileCheck::NotRegular:
+      return "'" + path + "' non è un file di database.";
+    case FileCheck::Unreadable:
+      break;
+  }
+  return "Impossibile leggere il file '" + path + "'.";
+}
+
 // The path of the connected database file, empty when none.
 std::string ConnectedFile(const Shell& shell) {
   const db::Database* current = shell.database();
@@ -114,9 +132,9 @@ void RepairCommand(AppContext& ctx) {
   std::string connected = ConnectedFile(ctx.shell);
   bool reconnect = !connected.empty() && SameFile(connected, *path);
   if (reconnect) ctx.shell.Disconnect();
-  std::string error;
+  std::string error = SourceProblem(*path);
   bool ok = false, stopped = false;
-  {
+  if (error.empty()) {
     FileWork work(ctx.ui, db::FileStep::Check, "Verifica dell'integrità del database",
                   "Ricostruzione del database");
     ok = db::RepairDatabaseFile(*path, &error, work.Callback());
@@ -139,8 +157,11 @@ void RepairCommand(AppContext& ctx) {
 bool DuplicateTargetOk(AppContext& ctx, const std::string& source, const std::string& target) {
   constexpr std::string_view caption = "Duplicazione database";
   std::string why;
+  std::error_code ec;
   if (SameFile(source, target)) {
     why = "Il database di destinazione coincide con quello di origine.";
+  } else if (fs::is_directory(target, ec)) {
+    why = "Il database di destinazione è una cartella.";
   } else if (std::string open = ConnectedFile(ctx.shell); !open.empty() && SameFile(open, target)) {
     why = "Il database di destinazione è quello correntemente connesso.";
   }
@@ -156,9 +177,9 @@ void DuplicateCommand(AppContext& ctx) {
   if (!target || !DuplicateTargetOk(ctx, *source, *target)) return;
   constexpr std::string_view caption = "Duplicazione database";
   WaitScope wait(ctx.ui);
-  std::string error;
+  std::string error = SourceProblem(*source);
   bool ok = false, stopped = false;
-  {
+  if (error.empty()) {
     FileWork work(ctx.ui, db::FileStep::Copy, "Verifica del database duplicato",
                   "Duplicazione del database");
     ok = db::CompactDatabaseFile(*source, *target, &error, work.Callback());

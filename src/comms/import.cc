@@ -8,6 +8,7 @@
 
 #include "core/dates.h"
 #include "core/text.h"
+#include "platform/files.h"
 #include "platform/ui.h"
 
 namespace kvt::comms {
@@ -68,7 +69,7 @@ std::string SummaryText(const ImportSummary& s) {
 
 bool WriteErrorReport(const std::string& reportPath, const std::string& importedPath,
                       const std::vector<std::string>& errors) {
-  File file(std::fopen(reportPath.c_str(), "wb"));
+  File file(OpenForWriting(reportPath));
   if (!file) return false;
   const std::string rule(83, '=');
   bool ok = WriteText(file.get(), NowStamp() + "\n" + rule + "\n" +

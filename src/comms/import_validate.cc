@@ -1,7 +1,9 @@
 // The first pass of the import: reads the whole communication, checks it and collects every
 // fault. Structural faults stop reading at once; identifier faults are collected to the end.
 // Only the identifier sets are held in memory: rows are streamed.
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "comms/import.h"
 #include "comms/import_ids.h"
@@ -39,6 +41,7 @@ class Validator {
   bool Blocking(std::string_view section, std::string_view text);
   bool Blocking(Section s, std::string_view text) { return Blocking(OpenTag(s), text); }
   void Duplicate(std::string_view object, int32_t id);
+  void DuplicateAt(long line, std::string_view object, int32_t id);
   void Missing(std::string_view object, int32_t id);
   void Introduce(IdSet& set, int32_t id, std::string_view object);
   void Reference(const IdSet& set, int32_t id, std::string_view object);
@@ -60,6 +63,7 @@ class Validator {
   void CheckLinks(const CorsaRow& r);
   void Check(const OrarioRow& r);
   void Check(const GiorniRow& r);
+  void CheckRepeatedMonths();
 
   db::Database& db_;
   LineReader& reader_;
@@ -71,6 +75,13 @@ class Validator {
   SectionCounts declared_;
   IdSet companies_, authorities_, localities_, communications_;
   IdSet stops_, arcs_, routes_, trips_;
+  // The trip and month of every <giorni> row with its line: a month given twice is a
+  // duplicate. Twelve bytes a row, sorted once the section has been read.
+  struct MonthLine {
+    uint64_t month;
+    long line;
+  };
+  std::vector<MonthLine> months_;
 };
 
 bool Validator::Next(std::string_view& record) {
@@ -91,7 +102,11 @@ bool Validator::Blocking(std::string_view section, std::string_view text) {
 }
 
 void Validator::Duplicate(std::string_view object, int32_t id) {
-  Add(line_, Format("Oggetto %.*s duplicato (ID=%ld). Non è possibile inserire un oggetto già "
+  DuplicateAt(line_, object, id);
+}
+
+void Validator::DuplicateAt(long line, std::string_view object, int32_t id) {
+  Add(line, Format("Oggetto %.*s duplicato (ID=%ld). Non è possibile inserire un oggetto già "
                     "presente.",
                     static_cast<int>(object.size()), object.data(), static_cast<long>(id)));
 }
@@ -247,7 +262,9 @@ bool Validator::ReadSections() {
     return Blocking(Section::Corse, "\tmanca l'intestazione della sezione <corse>");
   if (!ReadSection<CorsaRow>(Section::Corse, &Validator::CheckLinks)) return false;
   if (!ReadSection<OrarioRow>(Section::Orari, &Validator::Check)) return false;
-  return ReadSection<GiorniRow>(Section::Giorni, &Validator::Check);
+  if (!ReadSection<GiorniRow>(Section::Giorni, &Validator::Check)) return false;
+  CheckRepeatedMonths();
+  return true;
 }
 
 void Validator::Check(const FermataRow& r) {
@@ -290,6 +307,26 @@ void Validator::Check(const OrarioRow& r) {
 
 void Validator::Check(const GiorniRow& r) {
   Reference(trips_, r.ID, "<corse>");
+  months_.push_back({uint64_t{static_cast<uint32_t>(r.ID)} << 32 |
+                         uint64_t{static_cast<uint16_t>(r.anno)} << 4 |
+                         static_cast<uint64_t>(r.mese),
+                     line_});
+}
+
+// Two rows for one trip and month would leave the month string with the first row's days
+// and the day rows with both: the file must give each month once. Every repetition is
+// reported at its own line.
+void Validator::CheckRepeatedMonths() {
+  std::stable_sort(months_.begin(), months_.end(),
+                   [](const MonthLine& a, const MonthLine& b) { return a.month < b.month; });
+  std::vector<MonthLine> repeated;
+  for (size_t i = 1; i < months_.size(); ++i)
+    if (months_[i].month == months_[i - 1].month) repeated.push_back(months_[i]);
+  std::sort(repeated.begin(), repeated.end(),
+            [](const MonthLine& a, const MonthLine& b) { return a.line < b.line; });
+  for (const MonthLine& m : repeated)
+    DuplicateAt(m.line, "<giorni>", static_cast<int32_t>(m.month >> 32));
+  months_ = {};
 }
 
 bool Validator::Run() {

@@ -1,13 +1,12 @@
 #include "comms/kvt_format.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <limits>
 
 #include "core/text.h"
+#include "platform/files.h"
 
 namespace kvt::comms {
 
@@ -27,15 +26,10 @@ LineReader::~LineReader() = default;
 
 bool LineReader::Open(const std::string& path) {
   Close();
-  file_.reset(std::fopen(path.c_str(), "rb"));
-  if (!file_) return false;
-  // A folder opens but cannot be read, and the reader must be able to go back: only a
+  // The reader must be able to go back, and a pipe would block the open itself: only a
   // regular file will do.
-  struct stat info {};
-  if (fstat(fileno(file_.get()), &info) != 0 || !S_ISREG(info.st_mode)) {
-    file_.reset();
-    return false;
-  }
+  file_.reset(OpenRegularFile(path));
+  if (!file_) return false;
   buffer_.resize(kReadBufferBytes);
   return true;
 }
@@ -171,6 +165,9 @@ using Fields = std::array<std::string_view, kMaxFields>;
 // Splits at TABs; returns the number of fields of the record (only the first kMaxFields are
 // kept, which is enough to tell that a longer record is illegal).
 size_t Split(std::string_view record, Fields& fields) {
+  // A NUL byte is in no text a communication carries, and the checksum does not see it
+  // (it adds 0): the record is illegal, never a name cut short.
+  if (std::memchr(record.data(), '\0', record.size())) return 0;
   size_t count = 0;
   const char* p = record.data();
   const char* end = p + record.size();
@@ -189,6 +186,33 @@ int32_t Int(std::string_view field) {
   return static_cast<int32_t>(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
                                                   std::numeric_limits<int32_t>::max()));
 }
+
+// The numbers of one row, read by the leading-integer rule. A number its column cannot hold
+// (INTEGER or SMALLINT) makes the row illegal (`fit` false): stored cut to the column's
+// limit, two different identifiers would become one.
+class Numbers {
+ public:
+  int32_t Int(std::string_view field) { return Read(field, std::numeric_limits<int32_t>::min(),
+                                                    std::numeric_limits<int32_t>::max()); }
+  int32_t Small(std::string_view field) { return Read(field, std::numeric_limits<int16_t>::min(),
+                                                      std::numeric_limits<int16_t>::max()); }
+  // "HH.MM": hours from the first two characters, minutes from the fourth on.
+  void Time(std::string_view field, int32_t& hours, int32_t& minutes) {
+    hours = Small(field.substr(0, 2));
+    minutes = field.size() > 3 ? Small(field.substr(3)) : 0;
+  }
+  bool fit = true;
+
+ private:
+  int32_t Read(std::string_view field, int64_t lowest, int64_t highest) {
+    const int64_t v = LeadingInt(field);
+    if (v < lowest || v > highest) {
+      fit = false;
+      return 0;
+    }
+    return static_cast<int32_t>(v);
+  }
+};
 
 char FirstChar(std::string_view field) {
   return field.empty() ? ' ' : field[0];
@@ -232,14 +256,15 @@ bool ParseRow(std::string_view record, ProtocolRow& out) {
       !DateField(f[7], out.datfin) || DayNumber(out.datfin) < DayNumber(out.datini)) {
     return false;
   }
+  Numbers n;
   out.reference = false;
   out.primacom = f[0][0] == 'S';
   out.tipo = f[1][0];
   out.azzera = f[2][0] == 'S';
-  out.azienda = Int(f[3]);
-  out.protoc = Int(f[4]);
+  out.azienda = n.Small(f[3]);
+  out.protoc = n.Int(f[4]);
   out.resple = f[8];
-  return true;
+  return n.fit;
 }
 
 bool ParseRow(std::string_view record, FermataRow& out) {
@@ -248,46 +273,50 @@ bool ParseRow(std::string_view record, FermataRow& out) {
   if (f[1].size() > kMaxStopCode || f[2].size() > kMaxStopName || f[3].size() > kMaxStopPlace) {
     return false;
   }
-  out.ID = Int(f[0]);
+  Numbers n;
+  out.ID = n.Int(f[0]);
   out.fermata = Code(f[1]);
   out.denom = f[2];
   out.ubicaz = f[3];
-  out.local = Int(f[4]);
+  out.local = n.Small(f[4]);
   out.coord_x = ParseDecimal(f[5]);
   out.coord_y = ParseDecimal(f[6]);
-  return true;
+  return n.fit;
 }
 
 bool ParseRow(std::string_view record, ArcoRow& out) {
   Fields f;
   if (Split(record, f) != 4) return false;
-  out.ID = Int(f[0]);
-  out.inizio = Int(f[1]);
-  out.fine = Int(f[2]);
-  out.lung = Int(f[3]);
-  return true;
+  Numbers n;
+  out.ID = n.Int(f[0]);
+  out.inizio = n.Int(f[1]);
+  out.fine = n.Int(f[2]);
+  out.lung = n.Int(f[3]);
+  return n.fit;
 }
 
 bool ParseRow(std::string_view record, TestaItinerRow& out) {
   Fields f;
   if (Split(record, f) != 3) return false;
   if (f[1].size() > kMaxRouteCode || f[2].size() > kMaxRouteName) return false;
-  out.ID = Int(f[0]);
+  Numbers n;
+  out.ID = n.Int(f[0]);
   out.codperc = Code(f[1]);
   out.denom = f[2];
-  return true;
+  return n.fit;
 }
 
 bool ParseRow(std::string_view record, RigaItinerRow& out) {
   Fields f;
   if (Split(record, f) != 6) return false;
-  out.ID = Int(f[0]);
-  out.sub = Int(f[1]);
-  out.arco = Int(f[2]);
-  out.dist = Int(f[3]);
-  out.inizio = Int(f[4]);
-  out.fine = Int(f[5]);
-  return true;
+  Numbers n;
+  out.ID = n.Int(f[0]);
+  out.sub = n.Small(f[1]);
+  out.arco = n.Int(f[2]);
+  out.dist = n.Int(f[3]);
+  out.inizio = n.Int(f[4]);
+  out.fine = n.Int(f[5]);
+  return n.fit;
 }
 
 bool ParseRow(std::string_view record, CorsaRow& out) {
@@ -296,55 +325,61 @@ bool ParseRow(std::string_view record, CorsaRow& out) {
   if (f[1].size() > kMaxTripCode || f[2].size() > kMaxLineCode || f[5].size() > kMaxRouteCode) {
     return false;
   }
-  out.ID = Int(f[0]);
+  Numbers n;
+  out.ID = n.Int(f[0]);
   out.codcorsa = Code(f[1]);
   out.codlinea = Code(f[2]);
   out.verso = FirstChar(f[3]);
-  out.ente = Int(f[4]);
+  out.ente = n.Small(f[4]);
   out.percorso = Code(f[5]);
-  out.codperc = Int(f[6]);
-  out.capol_p = Int(f[7]);
-  ParseTimeField(f[8], out.hh_p, out.mm_p);
-  out.capol_a = Int(f[9]);
-  ParseTimeField(f[10], out.hh_a, out.mm_a);
-  out.lung = Int(f[11]);
-  out.tempo = Int(f[12]);
-  out.ct_lung = Int(f[13]);
-  out.ct_tempo = Int(f[14]);
-  out.prevcor = Int(f[15]);
-  out.nextcor = Int(f[16]);
+  out.codperc = n.Int(f[6]);
+  out.capol_p = n.Int(f[7]);
+  n.Time(f[8], out.hh_p, out.mm_p);
+  out.capol_a = n.Int(f[9]);
+  n.Time(f[10], out.hh_a, out.mm_a);
+  out.lung = n.Int(f[11]);
+  out.tempo = n.Small(f[12]);
+  out.ct_lung = n.Int(f[13]);
+  out.ct_tempo = n.Small(f[14]);
+  out.prevcor = n.Int(f[15]);
+  out.nextcor = n.Int(f[16]);
   out.mezzo = FirstChar(f[17]);
-  return true;
+  return n.fit;
 }
 
 bool ParseRow(std::string_view record, OrarioRow& out) {
   Fields f;
   if (Split(record, f) != 8) return false;
-  out.ID = Int(f[0]);
-  out.sub = Int(f[1]);
-  out.fermata = Int(f[2]);
-  ParseTimeField(f[3], out.hh, out.mm);
-  out.sosta = Int(f[4]);
+  Numbers n;
+  out.ID = n.Int(f[0]);
+  out.sub = n.Small(f[1]);
+  out.fermata = n.Int(f[2]);
+  n.Time(f[3], out.hh, out.mm);
+  out.sosta = n.Small(f[4]);
   out.primaria = Flag(f[5]);
   out.facolt = Flag(f[6]);
   out.nonferma = Flag(f[7]);
-  return true;
+  return n.fit;
 }
 
 bool ParseRow(std::string_view record, GiorniRow& out) {
   Fields f;
   const size_t count = Split(record, f);
   if (count < 4 || count > kMaxFields) return false;
-  out.mese = Int(f[2]);
+  Numbers n;
+  out.mese = n.Small(f[2]);
   if (out.mese < 1 || out.mese > 12) return false;
-  out.ID = Int(f[0]);
-  out.anno = Int(f[1]);
+  out.ID = n.Int(f[0]);
+  out.anno = n.Small(f[1]);
+  // A day the month does not have (30 February) marks nothing, like a day outside 1..31:
+  // the month string keeps "N" there.
+  const int64_t lastDay = DaysInMonth(out.mese, out.anno);
   out.days = 0;
   for (size_t i = 3; i < count; ++i) {
     const int64_t day = LeadingInt(f[i]);
-    if (day >= 1 && day <= 31) out.days |= uint32_t{1} << day;
+    if (day >= 1 && day <= lastDay) out.days |= uint32_t{1} << day;
   }
-  return true;
+  return n.fit;
 }
 
 // ---------------------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include "core/text.h"
 #include "db/file_engine.h"
 #include "db/odbc.h"
+#include "platform/files.h"
 #include "platform/ui.h"
 
 namespace kvt::db {
@@ -64,6 +65,24 @@ std::string ConnValue(const std::string& value) {
   }
   return out + "}";
 }
+
+// The SQLite driver takes its Database value up to the first ';' and knows no quoting, but it
+// opens URIs: every legal file name reaches it as "file://" + the path, with the bytes that
+// would end the value or mean something in a URI written as %XX.
+std::string FileUri(const std::string& absolutePath) {
+  std::string uri = "file://";
+  for (unsigned char c : absolutePath) {
+    if (c == ';' || c == '%' || c == '?' || c == '#' || c < 0x20 || c == 0x7F) {
+      uri += Format("%%%02X", c);
+    } else {
+      uri += static_cast<char>(c);
+    }
+  }
+  return uri;
+}
+
+// The driver cuts a longer value short, and would open another file or none.
+constexpr size_t kMaxDriverValue = 510;
 
 }  // namespace
 
@@ -153,6 +172,7 @@ std::string Database::CheckFile() const {
     return "Impossibile trovare il file '" + path_ + "'.";
   if (!std::filesystem::is_regular_file(path_, ec))
     return "'" + path_ + "' non è un file di database.";
+  if (CheckRegularFile(path_) != FileCheck::Ok) return "Impossibile leggere il file '" + path_ + "'.";
   if (IsAccessFile(path_))
     return "Il file '" + path_ +
            "' è un database Microsoft Access (Jet/ACE), che questo programma non può aprire: "
@@ -164,7 +184,10 @@ std::string Database::ConnectFile() {
   std::error_code ec;
   std::string absolute = std::filesystem::absolute(path_, ec).string();
   if (ec) absolute = path_;
-  const std::string connection = "DRIVER=SQLite3;Database=" + ConnValue(absolute) +
+  const std::string uri = FileUri(absolute);
+  if (uri.size() > kMaxDriverValue)
+    return "Il percorso del file '" + path_ + "' è troppo lungo per il driver del database.";
+  const std::string connection = "DRIVER=SQLite3;Database=" + uri +
                                  ";StepAPI=1;FKSupport=1;NoCreat=1;NoWCHAR=1;Timeout=100000";
   Diagnostic error;
   conn_ = OdbcConnection::Open(connection, &error);

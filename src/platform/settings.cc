@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "core/text.h"
+#include "platform/files.h"
 
 namespace kvt {
 namespace {
@@ -85,6 +86,18 @@ bool ApplyValue(std::string_view name, std::string_view value, Settings* out, st
   return true;
 }
 
+// The whole file, or false when it cannot be read.
+bool ReadAll(std::FILE* file, std::string* text) {
+  char block[4096];
+  size_t n;
+  while ((n = std::fread(block, 1, sizeof block, file)) > 0) {
+    text->append(block, n);
+    // A file that grew past the limit while we read it is no settings file either.
+    if (text->size() > kMaxSettingsBytes) return false;
+  }
+  return !std::ferror(file);
+}
+
 }  // namespace
 
 std::string SettingsFile::DefaultPath() {
@@ -112,7 +125,13 @@ std::string SettingsFile::Render(const Settings& v) {
 }
 
 bool SettingsFile::Parse(std::string_view text, Settings* out, std::string* error) {
+  // No text file holds a NUL byte: such a file is something else that happens to hold "=".
+  if (text.find('\0') != std::string_view::npos) {
+    if (error) *error = "a NUL byte: not a text file";
+    return false;
+  }
   Settings parsed = *out;
+  bool inSection = false;
   bool inKey = false, inFolders = false;
   int lineNo = 0;
   std::string why;
@@ -129,10 +148,13 @@ bool SettingsFile::Parse(std::string_view text, Settings* out, std::string* erro
         const std::string_view name = TrimBlanks(line.substr(1, line.size() - 2));
         inKey = EqualsNoCase(name, kSettingsKey);
         inFolders = EqualsNoCase(name, kFoldersSection);
+        inSection = true;
         continue;
       }
     } else if (size_t eq = line.find('='); eq == std::string_view::npos || eq == 0) {
       why = "expected name=value";
+    } else if (!inSection) {
+      why = "name=value before any [section]";
     } else if (inFolders) {
       const std::string_view folder = TrimBlanks(line.substr(eq + 1));
       if (!folder.empty())
@@ -151,15 +173,21 @@ bool SettingsFile::Parse(std::string_view text, Settings* out, std::string* erro
 
 SettingsLoad SettingsFile::Load(Settings* out, std::string* error) {
   keepAside_ = false;
-  std::error_code ec;
-  if (!fs::exists(path_, ec) && !ec) return SettingsLoad::Missing;
-  std::ifstream in(path_, std::ios::binary);
-  std::ostringstream text;
-  if (in) text << in.rdbuf();
-  std::string why;
-  if (ec || !in || fs::is_directory(path_, ec) || in.bad()) {
+  // A pipe or a device is never opened for reading (it would block or never end), nor a
+  // file too big to be ours.
+  FileCheck check = FileCheck::Ok;
+  std::FILE* file = OpenRegularFile(path_, &check, kMaxSettingsBytes);
+  if (!file && check == FileCheck::Missing) return SettingsLoad::Missing;
+  std::string text, why;
+  const bool read = file && ReadAll(file, &text);
+  if (file) std::fclose(file);
+  if (check == FileCheck::NotRegular) {
+    why = path_ + ": not a regular file";
+  } else if (check == FileCheck::TooLarge || text.size() > kMaxSettingsBytes) {
+    why = path_ + ": larger than " + std::to_string(kMaxSettingsBytes) + " bytes";
+  } else if (!read) {
     why = path_ + ": cannot be read";
-  } else if (Parse(text.str(), out, &why)) {
+  } else if (Parse(text, out, &why)) {
     return SettingsLoad::Ok;
   } else {
     why = path_ + ": " + why;
@@ -172,8 +200,14 @@ SettingsLoad SettingsFile::Load(Settings* out, std::string* error) {
 bool SettingsFile::Save(const Settings& values, std::string* error) {
   std::error_code ec;
   fs::path file(path_);
+  // A pipe, a device or a folder in the settings' place is not ours to rename or replace.
+  if (const fs::file_status st = fs::status(file, ec);
+      fs::exists(st) && !fs::is_regular_file(st)) {
+    if (error) *error = path_ + ": non è un file regolare";
+    return false;
+  }
   if (file.has_parent_path()) fs::create_directories(file.parent_path(), ec);
-  if (keepAside_ && fs::exists(file, ec) && !fs::is_directory(file, ec)) {
+  if (keepAside_ && fs::exists(file, ec)) {
     fs::rename(file, path_ + ".bak", ec);
     if (ec) {  // never replace a file we could not keep aside
       if (error) *error = path_ + ": " + ec.message();

@@ -4,9 +4,12 @@
 // $KVTBASE_SETTINGS when set, else $XDG_CONFIG_HOME/kvtbase/kvtbase.ini, else
 // ~/.config/kvtbase/kvtbase.ini. A missing file is a first start (defaults); a file that
 // exists but cannot be read or understood is reported as Unreadable, and its contents are
-// kept aside (".bak") before the next save replaces it.
+// kept aside (".bak") before the next save replaces it. Not understood: bigger than
+// kMaxSettingsBytes, not a regular file (a pipe, a device, a folder), a NUL byte, a
+// "name=value" line before any section, a line that is neither.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -19,6 +22,8 @@ inline constexpr std::string_view kSettingsKey = "Software\\KVTBASE\\KVTBASE\\1.
 inline constexpr std::string_view kFoldersSection = "KVT-BASE2 Cartelle";
 inline constexpr uint32_t kDefaultRowSzAlfa = 25;
 inline constexpr uint32_t kDefaultRowSzBlob = 1;
+// A settings file is a few short lines; a bigger file is not ours (and is not read whole).
+inline constexpr size_t kMaxSettingsBytes = 64 * 1024;
 
 struct Settings {
   std::string database;                    // `Database`: path of the database file (file method)

@@ -74,6 +74,9 @@ TEST_F(CommandLineParseTest, AWrongLineIsRefusedBeforeTheCommandRuns) {
   EXPECT_EQ(Parse("about", {"--db="}), "L'opzione --db richiede un valore: --db=FILE");
   EXPECT_EQ(Parse("about", {"--file", ""}),
             "L'opzione --file richiede un valore: --file=PERCORSO");
+  // db-connect-file '' connected nothing, said nothing and exited 0.
+  EXPECT_EQ(Parse("db-connect-file", {""}), "Percorso vuoto: indicare un file");
+  EXPECT_EQ(Parse("db-connect-file", {"--", ""}), "Percorso vuoto: indicare un file");
   EXPECT_EQ(Parse("about", {"--yes=no"}), "L'opzione --yes non accetta un valore: --yes=no");
   EXPECT_EQ(Parse("about", {"--colore=blu"}), "Opzione sconosciuta: --colore");
   // Another command's option, and an abbreviation, are unknown here.
@@ -82,6 +85,15 @@ TEST_F(CommandLineParseTest, AWrongLineIsRefusedBeforeTheCommandRuns) {
   EXPECT_EQ(Parse("about", {"-yx"}), "Opzione sconosciuta: -x");
   EXPECT_EQ(Parse("about", {"--db", "a.mdb", "--dsn=kvt_pg"}),
             "Indicare --db oppure --dsn, non entrambi");
+}
+
+TEST_F(CommandLineParseTest, CommonOptionsMayComeBeforeTheCommand) {
+  EXPECT_EQ(CommandPosition({"about"}), 0u);
+  EXPECT_EQ(CommandPosition({"--db", "x.mdb", "-y", "--dsn=kvt_pg", "about", "--db", "y"}), 4u);
+  EXPECT_EQ(CommandPosition({"--file", "--yes", "about"}), 2u);  // the value, whatever it is
+  EXPECT_EQ(CommandPosition({"--colore", "about"}), 0u);  // unknown: taken as the command
+  EXPECT_EQ(CommandPosition({"--db", "x.mdb"}), 2u);      // no command at all
+  EXPECT_EQ(CommandPosition({"--db"}), 1u);
 }
 
 TEST_F(CommandLineParseTest, HelpListsTheCommandsOptions) {

@@ -1,5 +1,7 @@
 // Whole commands run by the kvtbase executable, as a user types them.
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include "app/version.h"
 #include "db/file_engine.h"
@@ -24,13 +26,15 @@ struct Result {
 
 class CliRunTest : public ShellTest {
  protected:
-  // kvtbase with these arguments, on the private settings file.
-  Result Kvtbase(const std::string& args) {
+  // kvtbase with these arguments, on the private settings file (or `settings`), started
+  // after `prefix` (a command that runs it: another user, a time limit).
+  Result Kvtbase(const std::string& args, const std::string& settings = "",
+                 const std::string& prefix = "") {
     // In the test's folder: a file a command writes by mistake lands there.
     std::string cmd = "cd " + ShellQuote(Path("")) + " && KVTBASE_SETTINGS=" +
-                      ShellQuote(Path("kvtbase.ini")) + " " +
-                      ShellQuote(KVTBASE_EXE) + " " + args + " >" + ShellQuote(Path("out")) +
-                      " 2>" + ShellQuote(Path("err")) + " </dev/null";
+                      ShellQuote(settings.empty() ? Path("kvtbase.ini") : settings) + " " +
+                      prefix + " " + ShellQuote(KVTBASE_EXE) + " " + args + " >" +
+                      ShellQuote(Path("out")) + " 2>" + ShellQuote(Path("err")) + " </dev/null";
     int rc = std::system(cmd.c_str());
     return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, ReadFile(Path("out")), ReadFile(Path("err"))};
   }
@@ -154,15 +158,202 @@ TEST_F(CliRunTest, NoCommandWritesOverAFileItWasGivenToRead) {
             "(kvtbase db-disconnect --help elenca le opzioni del comando)\n");
   EXPECT_EQ(r.out, "");
 
-  r = Kvtbase("odbc-connect -h");
+  // Common options before the command; nothing but them is no command.
+  r = Kvtbase("--db " + ShellQuote(db) + " -y about");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, About(db + " (Jet " + db::EngineVersion() + ")"));
+  r = Kvtbase("--db " + ShellQuote(db));
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "Manca il comando (kvtbase --list elenca i comandi)\n");
+
+  r = Kvtbase("odbc-connect -h");  // the command's options, and it does not run
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out.substr(0, r.out.find("\n\nOpzioni comuni:")),
-            "Uso: kvtbase odbc-connect [opzioni]\n"
-            "Database > Metodo ODBC > Connetti\n\n"
-            "Opzioni del comando:\n"
-            "  --datasource=NOME         il data source ODBC (DSN)\n"
-            "  --rowset-ordinary=N       RowsetSize per i dati di tipo ordinario\n"
-            "  --rowset-blob=N           RowsetSize per i dati di tipo BLOB");
+  EXPECT_EQ(r.out.rfind("Uso: kvtbase odbc-connect [opzioni]\n", 0), 0u) << r.out;
+}
+
+// The SQLite driver ends its Database value at the first ';' and knows no braces: names with
+// these characters could be created (the engine opens them directly) but never opened.
+TEST_F(CliRunTest, EveryLegalFileNameIsADatabaseEveryCommandCanUse) {
+  for (const std::string name : {"a;b.mdb", "a{b}.mdb", "}{.mdb", "50%;x=1?#y'z .mdb",
+                                  "a;NoCreat=0;b.mdb", "riga\nnuova.mdb"}) {
+    const std::string db = Path(name);
+    const std::string copy = Path("copia " + name);
+    Result r = Kvtbase("db-create " + ShellQuote(db));
+    EXPECT_EQ(r.status, 0) << name << r.err;
+    EXPECT_EQ(r.out, "INFORMAZIONE: Creazione database\nIl database " + db +
+                         " è stato creato con successo\n\n");
+    r = Kvtbase("about --db " + ShellQuote(db));
+    EXPECT_EQ(r.status, 0) << name << r.err;
+    EXPECT_EQ(r.out, About(db + " (Jet " + db::EngineVersion() + ")"));
+    r = Kvtbase("db-duplicate " + ShellQuote(db) + " " + ShellQuote(copy));
+    EXPECT_EQ(r.status, 0) << name << r.err;
+    r = Kvtbase("db-repair " + ShellQuote(copy));
+    EXPECT_EQ(r.out, "INFORMAZIONE: Riparazione database\nIl database " + copy +
+                         " è stato riparato con successo\n\n");
+    r = Kvtbase("db-connect-file " + ShellQuote(copy));
+    EXPECT_EQ(r.status, 0) << name << r.err;
+    EXPECT_EQ(StoredSettings().database, copy);
+  }
+  // Only files this program made exist: a name cut at its ';' was never created instead.
+  EXPECT_FALSE(std::filesystem::exists(Path("a")));
+  EXPECT_FALSE(std::filesystem::exists(Path("50%")));
+
+  // A path the driver would cut short is refused, not opened as another file.
+  std::string deep = Path("");
+  while (deep.size() < 300) {  // the engine takes it; written for the driver, it passes 510
+    deep += std::string(40, ';');
+    std::filesystem::create_directory(deep);
+    deep += "/";
+  }
+  const std::string longName = deep + "lungo.mdb";
+  EXPECT_EQ(Kvtbase("db-create " + ShellQuote(longName)).err,
+            "ERRORE: KVT-BASE2\nErrore in fase di apertura del database\n\n"
+            "Il percorso del file '" + longName + "' è troppo lungo per il driver del database.\n"
+            "ERRORE: Creazione database\nErrore durante la creazione del database \n\n"
+            "Il database " + longName + " non è stato creato.\n");
+  EXPECT_FALSE(std::filesystem::exists(longName));
+}
+
+constexpr std::string_view kGraveAnomaly =
+    "ERRORE: KVT-BASE2\n"
+    "ATTENZIONE: è stata riscontrata una anomalia grave\n"
+    "che rende impossibile il corretto funzionamento di\n"
+    "questo programma.\n\n"
+    "Ipotesi A) Il prodotto non è stato installato nella\n"
+    "           maniera corretta, utilizzando Setup.\n\n"
+    "Ipotesi B) Il registro di configurazione di Windows\n"
+    "           si è corrotto e deve essere ripristinato.\n\n";
+
+TEST_F(CliRunTest, SettingsFileIsReadOnlyWhenUsedAndItsWarningDoesNotFailTheCommand) {
+  const std::string db = Path("kvt.mdb");
+  ASSERT_EQ(Kvtbase("db-create " + ShellQuote(db)).status, 0);
+  // With --db the settings are not read: a pipe in their place blocked the run forever.
+  const std::string pipe = Path("pipe.ini");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  Result r = Kvtbase("about --db " + ShellQuote(db), pipe, "timeout 60");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out, About(db + " (Jet " + db::EngineVersion() + ")"));
+  if (const char* dsn = std::getenv("KVT_TEST_PG_DSN")) {  // and with --dsn
+    r = Kvtbase("about --dsn " + ShellQuote(dsn), pipe, "timeout 60");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\nRowsetSize (Dati ordinari): 25\n"), std::string::npos) << r.out;
+  }
+  EXPECT_TRUE(std::filesystem::is_fifo(pipe));
+
+  // A damaged file is reported at the start; the command then succeeds, and says so.
+  const std::string binary = std::string("\x7f" "ELF\x02=\x00\x01", 8);
+  std::ofstream(Path("kvtbase.ini"), std::ios::binary) << binary;
+  r = Kvtbase("db-connect-file " + ShellQuote(db));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, kGraveAnomaly);
+  EXPECT_EQ(ReadFile(Path("kvtbase.ini.bak")), binary);
+  EXPECT_EQ(StoredSettings().database, db);
+}
+
+// Every command that takes a path, given what is not the file it expects. Run as another
+// user when we are root, so that permissions count.
+TEST_F(CliRunTest, EveryCommandThatTakesAPathRefusesOddFilesWithItsMessage) {
+  const bool root = geteuid() == 0;
+  const std::string as =
+      std::string(root ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "") +
+      "timeout 60";
+  // A folder the other user can reach (the tests' own is private).
+  std::string tmpl = "/tmp/kvt-odd-XXXXXX";
+  ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
+  const std::string dir = tmpl;
+  const auto At = [&dir](const std::string& name) { return dir + "/" + name; };
+  const std::string good = At("good.mdb");
+  const std::string settings = At("kvtbase.ini");
+  ASSERT_EQ(Kvtbase("db-create " + ShellQuote(good)).status, 0);
+  std::ofstream(At("bad.txt")) << "non una comunicazione\n";
+  std::filesystem::create_directory(At("folder"));
+  std::filesystem::create_directory(At("ro"));
+  ASSERT_EQ(mkfifo(At("pipe").c_str(), 0666), 0);
+  std::ofstream(At("unreadable")) << "x";
+  chmod(At("unreadable").c_str(), 0);
+  chmod(At("ro").c_str(), 0555);
+  chmod(dir.c_str(), 0777);
+  for (const char* f : {"good.mdb", "bad.txt", "pipe"}) chmod(At(f).c_str(), 0666);
+  const std::string before = ReadFile(good);
+
+  const std::string p = ShellQuote(good);
+  const std::string cannotOpen =
+      "ERRORE: KVT-BASE2\n"
+      "ATTENZIONE: non risulta possibile aprire il file KvtTxt V2 selezionato !!!\n";
+  const std::string refused =
+      "ERRORE: KVT-BASE2\n"
+      "ATTENZIONE: L'importazione della Comunicazione Aziendale in formato KvtTxt V2\n"
+      "non risulta possibile !!!\n\n"
+      "Vuoi salvare il report degli errori riscontrati ?\n";
+  for (const std::string odd : {"folder", "pipe", "missing", "unreadable"}) {
+    const std::string path = At(odd);
+    const std::string why = odd == "missing"      ? "Impossibile trovare il file '" + path + "'."
+                            : odd == "unreadable" ? "Impossibile leggere il file '" + path + "'."
+                                                  : "'" + path + "' non è un file di database.";
+    const std::pair<std::string, std::string> cases[] = {
+        {"about --db " + ShellQuote(path),
+         "ERRORE: KVT-BASE2\nErrore in fase di apertura del database\n\n" + why + "\n"},
+        {"db-connect-file --db " + p + " " + ShellQuote(path),
+         "ERRORE: KVT-BASE2\nErrore in fase di apertura del database\n\n" + why + "\n"},
+        {"db-repair " + ShellQuote(path),
+         "ERRORE: Riparazione database\nErrore durante la riparazione del database\n\n" + why +
+             "\n"},
+        {"db-duplicate " + ShellQuote(path) + " " + ShellQuote(At("copy.mdb")),
+         "ERRORE: Duplicazione database\nErrore durante la duplicazione del database\n\n" + why +
+             "\n"},
+        {"import-kvt --db " + p + " " + ShellQuote(path),
+         cannotOpen + refused + "-> Annulla (--yes per rispondere OK)\n"},
+    };
+    for (const auto& [args, err] : cases) {
+      Result r = Kvtbase(args, settings, as);
+      EXPECT_EQ(r.status, 1) << args;
+      EXPECT_EQ(r.err, err) << args;
+    }
+  }
+
+  // Destinations that cannot be written: a read-only folder, a folder, a pipe nobody reads
+  // (writing the report to it blocked forever).
+  const std::string ro = At("ro");
+  Result r = Kvtbase("db-create " + ShellQuote(ro + "/new.mdb"), settings, as);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err,
+            "ERRORE: Creazione database\nErrore durante la creazione del database \n\n"
+            "unable to open database file\n");
+  r = Kvtbase("db-duplicate " + p + " " + ShellQuote(ro + "/copy.mdb"), settings, as);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err.rfind("ERRORE: Duplicazione database\nErrore durante la duplicazione del "
+                        "database\n\nunable to open database: " + ro + "/copy.mdb.compact-",
+                        0),
+            0u)
+      << r.err;
+  r = Kvtbase("db-duplicate --yes " + p + " " + ShellQuote(At("folder")), settings, as);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "ERRORE: Duplicazione database\nErrore durante la duplicazione del database\n\n"
+                   "Il database di destinazione è una cartella.\n");
+  for (const std::string& report : {ro + "/rep.txt", At("folder"), At("pipe")}) {
+    r = Kvtbase("import-kvt --db " + p + " " + ShellQuote(At("bad.txt")) + " --report " +
+                    ShellQuote(report),
+                settings, as);
+    EXPECT_EQ(r.status, 1) << report;
+    EXPECT_EQ(r.err, refused + "ERRORE: KVT-BASE2\n"
+                               "ATTENZIONE: non risulta possibile salvare il report degli "
+                               "errori !!!\n")
+        << report;
+  }
+  r = Kvtbase("db-connect-file " + p, ro + "/kvtbase.ini", as);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "ERRORE: KVT-BASE2\nImpossibile salvare le impostazioni del programma.\n\n" +
+                       ro + "/kvtbase.ini.tmp: Permission denied\n");
+
+  // Nothing was written anywhere, nothing given was changed.
+  EXPECT_EQ(ReadFile(good), before);
+  EXPECT_TRUE(std::filesystem::is_empty(ro));
+  EXPECT_TRUE(std::filesystem::is_empty(At("folder")));
+  EXPECT_TRUE(std::filesystem::is_fifo(At("pipe")));
+  EXPECT_FALSE(std::filesystem::exists(At("copy.mdb")));
+  chmod(ro.c_str(), 0755);
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

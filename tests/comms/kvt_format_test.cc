@@ -159,6 +159,46 @@ TEST(KvtFormat, FieldCountsAndTextLimits) {
   EXPECT_EQ(r.codperc, " ");
 }
 
+// A number its column cannot hold, or a NUL byte anywhere, makes the row illegal: stored cut
+// to the column's limit, two identifiers would become one, and a NUL would cut a name while
+// the checksum (to which it adds 0) still passes.
+TEST(KvtFormat, NumbersTheColumnCannotHoldAndNulBytesMakeARowIllegal) {
+  using namespace std::string_literals;
+  ArcoRow arc;
+  FermataRow stop;
+  ProtocolRow protocol;
+  CorsaRow trip;
+  OrarioRow time;
+  RigaItinerRow routeRow;
+  GiorniRow month;
+  const std::string protocolRow = "S\tP\tN\t101\t7\t01/01/2010\t01/01/2010\t31/12/2010\tUfficio";
+  ASSERT_TRUE(ParseRow(protocolRow, protocol));
+  EXPECT_FALSE(ParseRow(Replace(protocolRow, 4, "99999999999999999999"), protocol));
+  EXPECT_FALSE(ParseRow(Replace(protocolRow, 4, "2147483648"), protocol));
+  EXPECT_FALSE(ParseRow(Replace(protocolRow, 3, "32768"), protocol));  // azienda is SMALLINT
+  EXPECT_FALSE(ParseRow(Replace(protocolRow, 8, "Uff\0icio"s), protocol));
+
+  EXPECT_FALSE(ParseRow("12345678901234567890\t\tA\t\t1\t0\t0", stop));
+  EXPECT_FALSE(ParseRow("-2147483649\t\tA\t\t1\t0\t0", stop));
+  ASSERT_TRUE(ParseRow("-2147483648\t\tA\t\t-32768\t0\t0", stop));
+  EXPECT_EQ(stop.ID, -2147483648LL);
+  EXPECT_EQ(stop.local, -32768);
+  EXPECT_FALSE(ParseRow("1\t\tA\t\t40000\t0\t0", stop));  // local is SMALLINT
+  EXPECT_FALSE(ParseRow("1\t\tVia\0Roma\t\t1\t0\t0"s, stop));
+  EXPECT_FALSE(ParseRow("1\0\t\tVia\t\t1\t0\t0"s, stop));
+
+  EXPECT_FALSE(ParseRow("1\t2\t3\t99999999999", arc));
+  EXPECT_FALSE(ParseRow("1\t70000\t3\t4\t5\t6", routeRow));  // sub is SMALLINT
+  const std::string tripRow = "77\tC\tL\tA\t3\tP\t9\t2\t07.30\t3\t08.05\t1\t2\t3\t4\t0\t78\tU";
+  ASSERT_TRUE(ParseRow(tripRow, trip));
+  EXPECT_FALSE(ParseRow(Replace(tripRow, 12, "40000"), trip));    // tempo
+  EXPECT_FALSE(ParseRow(Replace(tripRow, 8, "07.99999"), trip));  // minutes
+  EXPECT_FALSE(ParseRow(Replace(tripRow, 16, "3000000000"), trip));
+  EXPECT_FALSE(ParseRow("5\t2\t9\t12.07\t99999\t0\t0\t0", time));  // sosta
+  EXPECT_FALSE(ParseRow("1\t99999\t3\t5", month));                    // anno
+  EXPECT_FALSE(ParseRow("4294967297\t2010\t3\t5", month));
+}
+
 TEST(KvtFormat, NumbersTimesFlagsAndRunningDays) {
   CorsaRow t;
   ASSERT_TRUE(ParseRow("77\tC\tL\tAndata\t3\tP\t9\t2\t07.30\t3\t25:05\t1\t2\t3\t4\t0\t78\t", t));
@@ -170,7 +210,7 @@ TEST(KvtFormat, NumbersTimesFlagsAndRunningDays) {
   ParseTimeField("7.30", h, m);  // by position: hours "7.", minutes from the fourth
   EXPECT_EQ(h * 100 + m, 700);
   ArcoRow arc;
-  ASSERT_TRUE(ParseRow(" 12x\t-3\t\t99999999999", arc));
+  ASSERT_TRUE(ParseRow(" 12x\t-3\t\t2147483647", arc));
   EXPECT_EQ(arc.ID, 12);
   EXPECT_EQ(arc.inizio, -3);
   EXPECT_EQ(arc.fine, 0);
@@ -198,6 +238,13 @@ TEST(KvtFormat, NumbersTimesFlagsAndRunningDays) {
   EXPECT_FALSE(ParseRow("1\t2010\t13\t5", g));
   ASSERT_TRUE(ParseRow("1\t2010\t3\t0\t32\t-1\t5\t5\tx", g));  // only day 5 marked
   EXPECT_EQ(DayString(g.days), "NNNNSNNNNNNNNNNNNNNNNNNNNNNNNNN");
+  // Days the month does not have mark nothing either: "N" past its end.
+  ASSERT_TRUE(ParseRow("1\t2010\t2\t27\t28\t29\t30\t31", g));
+  EXPECT_EQ(DayString(g.days), std::string(26, 'N') + "SSNNN");
+  ASSERT_TRUE(ParseRow("1\t2012\t2\t29\t30", g));  // a leap year has its 29th
+  EXPECT_EQ(DayString(g.days), std::string(28, 'N') + "SNN");
+  ASSERT_TRUE(ParseRow("1\t2010\t4\t31", g));
+  EXPECT_EQ(g.days, 0u);
 }
 
 // The content of tests/data/kvt_small.txt as typed rows.

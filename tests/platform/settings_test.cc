@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -113,6 +114,45 @@ TEST_F(SettingsTest, DamagedFileIsReportedAndNeverLost) {
   EXPECT_EQ(folder.Load(&s), SettingsLoad::Unreadable);
   EXPECT_FALSE(folder.Save(s));
   EXPECT_EQ(Read(PathOf("dir.ini/keep")), "x");
+}
+
+// What is not a settings file is damaged: reported, never read without end, kept as .bak
+// when it is a file, never renamed or replaced when it is not.
+TEST_F(SettingsTest, WhatIsNotASettingsFileIsDamagedAndNeverBlocks) {
+  const std::string section = "[Software\\KVTBASE\\KVTBASE\\1.00]\n";
+  using namespace std::string_literals;
+  const std::string binary = "\x7f" "ELF\x02\x01=\x00\xff\xfe" "Database=/x"s;
+  const std::string cases[] = {
+      binary,                                                // NUL bytes, "=" and no line end
+      "\x01\x02" "Database=/x.mdb",                           // "=" before any section
+      section + "Database=/x.mdb\n" + std::string(70000, ';'),  // bigger than a settings file
+  };
+  for (const std::string& text : cases) {
+    const std::string path = PathOf("odd.ini");
+    Write(path, text);
+    SettingsFile file(path);
+    Settings s;
+    EXPECT_EQ(file.Load(&s), SettingsLoad::Unreadable) << text.substr(0, 40);
+    EXPECT_EQ(s, Settings{});
+    ASSERT_TRUE(file.Save(Settings{"/b.mdb", "", 25, 1, "", {}}));
+    EXPECT_EQ(Read(path + ".bak"), text);
+    EXPECT_EQ(file.Load(&s), SettingsLoad::Ok);
+    EXPECT_EQ(s.database, "/b.mdb");
+    fs::remove(path + ".bak");
+  }
+
+  // A named pipe blocked the reading, /dev/zero filled the memory: neither is opened.
+  const std::string pipe = PathOf("pipe.ini");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  SettingsFile fifo(pipe);
+  Settings s;
+  EXPECT_EQ(fifo.Load(&s), SettingsLoad::Unreadable);
+  EXPECT_EQ(SettingsFile("/dev/zero").Load(&s), SettingsLoad::Unreadable);
+  std::string error;
+  EXPECT_FALSE(fifo.Save(s, &error));  // neither renamed nor replaced
+  EXPECT_EQ(error, pipe + ": non è un file regolare");
+  EXPECT_TRUE(fs::is_fifo(pipe));
+  EXPECT_FALSE(fs::exists(pipe + ".bak"));
 }
 
 }  // namespace
