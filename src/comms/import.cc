@@ -7,17 +7,13 @@
 #include <memory>
 
 #include "core/dates.h"
+#include "core/file.h"
 #include "core/text.h"
 #include "platform/ui.h"
 
 namespace kvt::comms {
 
 namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
 
 std::string InsertedLine(std::string_view table, const ImportCount& count) {
   return Format("%.*s: inserite %ld righe di %ld\n", static_cast<int>(table.size()), table.data(),
@@ -50,7 +46,7 @@ std::string SummaryText(const ImportSummary& s) {
 
 bool WriteErrorReport(const std::string& reportPath, const std::string& importedPath,
                       const std::vector<std::string>& errors) {
-  File file(std::fopen(reportPath.c_str(), "wb"));
+  UniqueFile file(std::fopen(reportPath.c_str(), "wb"));
   if (!file) return false;
   const std::string rule(83, '=');
   bool ok = WriteText(file.get(), NowStamp() + "\n" + rule + "\n" +

@@ -108,7 +108,7 @@ bool TableImpl::Open(bool bulk, std::size_t blobBufferSize) {
     // every 25 rows written, so blocks without byte blocks are sent in larger batches.
     if (!hasBlob) rows = std::max(rows, kServerBulkRows);
     if (fileMethod_) rows = kFileBulkRows;
-    const bool arrays = db_->dialect().engine() == Engine::PostgreSql;
+    const bool arrays = db_->dialect().bulkStrategy() == Dialect::BulkStrategy::ArrayUnnest;
     bulk_ =
         MakeBulkInserter(conn, conn.QuoteName(actualName_), columns_, rows, blobBufferSize, arrays);
   }
