@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "core/dates.h"
+#include "core/file.h"
 #include "core/text.h"
 #include "platform/files.h"
 #include "platform/ui.h"
@@ -14,11 +15,6 @@
 namespace kvt::comms {
 
 namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
 
 std::string InsertedLine(std::string_view table, const ImportCount& count) {
   return Format("%.*s: inserite %ld righe di %ld\n", static_cast<int>(table.size()), table.data(),
@@ -69,7 +65,7 @@ std::string SummaryText(const ImportSummary& s) {
 
 bool WriteErrorReport(const std::string& reportPath, const std::string& importedPath,
                       const std::vector<std::string>& errors) {
-  File file(OpenForWriting(reportPath));
+  UniqueFile file(OpenForWriting(reportPath));
   if (!file) return false;
   const std::string rule(83, '=');
   bool ok = WriteText(file.get(), NowStamp() + "\n" + rule + "\n" +

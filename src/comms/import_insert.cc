@@ -36,7 +36,7 @@ class Inserter {
 
   template <typename Row>
   bool InsertSection(Section s, std::string_view caption, std::string_view table,
-                     std::initializer_list<std::string_view> columns, ImportCount& count);
+                     std::span<const std::string_view> columns, ImportCount& count);
   bool InsertSections();
   void FillRow(RowSetter& row, const FermataRow& r);
   void FillRow(RowSetter& row, const ArcoRow& r);
@@ -99,7 +99,7 @@ bool Inserter::InsertProtocol() {
 
 template <typename Row>
 bool Inserter::InsertSection(Section s, std::string_view caption, std::string_view name,
-                             std::initializer_list<std::string_view> columns, ImportCount& count) {
+                             std::span<const std::string_view> columns, ImportCount& count) {
   progress_.Caption(caption);
   std::string_view header;
   if (!Next(header)) return false;
@@ -125,6 +125,10 @@ bool Inserter::InsertSection(Section s, std::string_view caption, std::string_vi
   return Next(record) && TaggedNumber(record, CloseTag(s)) == checksum.Value();
 }
 
+// Each list of columns stands beside the filler of its rows: the two are read together.
+constexpr std::string_view kFermateColumns[] = {"ID",     "azienda", "protoc",  "fermata",
+                                                "denom",  "ubicaz",  "local",   "comune",
+                                                "coord_x", "coord_y", "okcoord"};
 void Inserter::FillRow(RowSetter& row, const FermataRow& r) {
   row.Int(r.ID).Int(protocol_.azienda).Int(protocol_.protoc);
   row.FileText(r.fermata).FileText(r.denom).FileText(r.ubicaz).Int(r.local).Text("0");
@@ -139,21 +143,28 @@ void Inserter::FillRow(RowSetter& row, const FermataRow& r) {
   row.Flag(r.coord_x != 0 && r.coord_y != 0);
 }
 
+constexpr std::string_view kArchiColumns[] = {"azienda", "ID", "protoc", "inizio", "fine", "lung"};
 void Inserter::FillRow(RowSetter& row, const ArcoRow& r) {
   row.Int(protocol_.azienda).Int(r.ID).Int(protocol_.protoc).Int(r.inizio).Int(r.fine);
   row.Int(r.lung);
 }
 
+constexpr std::string_view kTesitineColumns[] = {"azienda", "ID", "protoc", "codperc", "denom"};
 void Inserter::FillRow(RowSetter& row, const TestaItinerRow& r) {
   row.Int(protocol_.azienda).Int(r.ID).Int(protocol_.protoc).FileText(r.codperc);
   row.FileText(r.denom);
 }
 
+constexpr std::string_view kDetitineColumns[] = {"azienda", "ID", "sub", "protoc", "arco", "dist"};
 void Inserter::FillRow(RowSetter& row, const RigaItinerRow& r) {
   row.Int(protocol_.azienda).Int(r.ID).Int(r.sub).Int(protocol_.protoc).Int(r.arco);
   row.Int(r.dist);
 }
 
+constexpr std::string_view kCorseColumns[] = {
+    "azienda", "ID",       "protoc",  "codcorsa", "codlinea", "verso", "ente", "codperc",
+    "capol_p", "hh_p",     "mm_p",    "capol_a",  "hh_a",     "mm_a",  "lung", "tempo",
+    "ct_lung", "ct_tempo", "prevcor", "nextcor",  "mezzo",    "lotto"};
 void Inserter::FillRow(RowSetter& row, const CorsaRow& r) {
   row.Int(protocol_.azienda).Int(r.ID).Int(protocol_.protoc);
   // Direction and mode are file bytes too: an accented letter must arrive as UTF-8.
@@ -163,11 +174,15 @@ void Inserter::FillRow(RowSetter& row, const CorsaRow& r) {
   row.OptionalInt(r.prevcor).OptionalInt(r.nextcor).FileText({&r.mezzo, 1}).Text("0");
 }
 
+constexpr std::string_view kOrariColumns[] = {"azienda",  "ID",       "sub",      "protoc",
+                                              "fermata",  "hh",       "mm",       "sosta",
+                                              "primaria", "facolt",   "nonferma"};
 void Inserter::FillRow(RowSetter& row, const OrarioRow& r) {
   row.Int(protocol_.azienda).Int(r.ID).Int(r.sub).Int(protocol_.protoc).Int(r.fermata);
   row.Int(r.hh).Int(r.mm).Int(r.sosta).Flag(r.primaria).Flag(r.facolt).Flag(r.nonferma);
 }
 
+constexpr std::string_view kMesiColumns[] = {"azienda", "ID", "protoc", "anno", "mese", "giorni"};
 void Inserter::FillRow(RowSetter& row, const GiorniRow& r) {
   row.Int(protocol_.azienda).Int(r.ID).Int(protocol_.protoc).Int(r.anno).Int(r.mese);
   row.Text(DayString(r.days));
@@ -182,31 +197,19 @@ void Inserter::FillRow(RowSetter& row, const GiorniRow& r) {
 
 bool Inserter::InsertSections() {
   return InsertSection<FermataRow>(Section::Fermate, "Inserimento Fermate", "fermate",
-                                   {"ID", "azienda", "protoc", "fermata", "denom", "ubicaz",
-                                    "local", "comune", "coord_x", "coord_y", "okcoord"},
-                                   summary_.fermate) &&
-         InsertSection<ArcoRow>(Section::Archi, "Inserimento Archi", "archi",
-                                {"azienda", "ID", "protoc", "inizio", "fine", "lung"},
+                                   kFermateColumns, summary_.fermate) &&
+         InsertSection<ArcoRow>(Section::Archi, "Inserimento Archi", "archi", kArchiColumns,
                                 summary_.archi) &&
          InsertSection<TestaItinerRow>(Section::TesteItiner, "Inserimento Teste Percorsi",
-                                       "tesitine", {"azienda", "ID", "protoc", "codperc", "denom"},
-                                       summary_.tesitine) &&
-         InsertSection<RigaItinerRow>(
-             Section::RigheItiner, "Inserimento Dettagli Percorsi", "detitine",
-             {"azienda", "ID", "sub", "protoc", "arco", "dist"}, summary_.detitine) &&
-         InsertSection<CorsaRow>(
-             Section::Corse, "Inserimento Corse", "corse",
-             {"azienda", "ID",       "protoc",  "codcorsa", "codlinea", "verso", "ente", "codperc",
-              "capol_p", "hh_p",     "mm_p",    "capol_a",  "hh_a",     "mm_a",  "lung", "tempo",
-              "ct_lung", "ct_tempo", "prevcor", "nextcor",  "mezzo",    "lotto"},
-             summary_.corse) &&
-         InsertSection<OrarioRow>(Section::Orari, "Inserimento Orari", "orari",
-                                  {"azienda", "ID", "sub", "protoc", "fermata", "hh", "mm", "sosta",
-                                   "primaria", "facolt", "nonferma"},
+                                       "tesitine", kTesitineColumns, summary_.tesitine) &&
+         InsertSection<RigaItinerRow>(Section::RigheItiner, "Inserimento Dettagli Percorsi",
+                                      "detitine", kDetitineColumns, summary_.detitine) &&
+         InsertSection<CorsaRow>(Section::Corse, "Inserimento Corse", "corse", kCorseColumns,
+                                 summary_.corse) &&
+         InsertSection<OrarioRow>(Section::Orari, "Inserimento Orari", "orari", kOrariColumns,
                                   summary_.orari) &&
          InsertSection<GiorniRow>(Section::Giorni, "Inserimento Periodi Effettuazione", "mesi",
-                                  {"azienda", "ID", "protoc", "anno", "mese", "giorni"},
-                                  summary_.mesi);
+                                  kMesiColumns, summary_.mesi);
 }
 
 // Days of the new period that this communication supersedes: every day of the company when

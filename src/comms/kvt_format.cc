@@ -17,10 +17,6 @@ namespace {
 constexpr size_t kReadBufferBytes = size_t{1} << 20;
 }
 
-void LineReader::FileCloser::operator()(std::FILE* f) const {
-  std::fclose(f);
-}
-
 LineReader::LineReader() = default;
 LineReader::~LineReader() = default;
 
@@ -531,10 +527,6 @@ void AppendRow(std::string& out, const GiorniRow& row) {
 
 namespace {
 constexpr size_t kWriteBufferBytes = size_t{1} << 20;
-}
-
-void KvtWriter::FileCloser::operator()(std::FILE* f) const {
-  std::fclose(f);
 }
 
 KvtWriter::KvtWriter() = default;

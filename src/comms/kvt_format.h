@@ -20,6 +20,7 @@
 
 #include "core/checksum.h"
 #include "core/dates.h"
+#include "core/file.h"
 
 namespace kvt::comms {
 
@@ -64,10 +65,7 @@ class LineReader {
  private:
   bool Fill();
 
-  struct FileCloser {
-    void operator()(std::FILE* f) const;
-  };
-  std::unique_ptr<std::FILE, FileCloser> file_;
+  UniqueFile file_;
   std::vector<char> buffer_;
   size_t begin_ = 0;          // first unread byte in buffer_
   size_t end_ = 0;            // one past the last valid byte in buffer_
@@ -300,11 +298,8 @@ class KvtWriter {
   bool InSection(Section s);
   void Fail(const std::string& text);
 
-  struct FileCloser {
-    void operator()(std::FILE* f) const;
-  };
   std::vector<char> buffer_;  // the stream's buffer: must outlive file_
-  std::unique_ptr<std::FILE, FileCloser> file_;
+  UniqueFile file_;
   std::string path_;
   std::string scratch_;
   WriterFaults faults_;

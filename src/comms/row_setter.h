@@ -1,11 +1,15 @@
 // Writing rows into a Table column by column in a fixed order (internal to comms/). The
 // columns are looked up once; each row then sets them in that order as texts, the way every
-// value goes into a Table. Numbers are formatted without allocating.
+// value goes into a Table. Numbers are formatted without allocating. A row must set exactly
+// its columns: a list and a filler that disagree (a column added to one only) would shift
+// every later value into the wrong column, so debug builds stop at the first such row.
 #pragma once
 
+#include <cassert>
 #include <charconv>
 #include <cstdint>
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,9 +22,11 @@ namespace kvt::comms {
 
 class RowSetter {
  public:
-  RowSetter(db::Table& table, std::initializer_list<std::string_view> columns) : table_(table) {
+  RowSetter(db::Table& table, std::span<const std::string_view> columns) : table_(table) {
     for (std::string_view c : columns) columns_.push_back(table.ColumnIndex(c));
   }
+  RowSetter(db::Table& table, std::initializer_list<std::string_view> columns)
+      : RowSetter(table, std::span<const std::string_view>(columns.begin(), columns.size())) {}
 
   void Begin() {
     // A bulk table only fails this when unusable, and then its Update fails too.
@@ -28,6 +34,8 @@ class RowSetter {
     next_ = 0;
   }
   RowSetter& Text(std::string_view text) {
+    assert(next_ < columns_.size() && "more values than columns");
+    if (next_ >= columns_.size()) return *this;
     // A value the column cannot take has been reported by the Table; the row goes without it.
     (void)table_.SetFieldText(columns_[next_++], text);
     return *this;
@@ -60,6 +68,7 @@ class RowSetter {
   // False when the database itself failed (disk full, locked, read-only, connection lost):
   // nothing more can be written and the caller ends its work there.
   [[nodiscard]] bool End(long& written) {
+    assert(next_ == columns_.size() && "fewer values than columns");
     const bool sent = table_.Update();
     written += table_.RowsWritten();
     return sent || table_.LastError().RowRefused();

@@ -250,12 +250,21 @@ bool OdbcBulkInserter::ExecuteChunk(unsigned first, unsigned rows, Diagnostic& e
   return false;
 }
 
-long OdbcBulkInserter::RetryRows(unsigned first, unsigned rows) {
+// The rows one at a time; the rows stored. Stops at a failure of the database itself (kept
+// in `fatal`), after which nothing more can be written.
+long OdbcBulkInserter::RetryRows(unsigned first, unsigned rows, Diagnostic& fatal) {
   long stored = 0;
   for (unsigned row = first; row < first + rows; ++row) {
     PrepareChunk(single_, row, 1);
-    if (single_.generation == generation_ && single_.first == row && single_.stmt->Execute())
+    if (single_.generation == generation_ && single_.first == row && single_.stmt->Execute()) {
       ++stored;
+      continue;
+    }
+    const Diagnostic& error = single_.stmt->LastError();
+    if (!error.empty() && !error.RowRefused()) {
+      fatal = error;
+      break;
+    }
   }
   return stored;
 }
@@ -385,7 +394,8 @@ long OdbcBulkInserter::Send(Diagnostic& firstError) {
     const unsigned rows = filled_;
     filled_ = 0;
     if (ExecuteArrays(rows, firstError)) return rows;
-    return RetryRows(0, rows);
+    if (!firstError.RowRefused()) return 0;  // the database failed: nothing more goes
+    return RetryRows(0, rows, firstError);
   }
   long stored = 0;
   for (unsigned first = 0; first < filled_; first += chunkRows_) {
@@ -395,8 +405,13 @@ long OdbcBulkInserter::Send(Diagnostic& firstError) {
       stored += rows;
       continue;
     }
+    if (!error.RowRefused()) {  // the database failed: nothing more goes
+      firstError = error;
+      break;
+    }
     if (firstError.state.empty() && firstError.text.empty()) firstError = error;
-    stored += RetryRows(first, rows);
+    stored += RetryRows(first, rows, firstError);
+    if (!firstError.RowRefused()) break;
   }
   filled_ = 0;
   return stored;

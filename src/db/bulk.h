@@ -92,7 +92,7 @@ class OdbcBulkInserter final : public BulkInserter {
   bool ExecuteChunk(unsigned first, unsigned rows, Diagnostic& error);
   bool ExecuteArrays(unsigned rows, Diagnostic& error);
   void AppendElement(std::string& out, size_t column, unsigned row) const;
-  long RetryRows(unsigned first, unsigned rows);
+  long RetryRows(unsigned first, unsigned rows, Diagnostic& fatal);
 
   OdbcConnection& conn_;
   std::string table_;

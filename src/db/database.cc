@@ -15,6 +15,22 @@ namespace kvt::db {
 namespace {
 
 constexpr unsigned kQueryTimeoutSeconds = 360;
+// How long an SQLite connection waits for another one's lock before giving up, in
+// milliseconds: long enough for another command's commit, short enough that a command
+// meeting a long import is refused with a message instead of appearing to hang.
+constexpr unsigned kSqliteBusyTimeoutMs = 10000;
+std::optional<unsigned> busyTimeoutOverride;
+
+std::string SqliteBusyTimeout() {
+  return ";Timeout=" + std::to_string(busyTimeoutOverride.value_or(kSqliteBusyTimeoutMs));
+}
+
+// Shown when a transaction cannot start: the database's own reason follows.
+constexpr std::string_view kBeginLockedMessage =
+    "Il database è in uso da un'altra operazione (un'altra importazione, ad esempio) e non "
+    "può essere modificato ora: riprovare al suo termine.\n\n";
+constexpr std::string_view kBeginFailedMessage =
+    "Impossibile iniziare la modifica del database.\n\n";
 
 // psqlODBC must stream results (otherwise a large result is loaded whole), report bytea as
 // a byte block, roll back only the failed statement inside a transaction (a DSN set to roll
@@ -27,9 +43,10 @@ constexpr std::string_view kPsqlOdbcOptions =
 constexpr std::string_view kSqliteOdbcOptions = ";StepAPI=1;FKSupport=1";
 
 // The options this program needs from the driver behind a connection, or "" for none.
-std::string_view DriverOptions(const std::string& driverFile) {
-  if (driverFile.starts_with("psqlodbc")) return kPsqlOdbcOptions;
-  if (driverFile.find("sqlite3odbc") != std::string::npos) return kSqliteOdbcOptions;
+std::string DriverOptions(const std::string& driverFile) {
+  if (driverFile.starts_with("psqlodbc")) return std::string(kPsqlOdbcOptions);
+  if (driverFile.find("sqlite3odbc") != std::string::npos)
+    return std::string(kSqliteOdbcOptions) + SqliteBusyTimeout();
   return {};
 }
 
@@ -129,7 +146,7 @@ void Database::Connect(const std::string& connectionString) {
   Diagnostic error;
   // The driver is known only once connected: connect again with the options it needs.
   conn_ = OdbcConnection::Open(connectionString, &error);
-  const std::string_view options = conn_ ? DriverOptions(conn_->InfoText(SQL_DRIVER_NAME)) : "";
+  const std::string options = conn_ ? DriverOptions(conn_->InfoText(SQL_DRIVER_NAME)) : "";
   if (!options.empty()) {
     conn_.reset();
     conn_ = OdbcConnection::Open(connectionString + std::string(options), &error);
@@ -188,7 +205,8 @@ std::string Database::ConnectFile() {
   if (uri.size() > kMaxDriverValue)
     return "Il percorso del file '" + path_ + "' è troppo lungo per il driver del database.";
   const std::string connection = "DRIVER=SQLite3;Database=" + uri +
-                                 ";StepAPI=1;FKSupport=1;NoCreat=1;NoWCHAR=1;Timeout=100000";
+                                 ";StepAPI=1;FKSupport=1;NoCreat=1;NoWCHAR=1" +
+                                 SqliteBusyTimeout();
   Diagnostic error;
   conn_ = OdbcConnection::Open(connection, &error);
   if (!conn_) return error.text;
@@ -231,7 +249,11 @@ bool Database::ExecuteSql(std::string_view sql) {
 
 bool Database::Begin() {
   if (!IsConnected()) return false;
-  if (txDepth_ == 0 && !StartTransaction()) return false;
+  if (txDepth_ == 0 && !StartTransaction()) {
+    ui_.Stop(std::string(error_.Busy() ? kBeginLockedMessage : kBeginFailedMessage) +
+             error_.text);
+    return false;
+  }
   ++txDepth_;
   return true;
 }
@@ -239,9 +261,15 @@ bool Database::Begin() {
 // The SQLite driver ends every open cursor of the connection when its autocommit attribute
 // changes (a selection being read would stop short), so SQLite transactions are plain SQL
 // statements; other drivers get the ODBC way.
+//
+// An SQLite transaction takes the write lock at once (IMMEDIATE): a second writer then waits
+// here, a bounded time, before it has changed anything, instead of failing half-way through
+// its work, or waiting on a reader of its own transaction that waits on it.
 bool Database::StartTransaction() {
-  if (dialect_.engine() == Engine::Sqlite) return ExecuteSql("BEGIN");
-  return conn_->SetAutocommit(false);
+  if (dialect_.engine() == Engine::Sqlite) return ExecuteSql("BEGIN IMMEDIATE");
+  if (conn_->SetAutocommit(false)) return true;
+  error_ = conn_->Diag();
+  return false;
 }
 
 bool Database::EndOutermost(bool commit) {
@@ -281,6 +309,10 @@ bool Database::Rollback() {
     return true;
   }
   return EndOutermost(false);
+}
+
+void Database::OverrideSqliteBusyTimeout(std::optional<unsigned> milliseconds) {
+  busyTimeoutOverride = milliseconds;
 }
 
 std::vector<DataSource> Database::ListDataSources() {

@@ -83,6 +83,10 @@ class Database {
   // Closes whatever is open and clears every field (idempotent).
   void Close();
 
+  // For tests: how long SQLite connections opened afterwards wait for another connection's
+  // lock, in milliseconds; nullopt goes back to the program's 10 s.
+  static void OverrideSqliteBusyTimeout(std::optional<unsigned> milliseconds);
+
   // The data sources of the driver manager, in its order.
   static std::vector<DataSource> ListDataSources();
 

@@ -27,6 +27,9 @@ struct Diagnostic {
   // the database itself (disk full, locked, read-only, connection lost), after which
   // nothing more can be written.
   bool RowRefused() const;
+  // True when another connection holds the database (SQLite's lock, a server's lock wait
+  // given up): the same work can succeed later.
+  bool Busy() const;
 };
 
 enum class [[nodiscard]] Fetch {

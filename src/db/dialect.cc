@@ -163,4 +163,9 @@ std::string Dialect::AddForeignKey(std::string_view child, std::string_view name
          ColumnList(parentColumns) + "\n";
 }
 
+std::string Dialect::ForeignKeyChecksSql(bool on) const {
+  if (engine_ != Engine::Sqlite) return {};
+  return on ? "PRAGMA foreign_keys = ON" : "PRAGMA foreign_keys = OFF";
+}
+
 }  // namespace kvt::db

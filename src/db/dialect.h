@@ -24,6 +24,12 @@ class Dialect {
  public:
   explicit Dialect(Engine engine) : engine_(engine) {}
 
+  // How Table's bulk mode sends a block of rows.
+  enum class BulkStrategy {
+    MultiRowValues,  // one prepared INSERT ... VALUES (...), (...) per block
+    ArrayUnnest,     // one INSERT ... SELECT * FROM unnest(?::type[], ...) per block
+  };
+
   // Chooses the dialect from the DBMS name the driver reports (SQL_DBMS_NAME).
   static Dialect FromDbmsName(std::string_view dbmsName);
 
@@ -58,6 +64,19 @@ class Dialect {
                           const std::vector<std::string>& columns, bool unique) const;
   // True where foreign keys can only be declared inside CREATE TABLE (SQLite).
   bool ForeignKeysInCreateTable() const { return engine_ == Engine::Sqlite; }
+  // True where a table gains a primary key, a mandatory column or a foreign key only by being
+  // rebuilt (created anew, rows copied): SQLite's ALTER TABLE adds none of them.
+  bool AddsConstraintsByRebuild() const { return engine_ == Engine::Sqlite; }
+  // The statement switching the foreign-key checks of the connection on or off (outside a
+  // transaction); empty where the checks cannot be switched.
+  std::string ForeignKeyChecksSql(bool on) const;
+  // The ORDER BY term that gives rows in the order they were inserted; empty where the
+  // engine keeps no such order.
+  std::string InsertionOrder() const { return engine_ == Engine::Sqlite ? "rowid" : ""; }
+  BulkStrategy bulkStrategy() const {
+    return engine_ == Engine::PostgreSql ? BulkStrategy::ArrayUnnest
+                                         : BulkStrategy::MultiRowValues;
+  }
   // The foreign-key clause of a CREATE TABLE column list (engines that need it there):
   //   ",\nCONSTRAINT <name> FOREIGN KEY\n(\n...\n) REFERENCES <parent>\n(\n...\n)".
   std::string ForeignKeyClause(std::string_view name, const std::vector<std::string>& childColumns,

@@ -219,7 +219,8 @@ long long CopyRows(sqlite3* from, sqlite3* to, const std::string& table) {
 
 // Builds a fresh file with the schema and every readable row of `damaged`.
 bool Rebuild(sqlite3* damaged, const std::string& target, Watch& watch, std::string* errorText) {
-  std::filesystem::remove(target);
+  std::error_code ec;
+  std::filesystem::remove(target, ec);  // a file left in the way makes the open below fail
   DbPtr out = OpenDb(target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, errorText);
   if (!out) return false;
   watch.On(damaged, FileStep::Copy, target);

@@ -152,7 +152,8 @@ bool SqliteBulkInserter::SendChunk(unsigned first, unsigned rows, Diagnostic& er
   return false;
 }
 
-// Slots first..first+rows-1 one at a time; the rows stored.
+// Slots first..first+rows-1 one at a time; the rows stored. Stops at a failure of the
+// database itself (not a refused row): nothing more can be written.
 long SqliteBulkInserter::SendRows(unsigned first, unsigned rows, Diagnostic& firstError) {
   if (rows == 0) return 0;
   if (!row_.get() && !row_.Prepare(InsertSql(1))) {
@@ -167,10 +168,15 @@ long SqliteBulkInserter::SendRows(unsigned first, unsigned rows, Diagnostic& fir
     else
       row_.NoteFailure(rc);
     row_.Reset();
-    if (rc == SQLITE_DONE)
+    if (rc == SQLITE_DONE) {
       ++stored;
-    else if (firstError.text.empty())
+      continue;
+    }
+    if (!row_.LastError().RowRefused()) {
       firstError = row_.LastError();
+      break;
+    }
+    if (firstError.text.empty()) firstError = row_.LastError();
   }
   return stored;
 }
@@ -189,8 +195,15 @@ long SqliteBulkInserter::Send(Diagnostic& firstError) {
       stored += chunkRows_;
       continue;
     }
+    // A failure of the database itself (disk full, locked, read-only) ends the block: SQLite
+    // may have ended the transaction, and rows sent now would be committed on their own.
+    if (!error.RowRefused()) {
+      firstError = error;
+      return stored;
+    }
     // The rows again one by one: the refused ones are named by their own refusal.
     stored += SendRows(first, chunkRows_, firstError);
+    if (!firstError.text.empty() && !firstError.RowRefused()) return stored;
     if (chunkError.text.empty()) chunkError = error;
   }
   stored += SendRows(first, rows - first, firstError);  // a partial chunk

@@ -39,6 +39,13 @@ bool Diagnostic::RowRefused() const {
   return false;
 }
 
+bool Diagnostic::Busy() const {
+  if (state == "55P03" || state == "40P01") return true;  // lock not available, deadlock
+  if (!std::string_view(text).starts_with("[SQLite]")) return false;
+  const long primary = native & 0xff;
+  return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
+}
+
 Diagnostic ReadDiag(SQLSMALLINT handleType, SQLHANDLE handle) {
   Diagnostic diag;
   SQLCHAR state[8] = {};

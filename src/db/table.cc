@@ -108,7 +108,7 @@ bool TableImpl::Open(bool bulk, std::size_t blobBufferSize) {
     // every 25 rows written, so blocks without byte blocks are sent in larger batches.
     if (!hasBlob) rows = std::max(rows, kServerBulkRows);
     if (fileMethod_) rows = kFileBulkRows;
-    const bool arrays = db_->dialect().engine() == Engine::PostgreSql;
+    const bool arrays = db_->dialect().bulkStrategy() == Dialect::BulkStrategy::ArrayUnnest;
     bulk_ =
         MakeBulkInserter(conn, conn.QuoteName(actualName_), columns_, rows, blobBufferSize, arrays);
   }
@@ -323,7 +323,8 @@ bool TableImpl::Update() {
 // (an autocommitted row costs a disk sync on SQLite). A row the database refuses is
 // reported once for the block and not counted; the other rows are stored. The result is 1
 // when any row was stored, so that callers adding RowsWritten "whenever the call succeeds"
-// count exactly the stored rows.
+// count exactly the stored rows; it is 0 whenever the database itself failed (disk full,
+// locked, read-only: !LastError().RowRefused()), whatever was stored before.
 bool TableImpl::Flush(std::string_view prefix) {
   if (!Usable() || !bulk_) return Usable();
   rowsWritten_ = 0;
@@ -340,7 +341,7 @@ bool TableImpl::Flush(std::string_view prefix) {
   error_ = error;
   db_->ui().Stop(std::string(prefix) + name_ + ")\n\n" +
                  (diagnosed ? " - " + error.text : std::string(kNoDriverText)));
-  return rowsWritten_ > 0;
+  return rowsWritten_ > 0 && error.RowRefused();
 }
 
 Table::Table(Database* db, std::string_view name, bool bulk, std::size_t blobBufferSize)

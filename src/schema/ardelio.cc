@@ -254,7 +254,9 @@ std::string ArdelioWorkFile(const std::string& path) {
   for (int n = 0;; ++n) {
     std::string name = "wkArdl_" + std::to_string(getpid()) + "_" + std::to_string(n) + ".mdb";
     std::filesystem::path work = folder / name;
-    if (!std::filesystem::exists(work)) return work.string();
+    std::error_code ec;
+    // A name that cannot be checked is taken as free: the rename to it then says why.
+    if (!std::filesystem::exists(work, ec)) return work.string();
   }
 }
 

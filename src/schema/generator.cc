@@ -80,11 +80,6 @@ bool CreateTableFromDictionary(db::Database& db, std::string_view table) {
   return CreateFileTable(db, *t);
 }
 
-bool CreateRelationsFromDictionary(db::Database& db) {
-  std::optional<Dictionary> d = ReadMarked(db);
-  return d && EnsureRelations(db, *d, kRelationsCaption);
-}
-
 bool CreateSchemaFromDictionary(db::Database& db) {
   std::optional<Dictionary> d = ReadMarked(db);
   if (!d) return false;

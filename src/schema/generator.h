@@ -2,7 +2,8 @@
 //
 // ODBC method: GenerateSchemaSql creates every table of `tavole` with its key and indices,
 // the idx_ unique indices on relation parents, then every foreign key.
-// File method: CreateTableFromDictionary / CreateRelationsFromDictionary build a new file;
+// File method: CreateSchemaFromDictionary (CreateTableFromDictionary for one table) builds a
+// new file;
 // the Update variants complete the tables of an existing file with what they lack.
 //
 // Each failure is shown in an error box (the object's message, then the driver's text) and
@@ -21,7 +22,6 @@ namespace kvt::schema {
 bool GenerateSchemaSql(db::Database& db);
 
 bool CreateTableFromDictionary(db::Database& db, std::string_view table);
-bool CreateRelationsFromDictionary(db::Database& db);
 // Every table of `tavole` (by name), then every relation: the file method's whole build.
 bool CreateSchemaFromDictionary(db::Database& db);
 

@@ -62,7 +62,8 @@ bool ReadColumns(db::Database& db, std::map<std::string, DictTable>& tables) {
   // The file method writes no positions: there the rows come in the order they were written
   // (SQLite's rowid, also the tie-break for a file read over ODBC).
   std::string order = db.IsOdbc() ? "tavola, posiz" : "tavola";
-  if (db.dialect().engine() == db::Engine::Sqlite) order += ", rowid";
+  if (const std::string inserted = db.dialect().InsertionOrder(); !inserted.empty())
+    order += ", " + inserted;
   s.SetOrderBy(order);
   return ForEachRow(s, [&](db::Selection& r) {
     auto t = tables.find(r.GetText(0));

@@ -16,10 +16,6 @@
 namespace kvt::schema {
 namespace {
 
-bool IsSqlite(const db::Database& db) {
-  return db.dialect().engine() == db::Engine::Sqlite;
-}
-
 const db::LiveColumn* FindLiveColumn(const db::LiveTable& live, std::string_view name) {
   for (const db::LiveColumn& c : live.columns) {
     if (SameName(c.name, name)) return &c;
@@ -182,7 +178,7 @@ bool AddForeignKeys(db::Database& db, const DictTable& t, std::string_view capti
     if (RefuseBrokenRelation(db, r, caption)) return false;
   }
   if (missing.empty()) return true;
-  if (IsSqlite(db)) {
+  if (db.dialect().ForeignKeysInCreateTable()) {
     return RebuildTable(db, t, live, false, missing,
                         "Errore creazione relazione \"" + missing.front().name + "\"", caption);
   }
@@ -272,7 +268,7 @@ bool CompleteTable(db::Database& db, const DictTable& dict) {
   bool needKey = dict.PrimaryIndex() && live.primaryKey.empty();
   bool needMandatory =
       std::any_of(missing.begin(), missing.end(), [](const DictColumn* c) { return c->mandatory; });
-  bool done = IsSqlite(db) && (needKey || needMandatory)
+  bool done = db.dialect().AddsConstraintsByRebuild() && (needKey || needMandatory)
                   ? RebuildTable(db, dict, live, true, {},
                                  "Errore in fase di inserimento tavola \"" + dict.name + "\"",
                                  TableCaption(dict.name))
@@ -283,13 +279,14 @@ bool CompleteTable(db::Database& db, const DictTable& dict) {
 }  // namespace
 
 ForeignKeyChecksOff::ForeignKeyChecksOff(db::Database& db)
-    : db_(db), active_(IsSqlite(db) && !db.InTransaction()) {
+    : db_(db),
+      active_(!db.dialect().ForeignKeyChecksSql(false).empty() && !db.InTransaction()) {
   // Not switched off: the checks then refuse the step that needed them off, with its message.
-  if (active_) active_ = db_.ExecuteSql("PRAGMA foreign_keys = OFF");
+  if (active_) active_ = db_.ExecuteSql(db_.dialect().ForeignKeyChecksSql(false));
 }
 
 ForeignKeyChecksOff::~ForeignKeyChecksOff() {
-  if (active_) (void)db_.ExecuteSql("PRAGMA foreign_keys = ON");
+  if (active_) (void)db_.ExecuteSql(db_.dialect().ForeignKeyChecksSql(true));
 }
 
 bool EnsureRelations(db::Database& db, const Dictionary& dictionary, std::string_view caption) {

@@ -216,7 +216,9 @@ TEST_P(NativeSqliteTest, BulkBlocksStoreWhatTheOdbcPathStores) {
       EXPECT_TRUE(t.SetFieldText("ts", date));
       EXPECT_TRUE(t.SetFieldText("a", k % 3 ? "Città d'Aosta " + std::to_string(k) + "   " : ""));
       EXPECT_TRUE(t.SetFieldText("t", std::string(260 + k % 40, 'z')));
-      if (k % 4) EXPECT_TRUE(t.SetFieldBlob("b", bytes.data(), bytes.size() - k % 4));
+      if (k % 4) {
+        EXPECT_TRUE(t.SetFieldBlob("b", bytes.data(), bytes.size() - k % 4));
+      }
       EXPECT_TRUE(t.SetFieldText("n", "12,50"));
       EXPECT_TRUE(t.Update());
     }

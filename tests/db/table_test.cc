@@ -36,7 +36,9 @@ class TableTest : public kvt::test::EngineTest {
   std::string FieldOf(int k, const std::string& column) {
     Table t(&db(), "t");
     std::string out = "<none>";
-    if (Find(t, k)) EXPECT_TRUE(t.GetFieldText(column, out));
+    if (Find(t, k)) {
+      EXPECT_TRUE(t.GetFieldText(column, out));
+    }
     return out;
   }
   std::string DuplicateKeyText(int k) {

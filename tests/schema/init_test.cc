@@ -3,7 +3,11 @@
 // them, is shown by the completion tests) and a second initialisation changes nothing.
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+
 #include "db/database.h"
+#include "db/native_sqlite.h"
+#include "db/odbc.h"
 #include "live_schema.h"
 #include "schema/init.h"
 #include "support/engines.h"
@@ -70,6 +74,51 @@ TEST_P(SchemaInitTest, NewDatabaseHoldsTheCatalogueAndASecondAttemptChangesNothi
   EXPECT_EQ(d.ListTables().size(), tables);
   ui.Clear();
   test::ExpectSeedRows(d);
+}
+
+// Refuses every insertion into the companies' table: the seed rows cannot be written.
+int RefuseCompanies(void*, int action, const char* table, const char*, const char*, const char*) {
+  return action == SQLITE_INSERT && table && std::string_view(table) == "regazi" ? SQLITE_DENY
+                                                                                 : SQLITE_OK;
+}
+
+TEST_P(SchemaInitTest, SeedRowsThatFailLeaveNoTableBehind) {
+  if (IsPostgres()) {
+    // Each new table of companies gets a trigger that refuses its rows.
+    Exec("CREATE FUNCTION kvt_refuse() RETURNS trigger AS $$ BEGIN RAISE EXCEPTION "
+         "'seed refused' USING ERRCODE = '53100'; END $$ LANGUAGE plpgsql");
+    Exec("CREATE FUNCTION kvt_arm() RETURNS event_trigger AS $$ BEGIN IF EXISTS (SELECT 1 "
+         "FROM pg_tables WHERE tablename = 'regazi') AND NOT EXISTS (SELECT 1 FROM pg_trigger "
+         "WHERE tgname = 'kvt_refuse_seed') THEN CREATE TRIGGER kvt_refuse_seed BEFORE INSERT "
+         "ON regazi FOR EACH ROW EXECUTE FUNCTION kvt_refuse(); END IF; END $$ "
+         "LANGUAGE plpgsql");
+    Exec("CREATE EVENT TRIGGER kvt_arm_seed ON ddl_command_end WHEN TAG IN ('CREATE TABLE') "
+         "EXECUTE FUNCTION kvt_arm()");
+  } else {
+    const auto& link = db().connection()->sqlite();
+    if (!link) GTEST_SKIP() << "no native SQLite connection (KVT_SQLITE_NATIVE=0)";
+    sqlite3_set_authorizer(link->db(), RefuseCompanies, nullptr);
+  }
+  const size_t tables = db().ListTables().size();
+  EXPECT_FALSE(InitialiseDatabase(db()));
+  ASSERT_FALSE(ui.Texts().empty());
+  EXPECT_EQ(ui.Texts().back(), "Si sono verificati errori durante l'inizializzazione del "
+                               "database \"" +
+                                   db().Dsn() + "\".\n\nIl database non è stato modificato.");
+  EXPECT_EQ(ui.Texts().front().rfind("Errore aggiornamento tavola (regazi)\n\n", 0), 0u)
+      << ui.Texts().front();
+  // As the message says: not one table of the schema, nor of the dictionary, is left.
+  EXPECT_EQ(db().ListTables().size(), tables);
+  EXPECT_FALSE(db().TableExists("regazi"));
+  EXPECT_FALSE(db().TableExists("tavole"));
+  if (IsPostgres()) {
+    Exec("DROP EVENT TRIGGER kvt_arm_seed");
+  } else {
+    sqlite3_set_authorizer(db().connection()->sqlite()->db(), nullptr, nullptr);
+  }
+  ui.Clear();
+  EXPECT_TRUE(InitialiseDatabase(db()));
+  test::ExpectSeedRows(db());
 }
 
 KVT_INSTANTIATE_ENGINES(SchemaInitTest);

@@ -103,9 +103,10 @@ void EngineTest::SetUp() {
 void EngineTest::TearDown() {
   db_.reset();
   if (pgDatabase_.empty()) return;
-  if (db::Database* maintenance = Maintenance())
+  if (db::Database* maintenance = Maintenance()) {
     EXPECT_TRUE(maintenance->ExecuteSql("DROP DATABASE IF EXISTS " + pgDatabase_ + " WITH (FORCE)"))
         << maintenance->LastError().text;
+  }
   pgDatabase_.clear();
 }
 
