@@ -62,6 +62,14 @@ void RegisterCommsCommands(Registry& r) {
         [](AppContext& c) { RunComms(c, comms::RunImportCommand); });
   r.Add(std::string(comms::kRebuildCommandId),
         [](AppContext& c) { RunComms(c, comms::RunRebuildCommand); });
+  r.Add(std::string(comms::kStatusCommandId),
+        [](AppContext& c) { RunComms(c, comms::RunStatusCommand); });
+  r.Add(std::string(comms::kDeleteCommandId),
+        [](AppContext& c) { RunComms(c, comms::RunDeleteCommand); });
+  r.Add(std::string(comms::kReferenceBaseCommandId),
+        [](AppContext& c) { RunComms(c, comms::RunReferenceBaseCommand); });
+  r.Add(std::string(comms::kRegularityBaseCommandId),
+        [](AppContext& c) { RunComms(c, comms::RunRegularityBaseCommand); });
 }
 
 }  // namespace
