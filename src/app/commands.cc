@@ -4,6 +4,7 @@
 
 #include "app/shell.h"
 #include "comms/commands.h"
+#include "contracts/dump.h"
 #include "platform/ui.h"
 
 namespace kvt::app {
@@ -72,11 +73,26 @@ void RegisterCommsCommands(Registry& r) {
         [](AppContext& c) { RunComms(c, comms::RunRegularityBaseCommand); });
 }
 
+// A command of contracts/ on the current database.
+void RunContracts(AppContext& ctx, bool (*run)(db::Database&, Ui&)) {
+  if (db::Database* current = ctx.RequireDatabase()) run(*current, ctx.ui);
+}
+
+void RegisterContractsCommands(Registry& r) {
+  r.Add(std::string(contracts::kExportCommandId),
+        [](AppContext& c) { RunContracts(c, contracts::ExportDumpCommand); });
+  r.Add(std::string(contracts::kImportCommandId),
+        [](AppContext& c) { RunContracts(c, contracts::ImportDumpCommand); });
+  r.Add(std::string(contracts::kSecondaryCommandId),
+        [](AppContext& c) { RunContracts(c, contracts::SecondaryImportDumpCommand); });
+}
+
 }  // namespace
 
 void RegisterAllCommands(Registry& r) {
   RegisterDatabaseCommands(r);
   RegisterCommsCommands(r);
+  RegisterContractsCommands(r);
   // Each feature adds one line here: RegisterCommsCommands(r); ...
 }
 
