@@ -7,7 +7,10 @@
 
 #include "core/text.h"
 #include "import_fixture.h"
+#include "platform/cli_ui.h"
 #include "platform/scripted_ui.h"
+#include "comms/commands.h"
+#include <sstream>
 
 namespace kvt::comms::test {
 namespace {
@@ -229,6 +232,26 @@ TEST_P(StatusTest, DeletionThatFailsOrDiesHalfWayLeavesEverything) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == kDied) << step;
     EXPECT_EQ(AllCounts(), before) << step;
   }
+}
+
+TEST_P(StatusTest, CommandLineDeletesOnlyWithYes) {
+  ImportTwo();
+  std::ostringstream out, err;
+  const CommandLine line{{}, {}, {}};
+  {
+    // kvtbase comms-delete --comunicazione="0101 - 000002": the question is answered Annulla
+    CliUi cli(CliAnswers{false, {}, {{"comunicazione", "0101 - 000002"}}}, out, err, false);
+    RunDeleteCommand(cli, db(), &line);
+    EXPECT_EQ(cli.Outcome(), CliOutcome::Cancelled);
+  }
+  EXPECT_EQ(Count("proto"), 2);
+  {
+    CliUi cli(CliAnswers{true, {}, {{"comunicazione", "0101 - 000002"}}}, out, err, false);
+    RunDeleteCommand(cli, db(), &line);
+    EXPECT_EQ(cli.Outcome(), CliOutcome::Success) << err.str();
+  }
+  EXPECT_EQ(Count("proto"), 1);
+  EXPECT_NE(out.str().find("Eliminate 1 righe protocollo\n"), std::string::npos) << out.str();
 }
 
 KVT_INSTANTIATE_ENGINES(StatusTest);

@@ -12,6 +12,7 @@
 #include "comms/import_fixture.h"
 #include "core/text.h"
 #include "db/odbc.h"
+#include "platform/cli_ui.h"
 #include "schema/init.h"
 
 namespace kvt::contracts::test {
@@ -93,6 +94,15 @@ std::string Key(DumpSection s) {
     default:
       return "azienda, ID";
   }
+}
+
+// The dumps of these tests seed the fuzz target of the structure pass: with KVT_DUMP_SEEDS
+// set, they are kept in that folder.
+void Seed(const std::string& name, const std::string& bytes) {
+  const char* dir = std::getenv("KVT_DUMP_SEEDS");
+  if (!dir || !*dir) return;
+  std::filesystem::create_directories(dir);
+  WriteBytes(std::string(dir) + "/" + name, bytes);
 }
 
 class DumpTest : public comms::test::CommsDbTest {
@@ -288,6 +298,8 @@ TEST_P(DumpTest, ServiceOfOneAuthorityMovesToTheOtherEngineUnchanged) {
   // The other authority's service joins it through the secondary import.
   const std::string second = Export({"0002 - Provincia di Velmora"}, "dump2.txt");
   ASSERT_TRUE(Load(second, true)) << ::testing::PrintToString(otherUi.Texts());
+  Seed("authority1.txt", bytes);
+  Seed("authority2.txt", ReadBytes(second));
   std::map<DumpSection, std::string> both = kAuthority1;
   for (DumpSection s : {kProto, kFermate, kArchi, kTesitine, kDetitine, kCorse, kOrari, kMesi,
                         kGiorni})
@@ -363,6 +375,8 @@ TEST_P(DumpTest, CorruptOrHostileDumpIsRefusedWithNothingWritten) {
   for (const auto& [what, bytes] : cases) {
     const std::string path = kvt::test::TempDir() + "/bad.txt";
     WriteBytes(path, bytes);
+    if (what.starts_with("a key")) Seed("hostile_key.txt", bytes);
+    if (what.starts_with("a table")) Seed("hostile_table.txt", bytes);
     for (bool secondary : {false, true}) {
       EXPECT_FALSE(Load(path, secondary)) << what;
       EXPECT_EQ(otherUi.Texts(), Strings{std::string(kCorruptMessage)}) << what;
@@ -378,6 +392,7 @@ TEST_P(DumpTest, CorruptOrHostileDumpIsRefusedWithNothingWritten) {
   fixed.replace(close, none.find('>', close) - close, std::to_string(LineChecksum("ID\tdenom")));
   const std::string path = kvt::test::TempDir() + "/nolots.txt";
   WriteBytes(path, fixed);
+  Seed("no_lots.txt", fixed);
   ASSERT_TRUE(Load(path, false)) << ::testing::PrintToString(otherUi.Texts());
   // The trip of lot 1 is refused by the database (no such lot): reported, not counted.
   EXPECT_NE(otherUi.Texts().back().find("Tavola corse: Righe lette 2 / scritte 1\n"),
@@ -412,6 +427,32 @@ TEST_P(DumpTest, ImportThatDiesBeforeItsCommitLeavesTheDatabaseAsItWas) {
   // The same dump then loads whole.
   ASSERT_TRUE(Load(path, false));
   ExpectMoved(kAuthority1);
+}
+
+TEST_P(DumpTest, CommandLineRunsTheExportAndTheImportFromOptions) {
+  const std::string path = kvt::test::TempDir() + "/cli.txt";
+  std::ostringstream out, err;
+  {
+    // kvtbase export-contracts --seleziona FILE
+    CliUi cli(CliAnswers{false, {path}, {{"seleziona", "1"}}}, out, err, false);
+    EXPECT_TRUE(ExportDumpCommand(db(), cli));
+    EXPECT_EQ(cli.Outcome(), CliOutcome::Success) << err.str();
+  }
+  EXPECT_NE(out.str().find("Tavola Corse: 3 righe\n"), std::string::npos) << out.str();
+  {
+    // kvtbase import-contracts FILE
+    CliUi cli(CliAnswers{false, {path}, {}}, out, err, false);
+    EXPECT_TRUE(ImportDumpCommand(*other_, cli));
+    EXPECT_EQ(cli.Outcome(), CliOutcome::Success) << err.str();
+  }
+  EXPECT_EQ(Counts(*other_)[kCorse], 3);
+  {
+    // kvtbase import-contracts-secondary FILE: the same rows again
+    CliUi cli(CliAnswers{false, {path}, {}}, out, err, false);
+    EXPECT_FALSE(SecondaryImportDumpCommand(*other_, cli));
+    EXPECT_EQ(cli.Outcome(), CliOutcome::Failed);
+  }
+  EXPECT_NE(err.str().find(std::string(kDuplicateMessage)), std::string::npos) << err.str();
 }
 
 KVT_INSTANTIATE_ENGINES(DumpTest);
