@@ -9,6 +9,7 @@
 //
 // DSN defaults to $KVT_TEST_PG_DSN; without one PostgreSQL is left out.
 // scripts/bench dump_bench runs it with a private server.
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -70,6 +71,31 @@ std::unique_ptr<kvt::db::Database> PgDatabase(kvt::Ui& ui, const Options& o,
   return db;
 }
 
+// Seconds spent under each progress caption.
+class TimingUi : public kvt::ScriptedUi {
+ public:
+  void ProgressBegin(std::string_view caption) override { Mark(caption); }
+  void ProgressCaption(std::string_view caption) override { Mark(caption); }
+  void ProgressEnd() override { Mark(""); }
+  void Print() {
+    for (size_t i = 0; i + 1 < steps_.size(); ++i)
+      if (!steps_[i].first.empty())
+        std::printf("    %-40s %8.2f s\n", steps_[i].first.c_str(),
+                    steps_[i + 1].second - steps_[i].second);
+    steps_.clear();
+  }
+
+ private:
+  void Mark(std::string_view caption) {
+    steps_.push_back({std::string(caption), Seconds([] {}) + Now()});
+  }
+  static double Now() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+  }
+  std::vector<std::pair<std::string, double>> steps_;
+};
+
 void PrintFailures(const kvt::ScriptedUi& ui) {
   for (const kvt::RecordedMessage& m : ui.messages)
     if (m.icon != kvt::MsgIcon::Information) std::printf("  MESSAGE: %s\n", m.text.c_str());
@@ -77,7 +103,7 @@ void PrintFailures(const kvt::ScriptedUi& ui) {
 
 void Run(const char* engine, Connect connect, const Options& o, const std::string& path) {
   std::printf("\n%s\n", engine);
-  kvt::ScriptedUi ui;
+  TimingUi ui;
   auto source = connect(ui, o, "kvt_dump_bench_source");
   if (!source || !source->IsConnected()) return (void)std::printf("  cannot open a database\n");
   ui.QueueFile(path);
@@ -86,6 +112,7 @@ void Run(const char* engine, Connect connect, const Options& o, const std::strin
   PrintFailures(ui);
   if (!imported) return (void)std::printf("  the communication was not imported\n");
   std::printf("  communication import          %8.2f s\n", import);
+  ui.Print();
 
   ui.Clear();
   const std::string dump = o.dir + "/dump.txt";
@@ -99,6 +126,7 @@ void Run(const char* engine, Connect connect, const Options& o, const std::strin
   for (long n : counts) rows += n;
   std::printf("  dump export                   %8.2f s  %ld rows, %.0f MiB  x%.2f (goal <= 1)\n",
               exportTime, rows, std::filesystem::file_size(dump) / 1048576.0, exportTime / import);
+  ui.Print();
   source.reset();
 
   ui.Clear();
@@ -112,6 +140,7 @@ void Run(const char* engine, Connect connect, const Options& o, const std::strin
   for (long n : loaded.written) written += n;
   std::printf("  dump import                   %8.2f s  %ld rows written%s  x%.2f (goal <= 1.5)\n",
               importTime, written, done ? "" : " FAILED", importTime / import);
+  ui.Print();
 }
 
 Options Parse(int argc, char** argv) {

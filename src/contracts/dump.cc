@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <compare>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -164,6 +166,9 @@ class Exporter {
   }
 
   bool Collect();
+  bool Spool(DumpSection section, std::string_view caption, std::string_view from,
+             const std::string& where, std::string_view orderBy, const RowFn& also);
+  bool CopySpooled(DumpSection section);
   bool WriteKept(DumpSection section);
   bool Stream(DumpSection section, std::string_view caption, std::string_view from,
               const std::string& where, std::string_view orderBy);
@@ -177,6 +182,15 @@ class Exporter {
   std::set<Key> protos_, stops_, arcs_, routes_;
   std::map<DumpSection, std::vector<std::string>> kept_;
   long trips_ = 0;
+  struct Closer {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+  };
+  struct Spooled {
+    std::unique_ptr<std::FILE, Closer> file;
+    long rows = 0;
+    bool failed = false;
+  };
+  std::map<DumpSection, Spooled> spooled_;
 };
 
 bool Exporter::Select(DumpSection section, std::string_view from, const std::string& where,
@@ -283,27 +297,20 @@ bool Exporter::Collect() {
     }
     if (s.Failed()) return false;
   }
-  // Stops of the timetables, and the communications of timetables, months and days.
-  progress_.Caption("Estrazione Fermate");
-  for (auto [table, column] : {std::pair<const char*, const char*>{"orari", "fermata"},
-                               {"mesi", "protoc"},
-                               {"giorni", "protoc"}}) {
-    db::Selection s(&db_);
-    const std::string t = table;
-    s.AddColumn(t, "azienda", db::kSqlSmallInt);
-    s.AddColumn(t, "protoc", db::kSqlInteger);
-    s.AddColumn(t, column, db::kSqlInteger);
-    s.SetFrom("corse, " + t);
-    s.SetWhere(trips + " AND " + t + ".azienda = corse.azienda AND " + t + ".ID = corse.ID");
-    s.SetGroupBy(t + ".azienda, " + t + ".protoc, " + t + "." + column);
-    if (s.Open()) {
-      do {
-        protos_.insert({s.GetShort(0), s.GetLong(1)});
-        if (t == "orari") stops_.insert({s.GetShort(0), s.GetLong(2)});
-      } while (s.MoveNext());
-    }
-    if (s.Failed()) return false;
-  }
+  // Timetables, months and days, read once: spooled to temporary files in their final
+  // form while their stops and communications are collected, copied into the dump after.
+  const int fermata = Column(kOrari, "fermata");
+  if (!Spool(kOrari, "Estrazione Orari", "corse, orari",
+             trips + " AND orari.azienda = corse.azienda AND orari.ID = corse.ID",
+             "corse.azienda, corse.ID, orari.sub",
+             [&](db::Selection& s) { stops_.insert({s.GetShort(0), s.GetLong(fermata)}); }) ||
+      !Spool(kMesi, "Estrazione Mesi effettuazione Corse", "corse, mesi",
+             trips + " AND mesi.azienda = corse.azienda AND mesi.ID = corse.ID",
+             "corse.azienda, corse.ID, mesi.anno, mesi.mese", nullptr) ||
+      !Spool(kGiorni, "Estrazione Giorni Effettuazione Corse", "corse, giorni",
+             trips + " AND giorni.azienda = corse.azienda AND giorni.ID = corse.ID",
+             "corse.azienda, corse.ID, giorni.data", nullptr))
+    return false;
   progress_.Caption("Estrazione Testa Percorsi");
   if (!SelectKeys(kTesitine, "ID", routes_, Keep(kTesitine, [this](db::Selection& s) {
                     Protocol(kTesitine, s);
@@ -364,6 +371,52 @@ bool Exporter::Collect() {
   return SelectKeys(kProto, "protoc", protos_, Keep(kProto));
 }
 
+bool Exporter::Spool(DumpSection section, std::string_view caption, std::string_view from,
+                     const std::string& where, std::string_view orderBy, const RowFn& also) {
+  progress_.Caption(caption);
+  Spooled& spool = spooled_[section];
+  spool.file.reset(std::tmpfile());
+  if (!spool.file) return false;
+  std::string line;
+  int lastCompany = -1;
+  int32_t lastTrip = 0;
+  long trips = 0;
+  const bool ok = Select(section, from, where, "", orderBy, [&](db::Selection& s) {
+    Format(section, s, line);
+    line += '\n';
+    if (std::fwrite(line.data(), 1, line.size(), spool.file.get()) != line.size()) spool.failed = true;
+    ++spool.rows;
+    Protocol(section, s);
+    if (also) also(s);
+    // Rows come trip by trip: the bar follows the trips.
+    if (s.GetShort(0) != lastCompany || s.GetLong(1) != lastTrip) {
+      lastCompany = s.GetShort(0);
+      lastTrip = s.GetLong(1);
+      progress_.Set(++trips, trips_);
+    }
+  });
+  return ok && !spool.failed && std::fflush(spool.file.get()) == 0;
+}
+
+bool Exporter::CopySpooled(DumpSection section) {
+  Spooled& spool = spooled_[section];
+  writer_.Begin(section, spool.rows);
+  std::rewind(spool.file.get());
+  char* buffer = nullptr;
+  size_t capacity = 0;
+  long rows = 0;
+  ssize_t length;
+  while ((length = getline(&buffer, &capacity, spool.file.get())) > 0) {
+    writer_.Row(std::string_view(buffer, static_cast<size_t>(length) - 1));
+    ++rows;
+  }
+  std::free(buffer);
+  writer_.End();
+  spool.file.reset();
+  counts_[section] = rows;
+  return rows == spool.rows;
+}
+
 bool Exporter::WriteKept(DumpSection section) {
   const std::vector<std::string>& rows = kept_[section];
   writer_.Begin(section, static_cast<int64_t>(rows.size()));
@@ -376,20 +429,13 @@ bool Exporter::WriteKept(DumpSection section) {
 bool Exporter::Stream(DumpSection section, std::string_view caption, std::string_view from,
                       const std::string& where, std::string_view orderBy) {
   progress_.Caption(caption);
-  const std::string table(DumpTables()[section].name);
-  long total = trips_;
-  if (section != kCorse) {
-    const std::optional<long> n = comms::CountRows(db_, table, "azienda", from, where);
-    if (!n) return false;
-    total = *n;
-  }
-  writer_.Begin(section, total);
+  writer_.Begin(section, trips_);
   std::string line;
   long done = 0;
   const bool ok = Select(section, from, where, "", orderBy, [&](db::Selection& s) {
     Format(section, s, line);
     writer_.Row(line);
-    progress_.Set(++done, total);
+    progress_.Set(++done, trips_);
   });
   writer_.End();
   counts_[section] = done;
@@ -402,16 +448,9 @@ bool Exporter::Run() {
                         kDetitine})
     WriteKept(s);
   const std::string trips = "corse.ente IN (" + enti_ + ")";
-  return Stream(kCorse, "Estrazione Corse", "corse", trips, "corse.azienda, corse.ID") &&
-         Stream(kOrari, "Estrazione Orari", "corse, orari",
-                trips + " AND orari.azienda = corse.azienda AND orari.ID = corse.ID",
-                "orari.azienda, orari.ID, orari.sub") &&
-         Stream(kMesi, "Estrazione Mesi effettuazione Corse", "corse, mesi",
-                trips + " AND mesi.azienda = corse.azienda AND mesi.ID = corse.ID",
-                "mesi.azienda, mesi.ID, mesi.anno, mesi.mese") &&
-         Stream(kGiorni, "Estrazione Giorni Effettuazione Corse", "corse, giorni",
-                trips + " AND giorni.azienda = corse.azienda AND giorni.ID = corse.ID",
-                "giorni.azienda, giorni.ID, giorni.data");
+  if (!Stream(kCorse, "Estrazione Corse", "corse", trips, "corse.azienda, corse.ID")) return false;
+  progress_.Caption("Scrittura Orari, Mesi e Giorni");
+  return CopySpooled(kOrari) && CopySpooled(kMesi) && CopySpooled(kGiorni);
 }
 
 void RemoveFile(const std::string& path) {
