@@ -160,6 +160,7 @@ Options Parse(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each figure as soon as it is measured
   Options o = Parse(argc, argv);
   const kvt::bench::WorkDir work(o.dir, "kvt-dump-bench");
   if (work.path.empty()) return 1;

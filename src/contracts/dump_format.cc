@@ -95,7 +95,7 @@ bool Integer(std::string_view s, size_t maxDigits, int64_t low, int64_t high) {
 }
 
 bool Decimal(std::string_view s) {
-  if (s.size() > 40) return false;
+  if (s.size() > 330) return false;  // any finite double written with two decimals
   if (s.starts_with('-')) s.remove_prefix(1);
   const size_t point = s.find('.');
   if (point == std::string_view::npos) return Digits(s);
