@@ -19,7 +19,6 @@
 #pragma once
 
 #include <map>
-#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,13 +38,16 @@ inline constexpr std::string_view kStatusCommandId = "comms-status";
 inline constexpr std::string_view kDeleteCommandId = "comms-delete";
 inline constexpr std::string_view kReferenceBaseCommandId = "export-reference-base";
 inline constexpr std::string_view kRegularityBaseCommandId = "export-regularity-base";
+// The import's option naming where a refused communication's report goes.
+inline constexpr std::string_view kReportOption = "report";
+// The field of the rebuild's company dialog.
+inline constexpr std::string_view kCompanyField = "azienda";
 
-// The command line after the command: positional arguments in order and --name=value
-// options (a bare --name has the value "1").
+// The command line after the command: positional arguments in order and the declared
+// options given, by name (a flag given has the value "1").
 struct CommandLine {
   std::vector<std::string> args;
   std::map<std::string, std::string> values;
-  mutable std::set<std::string> claimed;  // options the command read
 };
 
 // `commandLine` is null when the command runs from the window.

@@ -92,7 +92,7 @@ bool Inserter::InsertProtocol() {
   row.DateText(protocol_.p_data).DateText(protocol_.datini).DateText(protocol_.datfin);
   row.Text(resple_).Flag(protocol_.primacom).Char(protocol_.tipo).Flag(protocol_.azzera);
   summary_.proto.read = 1;
-  row.End(summary_.proto.written);
+  if (!row.End(summary_.proto.written)) return false;
   progress_.Set(1, 1);
   return true;
 }
@@ -112,15 +112,16 @@ bool Inserter::InsertSection(Section s, std::string_view caption, std::string_vi
   Row parsed;
   RunningChecksum checksum;
   for (int64_t done = 0; done < declared; ++done) {
+    if (progress_.Stopped()) return false;
     if (!Next(record) || !ParseRow(record, parsed)) return false;
     checksum.Add(record);
     ++count.read;
     row.Begin();
     FillRow(row, parsed);
-    row.End(count.written);
+    if (!row.End(count.written)) return false;
     progress_.Set(done + 1, declared);
   }
-  row.Finish(count.written);
+  if (!row.Finish(count.written)) return false;
   return Next(record) && TaggedNumber(record, CloseTag(s)) == checksum.Value();
 }
 
@@ -225,11 +226,10 @@ bool Inserter::DeleteObsoleteDays() {
   days.SetColumns("azienda");
   days.SetFrom("giorni");
   days.SetWhere(where);
-  if (!days.Open()) return !days.Failed();
-  do {
-    if (!days.DeleteRowset()) return false;
+  for (db::Fetch f = days.Open(); f != db::Fetch::End; f = days.MoveNext()) {
+    if (f == db::Fetch::Error || progress_.Stopped() || !days.DeleteRowset()) return false;
     summary_.giorniDeleted += days.RowsDeleted();
-  } while (days.MoveNext());
+  }
   progress_.Set(1, 1);
   return true;
 }
@@ -246,6 +246,7 @@ bool Inserter::InsertDays() {
   std::string_view record;
   GiorniRow month;
   for (int64_t done = 0; done < declared; ++done) {
+    if (progress_.Stopped()) return false;
     if (!Next(record) || !ParseRow(record, month)) return false;
     for (int d = 1; d <= kDayStringLength; ++d) {
       if (!(month.days & (uint32_t{1} << d))) continue;
@@ -255,16 +256,16 @@ bool Inserter::InsertDays() {
       row.Begin();
       row.Int(protocol_.azienda).Int(month.ID).Int(protocol_.protoc);
       row.DateText(date).Char(WeekdayCode(date));
-      row.End(summary_.giorni.written);
+      if (!row.End(summary_.giorni.written)) return false;
     }
     progress_.Set(done + 1, declared);
   }
-  row.Finish(summary_.giorni.written);
-  return true;
+  return row.Finish(summary_.giorni.written);
 }
 
 bool Inserter::Run() {
   if (!reader_.Rewind() || !ReadProtocol()) return false;
+  if (!Produces(protocol_.tipo)) progress_.SetPhases(kImportPhases - 2);
   if (!InsertProtocol() || !InsertSections()) return false;
   if (!Produces(protocol_.tipo)) return true;
   return DeleteObsoleteDays() && InsertDays();
@@ -277,7 +278,8 @@ bool Insert(db::Database& db, Ui& ui, LineReader& reader, ImportSummary& summary
   bool done = false;
   {
     WaitScope wait(ui);
-    ProgressScope progress(ui, "Inserimento Protocollo Comunicazione");
+    ProgressScope progress(ui, "Inserimento Protocollo Comunicazione", kCheckPhases + 1,
+                           kImportPhases, /*cancellable=*/true);
     db::Transaction transaction(db);
     done =
         db.InTransaction() && Inserter(db, reader, progress, summary).Run() && transaction.Commit();
@@ -285,7 +287,11 @@ bool Insert(db::Database& db, Ui& ui, LineReader& reader, ImportSummary& summary
   reader.Close();
   if (!done) {
     summary = ImportSummary{};
-    ui.Stop(kImportAbortedMessage);
+    if (ui.CancelRequested()) {
+      ui.Info(kCancelledMessage);
+    } else {
+      ui.Stop(kImportAbortedMessage);
+    }
   }
   return done;
 }
