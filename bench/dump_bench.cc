@@ -63,8 +63,9 @@ std::unique_ptr<kvt::db::Database> SqliteDatabase(kvt::Ui& ui, const Options& o,
 std::unique_ptr<kvt::db::Database> PgDatabase(kvt::Ui& ui, const Options& o,
                                               const std::string& name) {
   auto maintenance = kvt::db::Database::ConnectOdbc(ui, o.dsn, nullptr, 25, 1);
-  maintenance->ExecuteSql("DROP DATABASE IF EXISTS " + name + " WITH (FORCE)");
-  maintenance->ExecuteSql("CREATE DATABASE " + name);
+  (void)maintenance->ExecuteSql("DROP DATABASE IF EXISTS " + name + " WITH (FORCE)");  // none yet is fine
+  if (!maintenance->ExecuteSql("CREATE DATABASE " + name))
+    std::printf("  %s\n", maintenance->LastError().text.c_str());
   auto db = kvt::db::Database::ConnectOdbc(ui, "DSN=" + o.dsn + ";Database=" + name, nullptr,
                                            25, 1);
   if (db) kvt::schema::InitialiseDatabase(*db);

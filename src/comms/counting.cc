@@ -14,8 +14,10 @@ std::optional<long> CountRows(db::Database& db, std::string_view table, std::str
   s.AddColumn("COUNT(" + std::string(table), std::string(column) + ")", db::kSqlInteger);
   s.SetFrom(from);
   if (!where.empty()) s.SetWhere(where);
-  if (!s.Open()) return std::nullopt;
-  return static_cast<long>(s.GetLong(0));
+  const db::Fetch f = s.Open();
+  if (f == db::Fetch::Error) return std::nullopt;
+  // An aggregate without grouping always gives its one row; none would mean none counted.
+  return f == db::Fetch::Row ? static_cast<long>(s.GetLong(0)) : 0L;
 }
 
 }  // namespace kvt::comms

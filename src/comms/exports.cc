@@ -40,10 +40,11 @@ bool ForEachRow(db::Database& db, const std::function<void(db::Selection&)>& con
                 const std::function<void(db::Selection&)>& row) {
   db::Selection s(&db);
   configure(s);
-  if (!s.Open()) return !s.Failed();
-  do row(s);
-  while (s.MoveNext());
-  return !s.Failed();
+  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
+    if (f == db::Fetch::Error) return false;
+    row(s);
+  }
+  return true;
 }
 
 FileDialogSpec SaveSpec(std::string_view title, std::string defaultName) {
@@ -369,8 +370,10 @@ std::string ReferenceBaseResultText(const ReferenceBaseCounts& c) {
 
 bool ExportReferenceBaseCommand(db::Database& db, Ui& ui) {
   CommunicationKey key;
-  Form form = CommunicationChooser(ui, std::string(kReferenceBaseTitle),
-                                   LatestCommunicationEntries(db), key);
+  std::optional<std::vector<std::string>> entries = LatestCommunicationEntries(db);
+  if (!entries) return false;  // the read's failure has been shown
+  Form form = CommunicationChooser(ui, std::string(kReferenceBaseTitle), std::move(*entries),
+                                   key);
   if (!ui.RunForm(form)) return false;
   const std::optional<std::string> path = ui.SaveFile(
       SaveSpec("Esportazione Base Dati KVT-TXT v2",
@@ -684,9 +687,9 @@ bool RegularityExport::Run(TaggedFile& file) {
 
 }  // namespace
 
-std::vector<std::string> RegularityCompanyEntries(db::Database& db) {
+std::optional<std::vector<std::string>> RegularityCompanyEntries(db::Database& db) {
   std::vector<std::string> entries;
-  ForEachRow(
+  const bool read = ForEachRow(
       db,
       [](db::Selection& s) {
         s.AddColumn("proto", "azienda", db::kSqlSmallInt);
@@ -699,6 +702,7 @@ std::vector<std::string> RegularityCompanyEntries(db::Database& db) {
       [&](db::Selection& s) {
         entries.push_back(PickEntry(s.GetShort(0), TrimRight(s.GetText(1))));
       });
+  if (!read) return std::nullopt;
   return entries;
 }
 
@@ -758,7 +762,9 @@ std::string RegularityBaseResultText(const RegularityBaseCounts& c) {
 bool ExportRegularityBaseCommand(db::Database& db, Ui& ui) {
   int azienda = 0;
   Date from;
-  Form form = RegularityForm(ui, RegularityCompanyEntries(db), azienda, from);
+  std::optional<std::vector<std::string>> entries = RegularityCompanyEntries(db);
+  if (!entries) return false;  // the read's failure has been shown
+  Form form = RegularityForm(ui, std::move(*entries), azienda, from);
   if (!ui.RunForm(form)) return false;
   const long stamp = static_cast<long>(from.day) * 1000000 + from.month * 10000 + from.year;
   const std::optional<std::string> path =

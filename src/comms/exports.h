@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,8 +58,9 @@ struct RegularityBaseCounts {
   long fermate = 0, corse = 0, orari = 0, giorni = 0, progressive = 0;
 };
 
-// "%04d - %s" of every company with a communication of type "P", ordered by name.
-std::vector<std::string> RegularityCompanyEntries(db::Database& db);
+// "%04d - %s" of every company with a communication of type "P", ordered by name; nothing
+// when the read failed (the failure has been shown).
+std::optional<std::vector<std::string>> RegularityCompanyEntries(db::Database& db);
 
 // The chooser: drop-down "azienda" and field "data" (at most 10 characters). Its accept
 // handler refuses an illegal date or an unlisted company with their stop messages.

@@ -50,7 +50,7 @@ std::string Trimmed(const std::string& text) {
 // ---------------------------------------------------------------------------------------
 // Status
 
-std::vector<std::string> StatusCompanyEntries(db::Database& db) {
+std::optional<std::vector<std::string>> StatusCompanyEntries(db::Database& db) {
   std::vector<std::string> entries;
   db::Selection s(&db);
   s.AddColumn("regazi", "codice", db::kSqlSmallInt);
@@ -59,13 +59,15 @@ std::vector<std::string> StatusCompanyEntries(db::Database& db) {
   s.SetWhere("proto.azienda = regazi.codice");
   s.SetGroupBy("regazi.denom, regazi.codice");
   s.SetOrderBy("regazi.denom, regazi.codice");
-  if (!s.Open()) return entries;
-  do entries.push_back(PickEntry(s.GetShort(0), Trimmed(s.GetText(1))));
-  while (s.MoveNext());
+  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
+    if (f == db::Fetch::Error) return std::nullopt;
+    entries.push_back(PickEntry(s.GetShort(0), Trimmed(s.GetText(1))));
+  }
   return entries;
 }
 
-std::vector<std::string> StatusCommunicationEntries(db::Database& db, int azienda) {
+std::optional<std::vector<std::string>> StatusCommunicationEntries(db::Database& db,
+                                                                   int azienda) {
   std::vector<std::string> entries;
   db::Selection s(&db);
   s.AddColumn("proto", "tipo", db::kSqlChar);
@@ -76,12 +78,12 @@ std::vector<std::string> StatusCommunicationEntries(db::Database& db, int aziend
   s.SetFrom("proto");
   s.SetWhere(Format("azienda = %d", azienda));
   s.SetOrderBy("protoc");
-  if (!s.Open()) return entries;
-  do {
+  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
+    if (f == db::Fetch::Error) return std::nullopt;
     entries.push_back(Format("%ld %c del %s [dal %s al %s]", static_cast<long>(s.GetLong(1)),
                              FirstChar(s.GetText(0)), s.GetText(2).c_str(), s.GetText(3).c_str(),
                              s.GetText(4).c_str()));
-  } while (s.MoveNext());
+  }
   return entries;
 }
 
@@ -97,7 +99,8 @@ std::optional<std::string> CommunicationDetail(db::Database& db, int azienda, in
   s.AddColumn("proto", "datfin", db::kSqlTypeDate);
   s.SetFrom("proto");
   s.SetWhere(Format("azienda = %d AND protoc = %ld", azienda, static_cast<long>(protoc)));
-  if (!s.Open()) return std::nullopt;
+  // Not found or not read (the failure has been shown): no detail either way.
+  if (s.Open() != db::Fetch::Row) return std::nullopt;
   return Format("Comunicazione n.ro %ld del %s\n\n", static_cast<long>(s.GetLong(0)),
                 s.GetText(1).c_str()) +
          "Responsabile: " + Trimmed(s.GetText(2)) + "\n" + "Modo: " +
@@ -108,16 +111,17 @@ std::optional<std::string> CommunicationDetail(db::Database& db, int azienda, in
                 s.GetText(7).c_str());
 }
 
-Form StatusForm(db::Database& db, Ui& ui) {
+Form StatusForm(db::Database& db, Ui& ui, std::vector<std::string> companies) {
   Form form{std::string(kStatusTitle)};
-  const std::vector<std::string> companies = StatusCompanyEntries(db);
   form.AddList("azienda", "Azienda", companies);
   form.AddList("comunicazioni", "Comunicazioni", {});
   // Choosing a company lists its communications; choosing one of them shows it.
   form.Field("azienda").onChange = [&db, companies](Form& f) {
     const std::optional<int> code = PickCode(f.Text("azienda"), companies);
-    f.SetEntries("comunicazioni", code ? StatusCommunicationEntries(db, *code)
-                                       : std::vector<std::string>{});
+    // A failed read has been shown: the list stays empty, never taken for "none".
+    std::optional<std::vector<std::string>> listed;
+    if (code) listed = StatusCommunicationEntries(db, *code);
+    f.SetEntries("comunicazioni", listed ? std::move(*listed) : std::vector<std::string>{});
     f.SetText("comunicazioni", "");
   };
   form.Field("comunicazioni").onChange = [&db, &ui, companies](Form& f) {
@@ -139,14 +143,16 @@ Form StatusForm(db::Database& db, Ui& ui) {
 }
 
 void CommunicationStatusCommand(db::Database& db, Ui& ui) {
-  Form form = StatusForm(db, ui);
+  std::optional<std::vector<std::string>> companies = StatusCompanyEntries(db);
+  if (!companies) return;  // the read's failure has been shown
+  Form form = StatusForm(db, ui, std::move(*companies));
   ui.RunForm(form);
 }
 
 // ---------------------------------------------------------------------------------------
 // The latest communication of each company
 
-std::vector<std::string> LatestCommunicationEntries(db::Database& db) {
+std::optional<std::vector<std::string>> LatestCommunicationEntries(db::Database& db) {
   std::vector<std::string> entries;
   db::Selection s(&db);
   s.AddColumn("proto", "azienda", db::kSqlSmallInt);
@@ -159,19 +165,19 @@ std::vector<std::string> LatestCommunicationEntries(db::Database& db) {
   // By name, then code: two companies of the same name must not interleave, or a row that
   // is not a company's latest would be taken for it.
   s.SetOrderBy("regazi.denom, proto.azienda, proto.protoc");
-  if (!s.Open()) return entries;
   std::string pending;
   int pendingCompany = 0;
   bool have = false;
-  do {
+  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
+    if (f == db::Fetch::Error) return std::nullopt;
     const int azienda = s.GetShort(0);
     if (have && azienda != pendingCompany) entries.push_back(pending);
     pending = Format("%04d - %06ld - %c del %s %s", azienda, static_cast<long>(s.GetLong(1)),
                      FirstChar(s.GetText(2)), s.GetText(3).c_str(), Trimmed(s.GetText(4)).c_str());
     pendingCompany = azienda;
     have = true;
-  } while (s.MoveNext());
-  if (have && !s.Failed()) entries.push_back(pending);
+  }
+  if (have) entries.push_back(pending);
   return entries;
 }
 
@@ -216,12 +222,11 @@ bool DeleteWhere(db::Database& db, std::string_view table, const std::string& wh
   rows.SetColumns("azienda");
   rows.SetFrom(table);
   rows.SetWhere(where);
-  if (!rows.Open()) return !rows.Failed();
-  do {
-    if (!rows.DeleteRowset()) return false;
+  for (db::Fetch f = rows.Open(); f != db::Fetch::End; f = rows.MoveNext()) {
+    if (f == db::Fetch::Error || !rows.DeleteRowset()) return false;
     deleted += rows.RowsDeleted();
-  } while (rows.MoveNext());
-  return !rows.Failed();
+  }
+  return true;
 }
 
 // The route IDs of the communication, "%ld" then ",%ld"; false when they cannot be read.
@@ -230,10 +235,11 @@ bool RouteIds(db::Database& db, const std::string& where, std::string& ids) {
   s.AddColumn("tesitine", "ID", db::kSqlInteger);
   s.SetFrom("tesitine");
   s.SetWhere(where);
-  if (!s.Open()) return !s.Failed();
-  do ids += Format(ids.empty() ? "%ld" : ",%ld", static_cast<long>(s.GetLong(0)));
-  while (s.MoveNext());
-  return !s.Failed();
+  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
+    if (f == db::Fetch::Error) return false;
+    ids += Format(ids.empty() ? "%ld" : ",%ld", static_cast<long>(s.GetLong(0)));
+  }
+  return true;
 }
 
 bool Delete(db::Database& db, const CommunicationKey& key, ProgressScope& progress,
@@ -322,7 +328,9 @@ std::string DeletionResultText(const DeletionCounts& c) {
 
 bool DeleteCommunicationCommand(db::Database& db, Ui& ui) {
   CommunicationKey key;
-  Form form = CommunicationChooser(ui, std::string(kDeletionTitle), LatestCommunicationEntries(db), key);
+  std::optional<std::vector<std::string>> entries = LatestCommunicationEntries(db);
+  if (!entries) return false;  // the read's failure has been shown
+  Form form = CommunicationChooser(ui, std::string(kDeletionTitle), std::move(*entries), key);
   if (!ui.RunForm(form)) return false;
   if (!ui.Ask(kDeletionQuestion)) return false;
   DeletionCounts counts;

@@ -37,16 +37,19 @@ std::string_view AzzeraText(bool azzera);
 inline constexpr std::string_view kStatusTitle = "Situazione Comunicazioni Aziendali";
 
 // "%04d - %s" for every company with at least one communication, ordered by name (then
-// code, so that companies of the same name keep apart).
-std::vector<std::string> StatusCompanyEntries(db::Database& db);
-// "%ld %c del %s [dal %s al %s]" for every communication of the company, by number.
-std::vector<std::string> StatusCommunicationEntries(db::Database& db, int azienda);
+// code, so that companies of the same name keep apart); nothing when the read failed.
+std::optional<std::vector<std::string>> StatusCompanyEntries(db::Database& db);
+// "%ld %c del %s [dal %s al %s]" for every communication of the company, by number;
+// nothing when the read failed.
+std::optional<std::vector<std::string>> StatusCommunicationEntries(db::Database& db,
+                                                                   int azienda);
 // The information message of one communication; nothing when it is not found.
 std::optional<std::string> CommunicationDetail(db::Database& db, int azienda, int32_t protoc);
 
 // The status window: lists "azienda" and "comunicazioni"; choosing a company fills the
 // second list, choosing a communication shows its detail message.
-Form StatusForm(db::Database& db, Ui& ui);
+// `companies`: StatusCompanyEntries.
+Form StatusForm(db::Database& db, Ui& ui, std::vector<std::string> companies);
 void CommunicationStatusCommand(db::Database& db, Ui& ui);
 
 // ---------------------------------------------------------------------------------------
@@ -59,7 +62,8 @@ struct CommunicationKey {
 
 // "%04d - %06ld - %c del %s %s" (code, number, type, date of sending, company name) of the
 // highest number of every company, ordered by company name, then code.
-std::vector<std::string> LatestCommunicationEntries(db::Database& db);
+// Nothing when the read failed (the failure has been shown).
+std::optional<std::vector<std::string>> LatestCommunicationEntries(db::Database& db);
 
 // The chosen text, validated: four digits of a listed company, and "%04d - %06d" of code
 // and number beginning an entry. Nothing otherwise.

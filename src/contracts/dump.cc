@@ -75,7 +75,7 @@ constexpr size_t kChunk = 500;  // IDs per IN list
 // ---------------------------------------------------------------------------------------
 // Export
 
-std::vector<std::string> AuthorityEntries(db::Database& db) {
+std::optional<std::vector<std::string>> AuthorityEntries(db::Database& db) {
   std::vector<std::string> entries;
   db::Selection s(&db);
   s.AddColumn("regent", "codice", db::kSqlSmallInt);
@@ -84,9 +84,10 @@ std::vector<std::string> AuthorityEntries(db::Database& db) {
   s.SetWhere("corse.ente = regent.codice");
   s.SetGroupBy("regent.codice, regent.denom");
   s.SetOrderBy("regent.denom, regent.codice");
-  if (!s.Open()) return entries;
-  do entries.push_back(PickEntry(s.GetShort(0), TrimRight(s.GetText(1))));
-  while (s.MoveNext());
+  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
+    if (f == db::Fetch::Error) return std::nullopt;
+    entries.push_back(PickEntry(s.GetShort(0), TrimRight(s.GetText(1))));
+  }
   return entries;
 }
 
@@ -202,10 +203,11 @@ bool Exporter::Select(DumpSection section, std::string_view from, const std::str
   s.SetWhere(where);
   if (!groupBy.empty()) s.SetGroupBy(groupBy);
   if (!orderBy.empty()) s.SetOrderBy(orderBy);
-  if (!s.Open()) return !s.Failed();
-  do row(s);
-  while (s.MoveNext());
-  return !s.Failed();
+  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
+    if (f == db::Fetch::Error) return false;
+    row(s);
+  }
+  return true;
 }
 
 void Exporter::Format(DumpSection section, db::Selection& s, std::string& out) const {
@@ -284,18 +286,16 @@ bool Exporter::Collect() {
                                   : db::kSqlInteger);
     s.SetFrom("corse");
     s.SetWhere(trips);
-    if (s.Open()) {
-      do {
-        const int azienda = s.GetShort(0);
-        ++trips_;
-        protos_.insert({azienda, s.GetLong(2)});
-        routes_.insert({azienda, s.GetLong(3)});
-        stops_.insert({azienda, s.GetLong(4)});
-        stops_.insert({azienda, s.GetLong(5)});
-        if (s.GetShort(6) != 0) lots_.insert(s.GetShort(6));
-      } while (s.MoveNext());
+    for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
+      if (f == db::Fetch::Error) return false;
+      const int azienda = s.GetShort(0);
+      ++trips_;
+      protos_.insert({azienda, s.GetLong(2)});
+      routes_.insert({azienda, s.GetLong(3)});
+      stops_.insert({azienda, s.GetLong(4)});
+      stops_.insert({azienda, s.GetLong(5)});
+      if (s.GetShort(6) != 0) lots_.insert(s.GetShort(6));
     }
-    if (s.Failed()) return false;
   }
   // Timetables, months and days, read once: spooled to temporary files in their final
   // form while their stops and communications are collected, copied into the dump after.
@@ -348,12 +348,10 @@ bool Exporter::Collect() {
     s.SetFrom("local, comuni");
     s.SetWhere("local.ID IN (" + list + ") AND local.istat = comuni.istat");
     s.SetOrderBy("comuni.ID");
-    if (s.Open()) {
-      do
-        if (s.GetShort(0) != 0) municipalities_.insert(s.GetShort(0));
-      while (s.MoveNext());
+    for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
+      if (f == db::Fetch::Error) return false;
+      if (s.GetShort(0) != 0) municipalities_.insert(s.GetShort(0));
     }
-    if (s.Failed()) return false;
   }
   progress_.Caption("Estrazione Comuni");
   const int bacino = Column(kComuni, "bacino");
@@ -495,7 +493,9 @@ std::string ExportResultText(const DumpCounts& c) {
 
 bool ExportDumpCommand(db::Database& db, Ui& ui) {
   std::vector<int> codes;
-  Form form = ExportForm(ui, AuthorityEntries(db), codes);
+  std::optional<std::vector<std::string>> entries = AuthorityEntries(db);
+  if (!entries) return false;  // the read's failure has been shown
+  Form form = ExportForm(ui, std::move(*entries), codes);
   if (!ui.RunForm(form)) return false;
   FileDialogSpec spec = DumpChooser("Esportazione Dump Contratti di Servizio");
   spec.overwritePrompt = true;
@@ -618,8 +618,9 @@ class DuplicateFinder : public ProgressVisitor {
     s.SetWhere(pending_);
     pending_.clear();
     rows_ = 0;
-    duplicate = s.Open();
-    failed = s.Failed();
+    const db::Fetch f = s.Open();
+    duplicate = f == db::Fetch::Row;
+    failed = f == db::Fetch::Error;
     return !duplicate && !failed;
   }
 
@@ -653,26 +654,30 @@ class Loader : public ProgressVisitor {
     if (!table_) return true;
     const auto& columns = DumpTables()[section].columns;
     ++counts_.read[section];
-    table_->AddNew();
+    // A bulk table only fails this when unusable, and then its Update fails too.
+    (void)table_->AddNew();
+    // A value the column cannot take has been reported by the Table; the row goes without it.
     for (size_t i = 0; i < fields.size(); ++i) {
       const bool text = columns[i].kind == FieldKind::Text || columns[i].kind == FieldKind::Char;
       if (text) {
         scratch_ = Cp1252ToUtf8(fields[i]);
-        table_->SetFieldText(columns_[i], scratch_);
+        (void)table_->SetFieldText(columns_[i], scratch_);
       } else {
-        table_->SetFieldText(columns_[i], fields[i]);
+        (void)table_->SetFieldText(columns_[i], fields[i]);
       }
     }
-    table_->Update();
+    // A refused row loses only itself; a failed database ends the import (rolled back).
+    const bool sent = table_->Update();
     counts_.written[section] += table_->RowsWritten();
-    return true;
+    return sent || table_->LastError().RowRefused();
   }
   bool End(DumpSection section) override {
     if (!table_) return true;
-    table_->Flush();
+    const bool sent = table_->Flush();
     counts_.written[section] += table_->RowsWritten();
+    const bool refused = table_->LastError().RowRefused();
     table_.reset();
-    return true;
+    return sent || refused;
   }
 
  private:

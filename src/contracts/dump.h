@@ -14,6 +14,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,8 +64,9 @@ inline constexpr std::string_view kImportAbortedMessage =
 // Rows per section, in file order.
 using DumpCounts = std::array<long, kDumpSections>;
 
-// "%04d - %s" of every authority that has trips, ordered by name, then code.
-std::vector<std::string> AuthorityEntries(db::Database& db);
+// "%04d - %s" of every authority that has trips, ordered by name, then code; nothing when
+// the read failed (the failure has been shown).
+std::optional<std::vector<std::string>> AuthorityEntries(db::Database& db);
 // The export dialog: multiple list "enti", buttons "seleziona" and "pulisci". Its accept
 // handler refuses an empty or unreadable selection and stays open.
 Form ExportForm(Ui& ui, std::vector<std::string> entries, std::vector<int>& codes);

@@ -122,7 +122,7 @@ TEST_P(StatusTest, ChooserOffersTheLatestOfEachCompanyEvenWhenTwoShareAName) {
     c.protocol.p_data = {protoc, 1, 2010};
     ASSERT_TRUE(Import(Write(c, Format("c%d.txt", protoc))));
   }
-  const Strings entries = LatestCommunicationEntries(db());
+  const Strings entries = LatestCommunicationEntries(db()).value();
   EXPECT_EQ(entries, (Strings{"0101 - 000003 - P del 03/01/2010 Autolinee Velmoresi S.p.A.",
                               "0102 - 000002 - P del 02/01/2010 Autolinee Velmoresi S.p.A."}));
 
@@ -169,7 +169,7 @@ TEST_P(StatusTest, DeletionRemovesExactlyTheLatestCommunicationAndTheCompanyWide
   expected.insert(expected.end(), {1, 0, 0, 1});  // linkzone, symday, polferma, geoitine
   const std::vector<long long> before = AllCounts();
 
-  ui.QueueFormValues({{"comunicazione", LatestCommunicationEntries(db()).at(0)}});
+  ui.QueueFormValues({{"comunicazione", LatestCommunicationEntries(db()).value().at(0)}});
   ui.defaultAnswer = MsgResult::Ok;
   ASSERT_TRUE(DeleteCommunicationCommand(db(), ui));
   EXPECT_EQ(AllCounts(), expected);
@@ -204,7 +204,7 @@ TEST_P(StatusTest, DeletionRemovesExactlyTheLatestCommunicationAndTheCompanyWide
   ui.defaultAnswer = MsgResult::Ok;
   ASSERT_TRUE(DeleteCommunicationCommand(db(), ui));
   EXPECT_EQ(AllCounts(), std::vector<long long>(13, 0));
-  EXPECT_TRUE(LatestCommunicationEntries(db()).empty());
+  EXPECT_TRUE(LatestCommunicationEntries(db()).value().empty());
 }
 
 TEST_P(StatusTest, DeletionThatFailsOrDiesHalfWayLeavesEverything) {
@@ -237,7 +237,7 @@ TEST_P(StatusTest, DeletionThatFailsOrDiesHalfWayLeavesEverything) {
 TEST_P(StatusTest, CommandLineDeletesOnlyWithYes) {
   ImportTwo();
   std::ostringstream out, err;
-  const CommandLine line{{}, {}, {}};
+  const CommandLine line{{}, {}};
   {
     // kvtbase comms-delete --comunicazione="0101 - 000002": the question is answered Annulla
     CliUi cli(CliAnswers{false, {}, {{"comunicazione", "0101 - 000002"}}}, out, err, false);

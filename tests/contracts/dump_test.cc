@@ -45,7 +45,7 @@ class DyingUi : public ScriptedUi {
 Strings RowsOf(db::Database& db, const std::string& sql, int columns) {
   Strings rows;
   db::OdbcStatement stmt(*db.connection());
-  EXPECT_TRUE(stmt.ExecDirect(sql)) << sql << "\n" << stmt.lastError().text;
+  EXPECT_TRUE(stmt.ExecDirect(sql)) << sql << "\n" << stmt.LastError().text;
   while (stmt.Fetch() == SQL_SUCCESS) {
     std::string row;
     for (int c = 1; c <= columns; ++c) {
@@ -122,7 +122,8 @@ class DumpTest : public comms::test::CommsDbTest {
       ScriptedUi quiet;
       auto maintenance =
           db::Database::ConnectOdbc(quiet, std::getenv("KVT_TEST_PG_DSN"), nullptr, 25, 1);
-      maintenance->ExecuteSql("DROP DATABASE IF EXISTS " + otherPg_ + " WITH (FORCE)");
+      EXPECT_TRUE(maintenance->ExecuteSql("DROP DATABASE IF EXISTS " + otherPg_ + " WITH (FORCE)"))
+          << maintenance->LastError().text;
     }
     CommsDbTest::TearDown();
   }
@@ -179,7 +180,8 @@ class DumpTest : public comms::test::CommsDbTest {
     auto maintenance =
         db::Database::ConnectOdbc(quiet, std::getenv("KVT_TEST_PG_DSN"), nullptr, 25, 1);
     otherPg_ = "kvt_dump" + std::to_string(getpid());
-    maintenance->ExecuteSql("DROP DATABASE IF EXISTS " + otherPg_ + " WITH (FORCE)");
+    // A leftover of an earlier run goes; none is fine.
+    (void)maintenance->ExecuteSql("DROP DATABASE IF EXISTS " + otherPg_ + " WITH (FORCE)");
     if (!maintenance->ExecuteSql("CREATE DATABASE " + otherPg_)) return nullptr;
     auto db = db::Database::ConnectOdbc(
         otherUi, "DSN=" + std::string(std::getenv("KVT_TEST_PG_DSN")) + ";Database=" + otherPg_,
