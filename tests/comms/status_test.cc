@@ -207,6 +207,26 @@ TEST_P(StatusTest, DeletionRemovesExactlyTheLatestCommunicationAndTheCompanyWide
   EXPECT_TRUE(LatestCommunicationEntries(db()).value().empty());
 }
 
+TEST_P(StatusTest, ListsTheDatabaseCannotReadEndTheCommandsInsteadOfShowingNone) {
+  ImportTwo();
+  const std::vector<long long> before = AllCounts();
+  Exec("ALTER TABLE regazi RENAME TO regazi_away");
+  EXPECT_EQ(StatusCompanyEntries(db()), std::nullopt);
+  EXPECT_EQ(LatestCommunicationEntries(db()), std::nullopt);
+  ui.Clear();
+  ui.QueueFormValues({{"comunicazione", "0101 - 000002"}});
+  ui.defaultAnswer = MsgResult::Ok;
+  EXPECT_FALSE(DeleteCommunicationCommand(db(), ui));
+  Exec("ALTER TABLE regazi_away RENAME TO regazi");
+  // The read's failure is shown, and no chooser opens on a list that only looks empty.
+  EXPECT_FALSE(ui.Texts().empty());
+  EXPECT_TRUE(ui.formTitles.empty());
+  for (const std::string& text : ui.Texts())
+    EXPECT_NE(text, PickInvalidMessage("Codice Comunicazione"));
+  EXPECT_EQ(AllCounts(), before);
+  EXPECT_EQ(StatusCommunicationEntries(db(), 101).value().size(), 2u);
+}
+
 TEST_P(StatusTest, DeletionThatFailsOrDiesHalfWayLeavesEverything) {
   ImportTwo();
   const std::vector<long long> before = AllCounts();
