@@ -5,6 +5,7 @@
 #include "app/shell.h"
 #include "carto/association.h"
 #include "comms/commands.h"
+#include "contracts/dump.h"
 #include "platform/ui.h"
 
 namespace kvt::app {
@@ -92,6 +93,52 @@ void RegisterCommsCommands(Registry& r) {
         [](AppContext& c) { RunComms(c, comms::RunRebuildCommand); },
         {.options = {Option::Value(std::string(comms::kCompanyField), "CODICE",
                                    "l'azienda, con il codice come elencato (0101)")}});
+  r.Add(std::string(comms::kStatusCommandId),
+        [](AppContext& c) { RunComms(c, comms::RunStatusCommand); },
+        {.options = {Option::Value("azienda", "CODICE",
+                                   "l'azienda, con il codice come elencato (0101)"),
+                     Option::Value("comunicazioni", "NUMERO",
+                                   "la comunicazione dell'azienda di cui mostrare il dettaglio")}});
+  r.Add(std::string(comms::kDeleteCommandId),
+        [](AppContext& c) { RunComms(c, comms::RunDeleteCommand); },
+        {.options = {Option::Value("comunicazione", "TESTO",
+                                   "l'ultima comunicazione di un'azienda, come elencata "
+                                   "(\"0101 - 000003\")")}});
+  r.Add(std::string(comms::kReferenceBaseCommandId),
+        [](AppContext& c) { RunComms(c, comms::RunReferenceBaseCommand); },
+        {.operands = "FILE",
+         .options = {Option::Value("comunicazione", "TESTO",
+                                   "l'ultima comunicazione di un'azienda, come elencata "
+                                   "(\"0101 - 000003\")")}});
+  r.Add(std::string(comms::kRegularityBaseCommandId),
+        [](AppContext& c) { RunComms(c, comms::RunRegularityBaseCommand); },
+        {.operands = "FILE",
+         .options = {Option::Value("azienda", "CODICE",
+                                   "l'azienda, con il codice come elencato (0101)"),
+                     Option::Value("data", "GG/MM/AAAA", "primo giorno del periodo")}});
+}
+
+// A command of contracts/ on the current database.
+void RunContracts(AppContext& ctx, bool (*run)(db::Database&, Ui&)) {
+  if (db::Database* current = ctx.RequireDatabase()) run(*current, ctx.ui);
+}
+
+void RegisterContractsCommands(Registry& r) {
+  r.Add(std::string(contracts::kExportCommandId),
+        [](AppContext& c) { RunContracts(c, contracts::ExportDumpCommand); },
+        {.operands = "FILE",
+         .options = {Option::Value("enti", "ENTI",
+                                   "gli enti, come elencati, separati da punto e virgola"),
+                     Option::Flag("seleziona", "sceglie tutti gli enti"),
+                     Option::Flag("pulisci", "toglie tutti gli enti dalla scelta")}});
+  r.Add(std::string(contracts::kImportCommandId),
+        [](AppContext& c) { RunContracts(c, contracts::ImportDumpCommand); },
+        {.operands = "FILE",
+         .options = {Option::Flag("mantieni",
+                                  "non modifica le tavole Località, Comuni e Bacini")}});
+  r.Add(std::string(contracts::kSecondaryCommandId),
+        [](AppContext& c) { RunContracts(c, contracts::SecondaryImportDumpCommand); },
+        {.operands = "FILE"});
 }
 
 // A command of carto/ on the current database; its options are its dialog's fields.
@@ -151,6 +198,7 @@ void RegisterAllCommands(Registry& r) {
   RegisterDatabaseCommands(r);
   RegisterCommsCommands(r);
   RegisterCartoCommands(r);
+  RegisterContractsCommands(r);
   // Each feature adds one line here: RegisterCommsCommands(r); ...
 }
 

@@ -2,8 +2,10 @@
 
 #include <optional>
 
+#include "comms/exports.h"
 #include "comms/import.h"
 #include "comms/rebuild.h"
+#include "comms/status.h"
 
 namespace kvt::comms {
 
@@ -24,6 +26,22 @@ void RunImportCommand(Ui& ui, db::Database& db, const CommandLine* commandLine) 
 
 void RunRebuildCommand(Ui& ui, db::Database& db, const CommandLine*) {
   RebuildRunningDaysCommand(db, ui);
+}
+
+void RunStatusCommand(Ui& ui, db::Database& db, const CommandLine*) {
+  CommunicationStatusCommand(db, ui);
+}
+
+void RunDeleteCommand(Ui& ui, db::Database& db, const CommandLine*) {
+  DeleteCommunicationCommand(db, ui);
+}
+
+void RunReferenceBaseCommand(Ui& ui, db::Database& db, const CommandLine*) {
+  ExportReferenceBaseCommand(db, ui);
+}
+
+void RunRegularityBaseCommand(Ui& ui, db::Database& db, const CommandLine*) {
+  ExportRegularityBaseCommand(db, ui);
 }
 
 }  // namespace kvt::comms

@@ -7,6 +7,15 @@
 //                 without asking; without it the question is answered Annulla.
 //   rebuild-days  "&Ripristina Giorni di Effettuazione Corse"
 //                 kvtbase rebuild-days --azienda=CODE   (CODE as listed: "0101")
+//   comms-status  "&Situazione Comunicazioni"
+//                 kvtbase comms-status --azienda=0101 --comunicazioni=N   (N: its number)
+//   comms-delete  "&Eliminazione Comunicazione"
+//                 kvtbase comms-delete --comunicazione="0101 - 000003" --yes
+//                 (the text is checked as the chooser checks a typed one)
+//   export-reference-base   "&Export Base Riferimento KvtTxt V2"
+//                 kvtbase export-reference-base --comunicazione="0101 - 000003" FILE
+//   export-regularity-base  "Export Base Gestione &Regolarità"
+//                 kvtbase export-regularity-base --azienda=0101 --data=01/03/2010 FILE
 #pragma once
 
 #include <map>
@@ -25,6 +34,10 @@ namespace kvt::comms {
 
 inline constexpr std::string_view kImportCommandId = "import-kvt";
 inline constexpr std::string_view kRebuildCommandId = "rebuild-days";
+inline constexpr std::string_view kStatusCommandId = "comms-status";
+inline constexpr std::string_view kDeleteCommandId = "comms-delete";
+inline constexpr std::string_view kReferenceBaseCommandId = "export-reference-base";
+inline constexpr std::string_view kRegularityBaseCommandId = "export-regularity-base";
 // The import's option naming where a refused communication's report goes.
 inline constexpr std::string_view kReportOption = "report";
 // The field of the rebuild's company dialog.
@@ -40,5 +53,9 @@ struct CommandLine {
 // `commandLine` is null when the command runs from the window.
 void RunImportCommand(Ui& ui, db::Database& db, const CommandLine* commandLine);
 void RunRebuildCommand(Ui& ui, db::Database& db, const CommandLine* commandLine);
+void RunStatusCommand(Ui& ui, db::Database& db, const CommandLine* commandLine);
+void RunDeleteCommand(Ui& ui, db::Database& db, const CommandLine* commandLine);
+void RunReferenceBaseCommand(Ui& ui, db::Database& db, const CommandLine* commandLine);
+void RunRegularityBaseCommand(Ui& ui, db::Database& db, const CommandLine* commandLine);
 
 }  // namespace kvt::comms

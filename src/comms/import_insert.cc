@@ -90,7 +90,7 @@ bool Inserter::InsertProtocol() {
   row.Begin();
   row.Int(protocol_.azienda).Int(protocol_.protoc);
   row.DateText(protocol_.p_data).DateText(protocol_.datini).DateText(protocol_.datfin);
-  row.FileText(resple_).Flag(protocol_.primacom).Char(protocol_.tipo).Flag(protocol_.azzera);
+  row.Text(resple_).Flag(protocol_.primacom).Char(protocol_.tipo).Flag(protocol_.azzera);
   summary_.proto.read = 1;
   if (!row.End(summary_.proto.written)) return false;
   progress_.Set(1, 1);

@@ -243,17 +243,20 @@ void ParseTimeField(std::string_view field, int32_t& hours, int32_t& minutes) {
   minutes = field.size() > 3 ? Int(field.substr(3)) : 0;
 }
 
-bool ParseRow(std::string_view record, ProtocolRow& out) {
+namespace {
+
+bool ParseProtocol(std::string_view record, ProtocolRow& out, bool reference) {
   Fields f;
   if (Split(record, f) != 9) return false;
-  if (!IsSn(f[0]) || !IsSn(f[2]) || !IsType(FirstChar(f[1]))) return false;
+  const bool firstOk = reference ? f[0] == "R" : IsSn(f[0]);
+  if (!firstOk || !IsSn(f[2]) || !IsType(FirstChar(f[1]))) return false;
   if (f[8].size() > kMaxResple) return false;
   if (!DateField(f[5], out.p_data) || !DateField(f[6], out.datini) ||
       !DateField(f[7], out.datfin) || DayNumber(out.datfin) < DayNumber(out.datini)) {
     return false;
   }
   Numbers n;
-  out.reference = false;
+  out.reference = reference;
   out.primacom = f[0][0] == 'S';
   out.tipo = f[1][0];
   out.azzera = f[2][0] == 'S';
@@ -261,6 +264,16 @@ bool ParseRow(std::string_view record, ProtocolRow& out) {
   out.protoc = n.Int(f[4]);
   out.resple = f[8];
   return n.fit;
+}
+
+}  // namespace
+
+bool ParseRow(std::string_view record, ProtocolRow& out) {
+  return ParseProtocol(record, out, false);
+}
+
+bool ParseReferenceRow(std::string_view record, ProtocolRow& out) {
+  return ParseProtocol(record, out, true);
 }
 
 bool ParseRow(std::string_view record, FermataRow& out) {

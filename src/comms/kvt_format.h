@@ -220,6 +220,9 @@ bool ParseRow(std::string_view record, CorsaRow& out);
 bool ParseRow(std::string_view record, OrarioRow& out);
 bool ParseRow(std::string_view record, GiorniRow& out);
 
+// The protocol row of a reference base: "R" in the first field, otherwise as ParseRow.
+bool ParseReferenceRow(std::string_view record, ProtocolRow& out);
+
 // A time field "HH.MM" read by position: hours from the first two characters, any third
 // character, minutes from the fourth on.
 void ParseTimeField(std::string_view field, int32_t& hours, int32_t& minutes);
