@@ -4,6 +4,7 @@
 
 #include "app/shell.h"
 #include "comms/commands.h"
+#include "contracts/commands.h"
 #include "platform/ui.h"
 
 namespace kvt::app {
@@ -64,11 +65,26 @@ void RegisterCommsCommands(Registry& r) {
         [](AppContext& c) { RunComms(c, comms::RunRebuildCommand); });
 }
 
+// A statement of contracts/ on the current database; its dialog's fields come from the
+// command line through the Ui.
+void RunStatement(AppContext& ctx, contracts::StatementKind kind) {
+  if (db::Database* current = ctx.RequireDatabase())
+    contracts::RunStatementCommand(ctx.ui, *current, kind);
+}
+
+void RegisterContractsCommands(Registry& r) {
+  r.Add(std::string(contracts::kStatementCommandId),
+        [](AppContext& c) { RunStatement(c, contracts::StatementKind::ByTrip); });
+  r.Add(std::string(contracts::kTenderStatementCommandId),
+        [](AppContext& c) { RunStatement(c, contracts::StatementKind::ByRoute); });
+}
+
 }  // namespace
 
 void RegisterAllCommands(Registry& r) {
   RegisterDatabaseCommands(r);
   RegisterCommsCommands(r);
+  RegisterContractsCommands(r);
   // Each feature adds one line here: RegisterCommsCommands(r); ...
 }
 
