@@ -232,18 +232,18 @@ void StatementReport::DrawPage(Canvas& c, int page) {
   c.FillRect(left, y2 - 10, right, y2 + lh + 20, kGrey);
   auto ente = names_.authorities.find(contract.ente);
   c.DrawText(left, y2,
-             ente == names_.authorities.end()
-                 ? std::string("*** ENTE INESISTENTE ***")
-                 : Format("Ente: [%d] %s", contract.ente, ente->second.c_str()),
+             Format("Ente: [%d] %s", contract.ente,
+                    ente == names_.authorities.end() ? "*** ENTE INESISTENTE ***"
+                                                     : ente->second.c_str()),
              kBlack, kGrey);
   rightText(y2, "Periodo dal " + params_.startDate + " al " + params_.endDate, kGrey);
   const int y3 = y2 + lh + 15;
   c.FillRect(left, y3 - 10, right, y3 + lh + 20, kGrey);
   auto azienda = names_.companies.find(contract.azienda);
   c.DrawText(left, y3,
-             azienda == names_.companies.end()
-                 ? std::string("*** AZIENDA INESISTENTE ***")
-                 : Format("Azienda: [%d] %s", contract.azienda, azienda->second.c_str()),
+             Format("Azienda: [%d] %s", contract.azienda,
+                    azienda == names_.companies.end() ? "*** AZIENDA INESISTENTE ***"
+                                                      : azienda->second.c_str()),
              kBlack, kGrey);
   const int y4 = y3 + lh + 45;
   c.DrawText(left, y4,
