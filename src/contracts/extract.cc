@@ -65,9 +65,15 @@ Date StoredDate(const std::string& text, const Date& open) {
   return d && IsValidDate(*d) ? *d : open;
 }
 
-// The in-force map of the statement's context (see TypeCondition).
-comms::InForceMap BuildMap(db::Database& db, char context, bool& failed) {
+// The communications of the statement's context (see TypeCondition): the in-force map,
+// and each communication's own period, which bounds what it replaces within a month.
+struct Communications {
   comms::InForceMap map;
+  std::unordered_map<uint64_t, std::pair<Date, Date>> periods;  // (azienda, protoc)
+  std::vector<int32_t> numbers;                                 // distinct protoc, sorted
+};
+
+bool ReadCommunications(db::Database& db, char context, Communications& out) {
   db::Selection sel(&db);
   sel.AddColumn("proto", "azienda", db::kSqlSmallInt);
   sel.AddColumn("proto", "protoc", db::kSqlInteger);
@@ -79,57 +85,84 @@ comms::InForceMap BuildMap(db::Database& db, char context, bool& failed) {
   sel.SetOrderBy("proto.azienda, proto.protoc");
   if (sel.Open()) {
     do {
-      map.Add(sel.GetShort(0), sel.GetLong(1), sel.GetShort(2) != 0,
-              StoredDate(sel.GetText(3), kLowerBoundDate),
-              StoredDate(sel.GetText(4), kUpperBoundDate));
+      const int azienda = sel.GetShort(0);
+      const int32_t protoc = sel.GetLong(1);
+      const Date datini = StoredDate(sel.GetText(3), kLowerBoundDate);
+      const Date datfin = StoredDate(sel.GetText(4), kUpperBoundDate);
+      out.map.Add(azienda, protoc, sel.GetShort(2) != 0, datini, datfin);
+      out.periods[TripKey(azienda, protoc)] = {datini, datfin};
+      out.numbers.push_back(protoc);
     } while (sel.MoveNext());
   }
-  failed = sel.Failed();
-  return map;
+  std::sort(out.numbers.begin(), out.numbers.end());
+  out.numbers.erase(std::unique(out.numbers.begin(), out.numbers.end()), out.numbers.end());
+  return !sel.Failed();
 }
 
 // Bit d for every day d marked "S".
 uint32_t DayStringBits(std::string_view giorni) {
   uint32_t bits = 0;
-  for (size_t i = 0; i < giorni.size() && i < 31; ++i)
-    if (giorni[i] == 'S') bits |= uint32_t{1} << (i + 1);
+  const size_t n = std::min<size_t>(giorni.size(), 31);
+  for (size_t i = 0; i < n; ++i) bits |= uint32_t{giorni[i] == 'S'} << (i + 1);
   return bits;
 }
 
-// Which days of a month a communication keeps in force: bit d for day d. Months repeat
-// over thousands of trips, so each (company, communication, month) is worked out once.
-class InForceDays {
+// Which days of each month of the period the context's communications keep in force (bit
+// d for day d). Months repeat over thousands of trips, and rows of one trip mostly come
+// from one communication: each month is worked out once, and the last communication found
+// is kept at hand.
+class MonthMasks {
  public:
-  explicit InForceDays(const comms::InForceMap& map) : map_(map) {}
+  struct Entry {
+    const comms::InForceCompany* company = nullptr;
+    int32_t protoc = 0;
+    Date datini, datfin;
+    std::vector<int64_t> masks;  // by month of the period; -1 not worked out yet
+  };
 
-  // Nothing when the company has no entry (its months do not count at all).
-  std::optional<uint32_t> Mask(int azienda, int32_t protoc, int anno, int mese) {
-    auto it = cache_.find(Key{azienda, protoc, anno, mese});
-    if (it != cache_.end()) return it->second;
-    std::optional<uint32_t> bits;
-    if (const comms::InForceCompany* company = map_.FindCompany(azienda)) {
-      std::string all(31, 'S');
-      comms::MaskMonth(company, protoc, anno, mese, all);
-      bits = DayStringBits(all);
+  MonthMasks(const Communications& communications, const Period& period)
+      : firstYear_(period.from.year),
+        months_(std::max(0, (period.to.year - period.from.year + 1) * 12)) {
+    for (const auto& [key, dates] : communications.periods) {
+      Entry e;
+      e.company = communications.map.FindCompany(static_cast<int>(key >> 32));
+      e.protoc = static_cast<int32_t>(key & 0xffffffffu);
+      e.datini = dates.first;
+      e.datfin = dates.second;
+      e.masks.assign(months_, -1);
+      entries_.emplace(key, std::move(e));
     }
-    cache_.emplace(Key{azienda, protoc, anno, mese}, bits);
-    return bits;
+  }
+
+  // Null when the communication is not one of the context's.
+  Entry* Find(int azienda, int32_t protoc) {
+    const uint64_t key = TripKey(azienda, protoc);
+    if (last_ && key == lastKey_) return last_;
+    auto it = entries_.find(key);
+    if (it == entries_.end()) return nullptr;
+    lastKey_ = key;
+    return last_ = &it->second;
+  }
+
+  uint32_t Mask(Entry& e, int anno, int mese) {
+    const int at = (anno - firstYear_) * 12 + mese - 1;
+    if (at < 0 || at >= months_) return Compute(e, anno, mese);
+    if (e.masks[at] < 0) e.masks[at] = Compute(e, anno, mese);
+    return static_cast<uint32_t>(e.masks[at]);
   }
 
  private:
-  struct Key {
-    int azienda;
-    int32_t protoc;
-    int anno, mese;
-    bool operator==(const Key&) const = default;
-  };
-  struct Hash {
-    size_t operator()(const Key& k) const {
-      return std::hash<uint64_t>()(TripKey(k.azienda, k.protoc) * 31 + k.anno * 13 + k.mese);
-    }
-  };
-  const comms::InForceMap& map_;
-  std::unordered_map<Key, std::optional<uint32_t>, Hash> cache_;
+  static uint32_t Compute(const Entry& e, int anno, int mese) {
+    std::string all(31, 'S');
+    comms::MaskMonth(e.company, e.protoc, anno, mese, all);
+    return DayStringBits(all);
+  }
+
+  int firstYear_;
+  int months_;
+  std::unordered_map<uint64_t, Entry> entries_;
+  Entry* last_ = nullptr;
+  uint64_t lastKey_ = 0;
 };
 
 // Bits first..last (1-based days), both included.
@@ -239,6 +272,7 @@ class TripDays {
     mese_ = mese;
     days_ = days;
   }
+  bool Counting() const { return trip_ != nullptr; }
   // Counts the open month into the trip.
   void Close() {
     if (!trip_ || !open_) return;
@@ -260,9 +294,11 @@ class TripDays {
   uint32_t days_ = 0;
 };
 
-// Reading 2: the months, counted into the trips of reading 1.
+// Reading 2: the months, counted into the trips of reading 1. Months of communications
+// outside the context are left out here rather than by a join with `proto`: the reading
+// stays as light as a plain read of `mesi`.
 bool CountDays(db::Database& db, const StatementParams& p, const Period& period,
-               const comms::InForceMap& map, std::vector<StatementRow>& trips,
+               const Communications& communications, std::vector<StatementRow>& trips,
                ProgressScope& progress) {
   std::unordered_map<uint64_t, StatementRow*> index;
   index.reserve(trips.size());
@@ -275,35 +311,32 @@ bool CountDays(db::Database& db, const StatementParams& p, const Period& period,
   s.AddColumn("mesi", "mese", db::kSqlSmallInt);
   s.AddColumn("mesi", "giorni", db::kSqlChar);
   s.AddColumn("mesi", "protoc", db::kSqlInteger);
-  s.AddColumn("proto", "datini", db::kSqlTypeDate);
-  s.AddColumn("proto", "datfin", db::kSqlTypeDate);
-  std::string where = Format("mesi.anno >= %d AND mesi.anno <= %d", period.from.year,
-                             period.to.year) +
-                      " AND proto.azienda = mesi.azienda AND proto.protoc = mesi.protoc AND " +
-                      TypeCondition(p.context);
+  std::string where =
+      Format("mesi.anno >= %d AND mesi.anno <= %d", period.from.year, period.to.year);
+  // A short list of the context's numbers lets the database skip the other months.
+  constexpr size_t kListedNumbers = 500;
+  if (communications.numbers.size() <= kListedNumbers) {
+    std::string list;
+    for (int32_t n : communications.numbers) list += (list.empty() ? "" : ",") + std::to_string(n);
+    where += " AND mesi.protoc IN (" + list + ")";
+  }
   if (p.ente >= 0 || p.lotto >= 0) {
-    s.SetFrom("mesi, proto, corse");
+    s.SetFrom("mesi, corse");
     where += " AND corse.azienda = mesi.azienda AND corse.ID = mesi.ID" + TripConditions(p);
   } else {
-    s.SetFrom("mesi, proto");
+    s.SetFrom("mesi");
     if (p.azienda >= 0) where += Format(" AND mesi.azienda = %d", p.azienda);
   }
   s.SetWhere(where);
   s.SetOrderBy("mesi.azienda, mesi.ID, mesi.anno, mesi.mese, mesi.protoc");
 
-  InForceDays inForce(map);
+  MonthMasks masks(communications, period);
   TripDays counter(period);
   bool started = false;
   int azienda = 0;
   int32_t id = 0;
   long tripsSeen = 0;
-  // The proto dates repeat on every row of a communication: parse each text once.
-  std::unordered_map<std::string, Date> dates;
-  const auto dateOf = [&dates](const std::string& text, const Date& open) {
-    auto it = dates.find(text);
-    if (it == dates.end()) it = dates.emplace(text, StoredDate(text, open)).first;
-    return it->second;
-  };
+  if (communications.numbers.empty()) return true;
   if (s.Open()) {
     do {
       const int rowAzienda = s.GetShort(0);
@@ -317,15 +350,15 @@ bool CountDays(db::Database& db, const StatementParams& p, const Period& period,
         counter.Begin(it == index.end() ? nullptr : it->second);
         progress.Set(++tripsSeen, static_cast<long long>(trips.size()) + 1);
       }
+      if (!counter.Counting()) continue;
       const int anno = s.GetShort(2);
       const int mese = s.GetShort(3);
       if (period.Skips(anno, mese)) continue;
       const int32_t protoc = s.GetLong(5);
-      const std::optional<uint32_t> inForceBits = inForce.Mask(azienda, protoc, anno, mese);
-      if (!inForceBits) continue;
-      const uint32_t days = DayStringBits(s.GetText(4)) & *inForceBits;
-      counter.Month(anno, mese, days, dateOf(s.GetText(6), kLowerBoundDate),
-                    dateOf(s.GetText(7), kUpperBoundDate));
+      MonthMasks::Entry* own = masks.Find(azienda, protoc);
+      if (!own) continue;  // a communication of another type
+      const uint32_t days = DayStringBits(s.GetText(4)) & masks.Mask(*own, anno, mese);
+      counter.Month(anno, mese, days, own->datini, own->datfin);
     } while (s.MoveNext());
   }
   counter.Close();
@@ -439,16 +472,15 @@ std::optional<std::vector<StatementRow>> ExtractTrips(db::Database& db, Ui& ui,
 
   WaitScope wait(ui);
   ProgressScope progress(ui, "Lettura Comunicazioni in Vigore");
-  bool failed = false;
-  const comms::InForceMap map = BuildMap(db, params.context, failed);
-  if (failed) return std::nullopt;
+  Communications communications;
+  if (!ReadCommunications(db, params.context, communications)) return std::nullopt;
 
   progress.Caption("Lettura Corse");
   std::vector<StatementRow> trips;
   if (!ReadTrips(db, params, kind, trips)) return std::nullopt;
 
   progress.Caption("Conteggio Giorni di Effettuazione");
-  if (!CountDays(db, params, period, map, trips, progress)) return std::nullopt;
+  if (!CountDays(db, params, period, communications, trips, progress)) return std::nullopt;
 
   std::vector<StatementRow> rows;
   for (StatementRow& r : trips) {
