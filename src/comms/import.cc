@@ -80,6 +80,12 @@ void Report(Ui& ui, const std::string& path, const std::vector<std::string>& err
     target = ui.SaveFile(spec);
     if (!target) return;
   }
+  // The communication is the user's only copy: a report never replaces it.
+  std::error_code ec;
+  if (std::filesystem::equivalent(*target, path, ec)) {
+    ui.Stop(kReportOverCommunicationMessage);
+    return;
+  }
   if (!WriteErrorReport(*target, path, errors)) ui.Stop(kReportFailedMessage);
 }
 

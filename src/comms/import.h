@@ -61,6 +61,9 @@ inline constexpr std::string_view kRefusedQuestion =
     "Vuoi salvare il report degli errori riscontrati ?";
 inline constexpr std::string_view kReportFailedMessage =
     "ATTENZIONE: non risulta possibile salvare il report degli errori !!!";
+inline constexpr std::string_view kReportOverCommunicationMessage =
+    "ATTENZIONE: il report degli errori non può essere salvato\n"
+    "sul file della Comunicazione Aziendale che si sta importando !!!";
 // Shown when the second pass stops half-way (a table that cannot be opened, a file that
 // changed since it was checked, a failed commit): everything it wrote is rolled back.
 inline constexpr std::string_view kImportAbortedMessage =

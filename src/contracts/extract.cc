@@ -9,7 +9,7 @@
 #include <unordered_map>
 
 #include "comms/in_force.h"
-#include "contracts/geometry.h"
+#include "carto/geometry.h"
 #include "contracts/statement.h"
 #include "core/dates.h"
 #include "core/text.h"
@@ -443,13 +443,13 @@ bool ReadRouteLengths(db::Database& db, Ui& ui, const StatementParams& p,
       const int32_t id = s.GetLong(1);
       block.clear();
       s.GetBlob(3, block);
-      const std::optional<double> metres = PointBlockLength(block, s.GetShort(2));
-      if (!metres) {
+      const std::optional<carto::Ring> line = carto::RingFromBlock(block, s.GetShort(2));
+      if (!line) {
         ui.Warning(Format("Percorsi: Entità lineare corrotta %d/%ld !!!", azienda,
                           static_cast<long>(id)));
         continue;
       }
-      lengths[TripKey(azienda, id)] = static_cast<int32_t>(*metres);
+      lengths[TripKey(azienda, id)] = static_cast<int32_t>(carto::LineLength(*line));
     } while (s.MoveNext());
   }
   if (s.Failed()) return false;

@@ -43,6 +43,9 @@ class CliUi : public Ui {
   CliUi(CliAnswers answers, std::ostream& out, std::ostream& err, bool progressVisible);
 
   CliOutcome Outcome() const;
+  // Forgets what was shown so far: the outcome is then that of what follows (the command,
+  // after the warnings of the start).
+  void ResetOutcome() { failed_ = cancelled_ = false; }
   // Field options that no form asked for (probably mistyped).
   std::vector<std::string> UnusedFields() const;
 
