@@ -57,10 +57,9 @@ class TimingUi : public kvt::ScriptedUi {
 
  private:
   void Mark(std::string_view caption) {
-    steps.emplace_back(std::string(caption),
-                       std::chrono::duration<double>(
-                           std::chrono::steady_clock::now().time_since_epoch())
-                           .count());
+    steps.emplace_back(
+        std::string(caption),
+        std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count());
   }
 };
 
@@ -142,9 +141,10 @@ void Run(kvt::db::Database& db, const std::string& path, bool import) {
   long days = 0;
   for (const StatementRow& r : *rows) days += r.kind == RowKind::Trip ? r.days : 0;
   std::printf("  plain Selection of mesi    %8.2f s  (%ld rows)\n", read, months);
-  std::printf("  extraction                 %8.2f s  (%zu rows with totals, %ld running days)"
-              "  ratio %.2f (goal <= 3)\n",
-              extract, rows->size(), days, extract / read);
+  std::printf(
+      "  extraction                 %8.2f s  (%zu rows with totals, %ld running days)"
+      "  ratio %.2f (goal <= 3)\n",
+      extract, rows->size(), days, extract / read);
   TimingUi::Print(steps);
 
   StatementReport report(std::move(*rows), p, StatementKind::ByTrip, ReadHeaderNames(db), Now());

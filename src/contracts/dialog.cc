@@ -116,8 +116,7 @@ Form StatementForm(Ui& ui, const DialogLists& lists, StatementParams& params) {
       ui.Stop(PickInvalidMessage("Codice Ente"));
       return false;
     }
-    const std::optional<int> azienda =
-        ChosenCode(f, "azienda", "tutte_aziende", lists.companies);
+    const std::optional<int> azienda = ChosenCode(f, "azienda", "tutte_aziende", lists.companies);
     if (!azienda) {
       ui.Stop(PickInvalidMessage("Codice Azienda"));
       return false;
@@ -148,8 +147,7 @@ Form StatementForm(Ui& ui, const DialogLists& lists, StatementParams& params) {
     params.distance =
         f.Selected("distanze") == 1 ? DistanceType::Cartographic : DistanceType::Conventional;
     params.output = f.Selected("uscita") == 1 ? OutputKind::Print : OutputKind::Preview;
-    params.detail =
-        f.Selected("dettaglio") == 0 ? DetailLevel::Analytic : DetailLevel::Synthetic;
+    params.detail = f.Selected("dettaglio") == 0 ? DetailLevel::Analytic : DetailLevel::Synthetic;
     RememberedChoices& keep = Remembered();
     keep.context = params.context;
     keep.ente = params.ente;

@@ -8,8 +8,8 @@
 #include <bit>
 #include <unordered_map>
 
-#include "comms/in_force.h"
 #include "carto/geometry.h"
+#include "comms/in_force.h"
 #include "contracts/statement.h"
 #include "core/dates.h"
 #include "core/text.h"
@@ -24,8 +24,7 @@ namespace kvt::contracts {
 namespace {
 
 uint64_t TripKey(int azienda, int32_t id) {
-  return (static_cast<uint64_t>(static_cast<uint16_t>(azienda)) << 32) |
-         static_cast<uint32_t>(id);
+  return (static_cast<uint64_t>(static_cast<uint16_t>(azienda)) << 32) | static_cast<uint32_t>(id);
 }
 
 // The period of a statement and the day positions of one of its months.
@@ -445,8 +444,8 @@ bool ReadRouteLengths(db::Database& db, Ui& ui, const StatementParams& p,
       s.GetBlob(3, block);
       const std::optional<carto::Ring> line = carto::RingFromBlock(block, s.GetShort(2));
       if (!line) {
-        ui.Warning(Format("Percorsi: Entità lineare corrotta %d/%ld !!!", azienda,
-                          static_cast<long>(id)));
+        ui.Warning(
+            Format("Percorsi: Entità lineare corrotta %d/%ld !!!", azienda, static_cast<long>(id)));
         continue;
       }
       lengths[TripKey(azienda, id)] = static_cast<int32_t>(carto::LineLength(*line));

@@ -9,13 +9,20 @@ namespace kvt::contracts {
 
 std::string ModeName(char mezzo) {
   switch (mezzo) {
-    case 'U': return "Urbano";
-    case 'X': return "Extra";
-    case 'W': return "Tram";
-    case 'F': return "Funic";
-    case 'T': return "Treno";
-    case 'N': return "Ferry";
-    default: return "???";
+    case 'U':
+      return "Urbano";
+    case 'X':
+      return "Extra";
+    case 'W':
+      return "Tram";
+    case 'F':
+      return "Funic";
+    case 'T':
+      return "Treno";
+    case 'N':
+      return "Ferry";
+    default:
+      return "???";
   }
 }
 
@@ -35,8 +42,7 @@ std::string TripTimeText(int minutes) {
 }
 
 std::string PeriodTimeText(int64_t minutes) {
-  if (minutes >= 60)
-    return Format("%" PRId64 ":%02" PRId64, minutes / 60, minutes % 60);
+  if (minutes >= 60) return Format("%" PRId64 ":%02" PRId64, minutes / 60, minutes % 60);
   return Format("00:%02" PRId64, minutes);
 }
 
@@ -56,10 +62,14 @@ std::string PeriodText(const StatementRow& row) {
 
 std::string TotalLabel(const StatementRow& row) {
   switch (row.kind) {
-    case RowKind::LineTotal: return "Totali Linea " + LineCodeText(row);
-    case RowKind::RouteTotal: return "Totali Percorso " + row.percorso;
-    case RowKind::ContractTotal: return "Totali Contratto";
-    case RowKind::Trip: break;
+    case RowKind::LineTotal:
+      return "Totali Linea " + LineCodeText(row);
+    case RowKind::RouteTotal:
+      return "Totali Percorso " + row.percorso;
+    case RowKind::ContractTotal:
+      return "Totali Contratto";
+    case RowKind::Trip:
+      break;
   }
   return {};
 }

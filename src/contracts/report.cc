@@ -36,8 +36,7 @@ PrintStamp Now() {
   const std::time_t t = std::time(nullptr);
   std::tm local{};
   localtime_r(&t, &local);
-  return {Date{local.tm_mday, local.tm_mon + 1, local.tm_year + 1900}, local.tm_hour,
-          local.tm_min};
+  return {Date{local.tm_mday, local.tm_mon + 1, local.tm_year + 1900}, local.tm_hour, local.tm_min};
 }
 
 HeaderNames ReadHeaderNames(db::Database& db) {
@@ -67,9 +66,17 @@ StatementReport::StatementReport(std::vector<StatementRow> rows, StatementParams
                 "Km Contratto Periodo",
                 "Tempo Contratto Periodo"};
   } else {
-    headers_ = {"Cod Linea",    "Cod Percorso",    "ID Corsa", "Parte",
-                "Arriva",       "Periodo Effettuazione", "Km Contratto", "Tempo Contratto",
-                "Giorni",       "Km Contratto Periodo",  "Tempo Contratto Periodo"};
+    headers_ = {"Cod Linea",
+                "Cod Percorso",
+                "ID Corsa",
+                "Parte",
+                "Arriva",
+                "Periodo Effettuazione",
+                "Km Contratto",
+                "Tempo Contratto",
+                "Giorni",
+                "Km Contratto Periodo",
+                "Tempo Contratto Periodo"};
   }
   rightAligned_.assign(headers_.size(), false);
   for (size_t i = 6; i < headers_.size(); ++i) rightAligned_[i] = true;
@@ -209,8 +216,7 @@ void StatementReport::DrawTotal(Canvas& c, const StatementRow& row, int y, int& 
 void StatementReport::DrawPage(Canvas& c, int page) {
   if (page < 1 || page > static_cast<int>(pageStarts_.size())) return;
   const size_t first = pageStarts_[page - 1];
-  const size_t end =
-      page < static_cast<int>(pageStarts_.size()) ? pageStarts_[page] : rows_.size();
+  const size_t end = page < static_cast<int>(pageStarts_.size()) ? pageStarts_[page] : rows_.size();
   const StatementRow& contract = rows_[first];
   SelectTools(c);
   const int lh = lineHeight_;
@@ -225,17 +231,17 @@ void StatementReport::DrawPage(Canvas& c, int page) {
   rightText(y0, Format("Pag. %d di %d", page, static_cast<int>(pageStarts_.size())), kWhite);
   const int y1 = y0 + lh + 10;
   rightText(y1,
-            Format("%02d/%02d/%04d %02d:%02d", stamp_.date.day, stamp_.date.month,
-                   stamp_.date.year, stamp_.hour, stamp_.minute),
+            Format("%02d/%02d/%04d %02d:%02d", stamp_.date.day, stamp_.date.month, stamp_.date.year,
+                   stamp_.hour, stamp_.minute),
             kWhite);
   const int y2 = y1 + lh + 30;
   c.FillRect(left, y2 - 10, right, y2 + lh + 20, kGrey);
   auto ente = names_.authorities.find(contract.ente);
-  c.DrawText(left, y2,
-             Format("Ente: [%d] %s", contract.ente,
-                    ente == names_.authorities.end() ? "*** ENTE INESISTENTE ***"
-                                                     : ente->second.c_str()),
-             kBlack, kGrey);
+  c.DrawText(
+      left, y2,
+      Format("Ente: [%d] %s", contract.ente,
+             ente == names_.authorities.end() ? "*** ENTE INESISTENTE ***" : ente->second.c_str()),
+      kBlack, kGrey);
   rightText(y2, "Periodo dal " + params_.startDate + " al " + params_.endDate, kGrey);
   const int y3 = y2 + lh + 15;
   c.FillRect(left, y3 - 10, right, y3 + lh + 20, kGrey);

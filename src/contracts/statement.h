@@ -30,7 +30,7 @@ namespace kvt::contracts {
 // "Contratti di &Servizio" (one row a trip, totals per line) and "Contratti di Servizio
 // (&Gara)" (one row a trip shown with its route code, totals per route and line).
 enum class StatementKind { ByTrip, ByRoute };
-enum class DetailLevel { Analytic, Synthetic };       // all trips / line totals only
+enum class DetailLevel { Analytic, Synthetic };          // all trips / line totals only
 enum class DistanceType { Conventional, Cartographic };  // ct_lung / the route's drawn line
 enum class OutputKind { Preview, Print };
 
@@ -119,15 +119,14 @@ void InsertTotals(std::vector<StatementRow>& rows, StatementKind kind);
 
 // ExtractTrips followed by InsertTotals.
 std::optional<std::vector<StatementRow>> Extract(db::Database& db, Ui& ui,
-                                                 const StatementParams& params,
-                                                 StatementKind kind);
+                                                 const StatementParams& params, StatementKind kind);
 
 // --- Texts of the figures, as printed ---
-std::string ModeName(char mezzo);          // "Urbano", "Extra", ... "???"
-std::string KmText(int64_t metres);        // "%1.2lf" of km, rounded half up
-std::string TripTimeText(int minutes);     // "%d.%02d" from an hour, else "%d"
-std::string PeriodTimeText(int64_t minutes);  // "%d:%02d", under an hour "00:%02d"
-std::string TotalTimeText(int64_t minutes);   // "%ld:%02ld", under an hour "00:%02ld"
+std::string ModeName(char mezzo);                   // "Urbano", "Extra", ... "???"
+std::string KmText(int64_t metres);                 // "%1.2lf" of km, rounded half up
+std::string TripTimeText(int minutes);              // "%d.%02d" from an hour, else "%d"
+std::string PeriodTimeText(int64_t minutes);        // "%d:%02d", under an hour "00:%02d"
+std::string TotalTimeText(int64_t minutes);         // "%ld:%02ld", under an hour "00:%02ld"
 std::string LineCodeText(const StatementRow& row);  // line code + " %c"
 std::string PeriodText(const StatementRow& row);    // "%s / %s"
 std::string TotalLabel(const StatementRow& row);    // "Totali Linea L1 A", ...

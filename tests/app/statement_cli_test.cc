@@ -23,9 +23,10 @@ class StatementCliTest : public ShellTest {
     std::string out, err;
   };
   Result Kvtbase(const std::string& args) {
-    const std::string cmd = "cd " + Quote(Path("")) + " && KVTBASE_SETTINGS=" +
-                            Quote(Path("kvtbase.ini")) + " " + Quote(KVTBASE_EXE) + " " + args +
-                            " >" + Quote(Path("out")) + " 2>" + Quote(Path("err")) + " </dev/null";
+    const std::string cmd = "cd " + Quote(Path("")) +
+                            " && KVTBASE_SETTINGS=" + Quote(Path("kvtbase.ini")) + " " +
+                            Quote(KVTBASE_EXE) + " " + args + " >" + Quote(Path("out")) + " 2>" +
+                            Quote(Path("err")) + " </dev/null";
     const int rc = std::system(cmd.c_str());
     return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, ReadFile(Path("out")), ReadFile(Path("err"))};
   }

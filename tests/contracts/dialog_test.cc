@@ -49,11 +49,15 @@ TEST_P(StatementDialog, ChecksInOrderAndRemembersTheChoices) {
   // The first opening: budget, everything, this year.
   std::vector<std::string> shown;
   ui.QueueForm([&](Form& f) {
-    shown = {f.Title(), f.Text("contesto"), f.Checked("tutti_enti") ? "tutti" : "uno",
-             f.Field("ente").enabled ? "lista" : "spenta", f.Checked("tutti_lotti") ? "tutti" : "uno",
+    shown = {f.Title(),
+             f.Text("contesto"),
+             f.Checked("tutti_enti") ? "tutti" : "uno",
+             f.Field("ente").enabled ? "lista" : "spenta",
+             f.Checked("tutti_lotti") ? "tutti" : "uno",
              f.Field("dettaglio").entries[f.Selected("dettaglio")],
              f.Field("distanze").entries[f.Selected("distanze")],
-             f.Field("uscita").entries[f.Selected("uscita")], f.Text("inizio")};
+             f.Field("uscita").entries[f.Selected("uscita")],
+             f.Text("inizio")};
     f.Select("contesto", -1);
     return true;
   });
@@ -63,12 +67,13 @@ TEST_P(StatementDialog, ChecksInOrderAndRemembersTheChoices) {
   ui.QueueForm(ok({{"inizio", "01.03.10"}, {"fine", "31/03/2010 "}}));
   ui.QueueForm(ok({{"fine", "31-03-2010"}, {"dettaglio", "Analitico (tutte le corse)"}}));
   RunStatementCommand(ui, db(), StatementKind::ByTrip);
-  EXPECT_THAT(shown, ElementsAre("Stampa dei Contratti di Servizio", "Budget Contrattuale",
-                                 "tutti", "spenta", "tutti", "Sintetico (solo totali linea)",
-                                 "Convenzionali", "Anteprima di stampa",
-                                 FormatDate({1, 1, Today().year})));
-  const std::string ente = "ATTENZIONE: Il Codice Ente non è valido.\n\n"
-                           "Occorre selezionare un Codice Ente presente nella lista.\n\n";
+  EXPECT_THAT(shown,
+              ElementsAre("Stampa dei Contratti di Servizio", "Budget Contrattuale", "tutti",
+                          "spenta", "tutti", "Sintetico (solo totali linea)", "Convenzionali",
+                          "Anteprima di stampa", FormatDate({1, 1, Today().year})));
+  const std::string ente =
+      "ATTENZIONE: Il Codice Ente non è valido.\n\n"
+      "Occorre selezionare un Codice Ente presente nella lista.\n\n";
   EXPECT_THAT(ui.Texts(),
               ElementsAre("ATTENZIONE: Il Tipo Contesto non è valido.\n\n"
                           "Occorre selezionare un Tipo Contesto presente nella lista.\n\n",
@@ -83,8 +88,12 @@ TEST_P(StatementDialog, ChecksInOrderAndRemembersTheChoices) {
   // The next opening offers context, authority, company and dates again; not the level.
   ui.Clear();
   ui.QueueForm([&](Form& f) {
-    shown = {f.Text("contesto"), f.Text("ente").substr(0, 4), f.Checked("tutti_enti") ? "tutti" : "uno",
-             f.Text("azienda").substr(0, 4), f.Text("inizio"), f.Text("fine"),
+    shown = {f.Text("contesto"),
+             f.Text("ente").substr(0, 4),
+             f.Checked("tutti_enti") ? "tutti" : "uno",
+             f.Text("azienda").substr(0, 4),
+             f.Text("inizio"),
+             f.Text("fine"),
              f.Field("dettaglio").entries[f.Selected("dettaglio")]};
     return false;
   });

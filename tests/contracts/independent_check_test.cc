@@ -20,8 +20,8 @@ class StatementCheck : public StatementTest {
     EXPECT_TRUE(rows.has_value());
     if (!rows) return out;
     for (const StatementRow& r : *rows)
-      out[r.ID] = Format("%d|", r.days) + r.firstDate + "|" + r.lastDate + "|" +
-                  KmText(r.PeriodMetres());
+      out[r.ID] =
+          Format("%d|", r.days) + r.firstDate + "|" + r.lastDate + "|" + KmText(r.PeriodMetres());
     return out;
   }
   // The same from `giorni` alone.
@@ -30,9 +30,8 @@ class StatementCheck : public StatementTest {
     const std::vector<std::string> rows = Rows(
         "SELECT g.ID, COUNT(*), MIN(g.data), MAX(g.data), MIN(c.ct_lung) FROM giorni g, corse c"
         " WHERE c.azienda = g.azienda AND c.ID = g.ID AND g.data >= " +
-            d.DateLiteral(from.day, from.month, from.year) +
-            " AND g.data <= " + d.DateLiteral(to.day, to.month, to.year) +
-            " GROUP BY g.ID ORDER BY g.ID",
+            d.DateLiteral(from.day, from.month, from.year) + " AND g.data <= " +
+            d.DateLiteral(to.day, to.month, to.year) + " GROUP BY g.ID ORDER BY g.ID",
         5);
     std::map<int32_t, std::string> out;
     const auto date = [](const std::string& iso) {  // "2010-01-04..." -> "04/01/2010"

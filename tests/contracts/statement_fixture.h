@@ -20,10 +20,10 @@ using comms::test::Month;
 
 // A trip on route `route` of line `line`: departs 7.00 from stop 1, arrives 7.10 at stop 2.
 inline comms::CorsaRow Trip(int32_t id, std::string_view codcorsa, std::string_view line,
-                            char verso, int ente, int32_t ctLung, int ctTempo,
-                            char mezzo = 'U', int32_t route = 1) {
-  return {id, codcorsa, line, verso, ente, "P1", route, 1, 7, 0, 2, 7, 10, 850, 10, ctLung,
-          ctTempo, 0, 0, mezzo};
+                            char verso, int ente, int32_t ctLung, int ctTempo, char mezzo = 'U',
+                            int32_t route = 1) {
+  return {id, codcorsa, line, verso, ente, "P1",   route,   1, 7, 0,
+          2,  7,        10,   850,   10,   ctLung, ctTempo, 0, 0, mezzo};
 }
 
 // Stops 1 and 2 (the second with an accented name), arc 1 and routes 1..3 along it.
