@@ -170,6 +170,31 @@ TEST(StatementLayout, PageBreaksAtBothLevels) {
   }
 }
 
+// The column headers of both statements and of the cartographic distances.
+TEST(StatementLayout, HeadersByKindAndDistance) {
+  std::vector<StatementRow> rows{TripRow(1, "L1", 1)};
+  rows[0].percorso = "P1";
+  InsertTotals(rows, StatementKind::ByRoute);
+  StatementParams p;
+  p.distance = DistanceType::Cartographic;
+  p.detail = DetailLevel::Analytic;
+  StatementReport byRoute(rows, p, StatementKind::ByRoute, {}, {{7, 12, 2026}, 9, 5});
+  Recorder c(12000, 3000);
+  ASSERT_EQ(byRoute.Layout(c), 1);
+  byRoute.DrawPage(c, 1);
+  EXPECT_THAT(byRoute.Headers(),
+              ElementsAre("Cod Linea", "Cod Percorso", "ID Corsa", "Parte", "Arriva",
+                          "Periodo Effettuazione", "Km Contratto", "Tempo Contratto", "Giorni",
+                          "Km Contratto Periodo", "Tempo Contratto Periodo"));
+  EXPECT_TRUE(c.FindText("Distanze misurate su base cartografica"));
+  EXPECT_TRUE(c.FindText("Totali Percorso P1"));
+  EXPECT_TRUE(c.FindText("Ente: [1] *** ENTE INESISTENTE ***"));
+  EXPECT_TRUE(c.FindText("Azienda: [101] *** AZIENDA INESISTENTE ***"));
+  StatementReport byTrip(rows, p, StatementKind::ByTrip, {}, {{7, 12, 2026}, 9, 5});
+  EXPECT_EQ(byTrip.Headers()[6], "Km Convenzionali");
+  EXPECT_EQ(byTrip.Headers()[7], "Km Cartografici");
+}
+
 // A statement of more than 8,192 pages keeps every page.
 TEST(StatementLayout, MorePagesThanEightThousand) {
   std::vector<StatementRow> rows;
