@@ -101,7 +101,7 @@ void RunStatement(AppContext& ctx, contracts::StatementKind kind) {
     contracts::RunStatementCommand(ctx.ui, *current, kind);
 }
 
-// The fields of "Stampa dei Contratti di Servizio", and the PDF the command line writes.
+// The fields of "Stampa dei Contratti di Servizio" (the PDF file is a common option).
 CommandSyntax StatementSyntax() {
   return {.options = {
               Option::Value("contesto", "TESTO",
@@ -118,17 +118,16 @@ CommandSyntax StatementSyntax() {
                             "\"Analitico (tutte le corse)\" o \"Sintetico (solo totali linea)\""),
               Option::Value("distanze", "TESTO", "\"Convenzionali\" o \"Cartografiche\""),
               Option::Value("uscita", "TESTO", "\"Anteprima di stampa\" o \"Stampa\""),
-              Option::Value("pdf", "FILE", "il file PDF in cui scrivere il prospetto"),
           }};
 }
 
 void RegisterContractsCommands(Registry& r) {
-  r.Add(std::string(contracts::kStatementCommandId),
-        [](AppContext& c) { RunStatement(c, contracts::StatementKind::ByTrip); },
-        StatementSyntax());
-  r.Add(std::string(contracts::kTenderStatementCommandId),
-        [](AppContext& c) { RunStatement(c, contracts::StatementKind::ByRoute); },
-        StatementSyntax());
+  r.Add(
+      std::string(contracts::kStatementCommandId),
+      [](AppContext& c) { RunStatement(c, contracts::StatementKind::ByTrip); }, StatementSyntax());
+  r.Add(
+      std::string(contracts::kTenderStatementCommandId),
+      [](AppContext& c) { RunStatement(c, contracts::StatementKind::ByRoute); }, StatementSyntax());
 }
 
 }  // namespace

@@ -284,14 +284,17 @@ void StatementReport::DrawPage(Canvas& c, int page) {
 
 namespace {
 
-// The Ui's printing, once the Ui offers it.
+// The Ui's printing: the preview (from which the pages can still be printed) or the
+// printer, as the dialog chose.
 template <typename U>
-bool HandToUi(U& ui, Report& report) {
-  if constexpr (requires { ui.PrintReport(report); }) {
-    return ui.PrintReport(report);
-  } else {
-    return false;
-  }
+bool HandToUi(U& ui, Report& report, OutputKind output) {
+#if __has_include("platform/report.h")
+  return ui.PrintReport(report,
+                        output == OutputKind::Print ? PrintMode::Print : PrintMode::Preview);
+#else
+  (void)ui, (void)report, (void)output;
+  return false;  // no print view in this build
+#endif
 }
 
 }  // namespace
@@ -299,7 +302,7 @@ bool HandToUi(U& ui, Report& report) {
 bool PrintStatement(Ui& ui, db::Database& db, std::vector<StatementRow> rows,
                     const StatementParams& params, StatementKind kind) {
   StatementReport report(std::move(rows), params, kind, ReadHeaderNames(db), Now());
-  return HandToUi(ui, report);
+  return HandToUi(ui, report, params.output);
 }
 
 }  // namespace kvt::contracts
