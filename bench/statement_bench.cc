@@ -101,12 +101,10 @@ long ReadMonths(kvt::db::Database& db) {
   // Every value of every row is read, as any reader of these rows must.
   long rows = 0;
   int64_t sum = 0;
-  if (s.Open()) {
-    do {
-      sum += s.GetShort(0) + s.GetLong(1) + s.GetShort(2) + s.GetShort(3) + s.GetLong(5);
-      sum += static_cast<int64_t>(s.GetText(4).size());
-      ++rows;
-    } while (s.MoveNext());
+  for (kvt::db::Fetch f = s.Open(); f == kvt::db::Fetch::Row; f = s.MoveNext()) {
+    sum += s.GetShort(0) + s.GetLong(1) + s.GetShort(2) + s.GetShort(3) + s.GetLong(5);
+    sum += static_cast<int64_t>(s.GetText(4).size());
+    ++rows;
   }
   return sum > 0 ? rows : 0;
 }
@@ -147,7 +145,8 @@ void Run(kvt::db::Database& db, const std::string& path, bool import) {
       extract, rows->size(), days, extract / read);
   TimingUi::Print(steps);
 
-  StatementReport report(std::move(*rows), p, StatementKind::ByTrip, ReadHeaderNames(db), Now());
+  StatementReport report(std::move(*rows), p, StatementKind::ByTrip,
+                         ReadHeaderNames(db).value_or(HeaderNames{}), Now());
   MeasuringCanvas canvas;
   int pages = 0;
   const double layout = Seconds([&] { pages = report.Layout(canvas); });
@@ -211,14 +210,16 @@ int main(int argc, char** argv) {
     std::printf("\nPostgreSQL, ODBC method\n");
     kvt::ScriptedUi ui;
     auto maintenance = kvt::db::Database::ConnectOdbc(ui, o.dsn, nullptr, 25, 1);
-    maintenance->ExecuteSql("DROP DATABASE IF EXISTS kvt_statement_bench WITH (FORCE)");
-    maintenance->ExecuteSql("CREATE DATABASE kvt_statement_bench");
+    // A database left by an earlier run may or may not be there.
+    (void)maintenance->ExecuteSql("DROP DATABASE IF EXISTS kvt_statement_bench WITH (FORCE)");
+    if (!maintenance->ExecuteSql("CREATE DATABASE kvt_statement_bench"))
+      return std::printf("cannot create the database: %s\n", maintenance->LastError().text.c_str()),
+             1;
     auto db = kvt::db::Database::ConnectOdbc(ui, "DSN=" + o.dsn + ";Database=kvt_statement_bench",
                                              nullptr, 25, 1);
-    kvt::schema::InitialiseDatabase(*db);
-    Run(*db, path, true);
+    if (kvt::schema::InitialiseDatabase(*db)) Run(*db, path, true);
     db.reset();
-    maintenance->ExecuteSql("DROP DATABASE IF EXISTS kvt_statement_bench WITH (FORCE)");
+    (void)maintenance->ExecuteSql("DROP DATABASE IF EXISTS kvt_statement_bench WITH (FORCE)");
   }
   if (o.dsn.empty()) std::printf("\nPostgreSQL left out: no --dsn and no KVT_TEST_PG_DSN\n");
   return 0;

@@ -98,7 +98,12 @@ bool ImportCommunication(db::Database& db, Ui& ui, const std::optional<std::stri
   const std::optional<std::string> path = ui.OpenFile(spec);
   if (!path) return false;
   std::vector<std::string> errors;
-  std::unique_ptr<LineReader> reader = Validate(db, ui, *path, errors);
+  bool databaseFailed = false;
+  std::unique_ptr<LineReader> reader = Validate(db, ui, *path, errors, &databaseFailed);
+  if (!reader && databaseFailed) {
+    ui.Stop(kImportAbortedMessage);
+    return false;
+  }
   if (!reader) {
     Report(ui, *path, errors, reportPath);
     return false;

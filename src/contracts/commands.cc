@@ -8,7 +8,9 @@ namespace kvt::contracts {
 
 bool RunStatementCommand(Ui& ui, db::Database& db, StatementKind kind) {
   StatementParams params;
-  Form form = StatementForm(ui, ReadDialogLists(db), params);
+  const std::optional<DialogLists> lists = ReadDialogLists(db);
+  if (!lists) return false;
+  Form form = StatementForm(ui, *lists, params);
   if (!ui.RunForm(form)) return false;
   std::optional<std::vector<StatementRow>> rows = Extract(db, ui, params, kind);
   if (!rows) return false;

@@ -12,8 +12,9 @@ namespace kvt::contracts {
 namespace {
 
 // "%04d - %s" for every row of `table` that trips refer to through `join`.
-std::vector<std::string> ListOf(db::Database& db, const char* table, const char* key,
-                                const std::string& join) {
+// Nothing when the database failed (the error has been shown).
+std::optional<std::vector<std::string>> ListOf(db::Database& db, const char* table, const char* key,
+                                               const std::string& join) {
   std::vector<std::string> entries;
   db::Selection s(&db);
   s.AddColumn(table, key, db::kSqlSmallInt);
@@ -22,9 +23,10 @@ std::vector<std::string> ListOf(db::Database& db, const char* table, const char*
   s.SetWhere(join);
   s.SetGroupBy(std::string(table) + "." + key + ", " + table + ".denom");
   s.SetOrderBy(std::string(table) + ".denom, " + table + "." + key);
-  if (!s.Open()) return entries;
-  do entries.push_back(PickEntry(s.GetShort(0), TrimRight(s.GetText(1))));
-  while (s.MoveNext());
+  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
+    if (f == db::Fetch::Error) return std::nullopt;
+    entries.push_back(PickEntry(s.GetShort(0), TrimRight(s.GetText(1))));
+  }
   return entries;
 }
 
@@ -82,12 +84,14 @@ void ForgetChoices() {
   Remembered() = RememberedChoices{};
 }
 
-DialogLists ReadDialogLists(db::Database& db) {
-  DialogLists lists;
-  lists.authorities = ListOf(db, "regent", "codice", "regent.codice = corse.ente");
-  lists.companies = ListOf(db, "regazi", "codice", "regazi.codice = corse.azienda");
-  lists.lots = ListOf(db, "lotti", "ID", "lotti.ID = corse.lotto");
-  return lists;
+std::optional<DialogLists> ReadDialogLists(db::Database& db) {
+  auto authorities = ListOf(db, "regent", "codice", "regent.codice = corse.ente");
+  if (!authorities) return std::nullopt;
+  auto companies = ListOf(db, "regazi", "codice", "regazi.codice = corse.azienda");
+  if (!companies) return std::nullopt;
+  auto lots = ListOf(db, "lotti", "ID", "lotti.ID = corse.lotto");
+  if (!lots) return std::nullopt;
+  return DialogLists{std::move(*authorities), std::move(*companies), std::move(*lots)};
 }
 
 Form StatementForm(Ui& ui, const DialogLists& lists, StatementParams& params) {

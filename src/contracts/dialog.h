@@ -7,6 +7,7 @@
 // tutte_aziende, lotto, tutti_lotti, distanze, uscita, dettaglio, inizio, fine.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,7 +36,8 @@ struct DialogLists {
   std::vector<std::string> companies;
   std::vector<std::string> lots;
 };
-DialogLists ReadDialogLists(db::Database& db);
+// Nothing when the database failed (the error has been shown).
+std::optional<DialogLists> ReadDialogLists(db::Database& db);
 
 // The form, filled from the remembered choices. On OK its checks run in order (context,
 // authority, company, lot, start date, end date); the first failure shows its message and

@@ -82,20 +82,19 @@ bool ReadCommunications(db::Database& db, char context, Communications& out) {
   sel.SetFrom("proto");
   sel.SetWhere(TypeCondition(context));
   sel.SetOrderBy("proto.azienda, proto.protoc");
-  if (sel.Open()) {
-    do {
-      const int azienda = sel.GetShort(0);
-      const int32_t protoc = sel.GetLong(1);
-      const Date datini = StoredDate(sel.GetText(3), kLowerBoundDate);
-      const Date datfin = StoredDate(sel.GetText(4), kUpperBoundDate);
-      out.map.Add(azienda, protoc, sel.GetShort(2) != 0, datini, datfin);
-      out.periods[TripKey(azienda, protoc)] = {datini, datfin};
-      out.numbers.push_back(protoc);
-    } while (sel.MoveNext());
+  for (db::Fetch f = sel.Open(); f != db::Fetch::End; f = sel.MoveNext()) {
+    if (f == db::Fetch::Error) return false;
+    const int azienda = sel.GetShort(0);
+    const int32_t protoc = sel.GetLong(1);
+    const Date datini = StoredDate(sel.GetText(3), kLowerBoundDate);
+    const Date datfin = StoredDate(sel.GetText(4), kUpperBoundDate);
+    out.map.Add(azienda, protoc, sel.GetShort(2) != 0, datini, datfin);
+    out.periods[TripKey(azienda, protoc)] = {datini, datfin};
+    out.numbers.push_back(protoc);
   }
   std::sort(out.numbers.begin(), out.numbers.end());
   out.numbers.erase(std::unique(out.numbers.begin(), out.numbers.end()), out.numbers.end());
-  return !sel.Failed();
+  return true;
 }
 
 // Bit d for every day d marked "S".
@@ -219,31 +218,30 @@ bool ReadTrips(db::Database& db, const StatementParams& p, StatementKind kind,
         " corse.mm_p, corse.ID");
   }
   s.SetWhere(where);
-  if (s.Open()) {
-    do {
-      StatementRow& r = trips.emplace_back();
-      r.ID = s.GetLong(0);
-      r.ente = s.GetShort(1);
-      r.azienda = s.GetShort(2);
-      r.codlinea = TrimRight(s.GetText(3));
-      const std::string verso = s.GetText(4);
-      r.verso = verso.empty() ? ' ' : verso[0];
-      r.codcorsa = TrimRight(s.GetText(5));
-      r.lung = s.GetLong(6);
-      r.tempo = s.GetShort(7);
-      r.contractLength = s.GetLong(8);
-      r.ct_tempo = s.GetShort(9);
-      r.departure = s.GetShort(10) * 60 + s.GetShort(11);
-      r.capol_p = s.GetLong(12);
-      r.arrival = s.GetShort(13) * 60 + s.GetShort(14);
-      r.capol_a = s.GetLong(15);
-      r.codperc = s.GetLong(16);
-      const std::string mezzo = s.GetText(17);
-      r.mezzo = mezzo.empty() ? ' ' : mezzo[0];
-      if (byRoute) r.percorso = TrimRight(s.GetText(18));
-    } while (s.MoveNext());
+  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
+    if (f == db::Fetch::Error) return false;
+    StatementRow& r = trips.emplace_back();
+    r.ID = s.GetLong(0);
+    r.ente = s.GetShort(1);
+    r.azienda = s.GetShort(2);
+    r.codlinea = TrimRight(s.GetText(3));
+    const std::string verso = s.GetText(4);
+    r.verso = verso.empty() ? ' ' : verso[0];
+    r.codcorsa = TrimRight(s.GetText(5));
+    r.lung = s.GetLong(6);
+    r.tempo = s.GetShort(7);
+    r.contractLength = s.GetLong(8);
+    r.ct_tempo = s.GetShort(9);
+    r.departure = s.GetShort(10) * 60 + s.GetShort(11);
+    r.capol_p = s.GetLong(12);
+    r.arrival = s.GetShort(13) * 60 + s.GetShort(14);
+    r.capol_a = s.GetLong(15);
+    r.codperc = s.GetLong(16);
+    const std::string mezzo = s.GetText(17);
+    r.mezzo = mezzo.empty() ? ' ' : mezzo[0];
+    if (byRoute) r.percorso = TrimRight(s.GetText(18));
   }
-  return !s.Failed();
+  return true;
 }
 
 // The running days of one trip, month by month, as the months arrive.
@@ -336,32 +334,31 @@ bool CountDays(db::Database& db, const StatementParams& p, const Period& period,
   int32_t id = 0;
   long tripsSeen = 0;
   if (communications.numbers.empty()) return true;
-  if (s.Open()) {
-    do {
-      const int rowAzienda = s.GetShort(0);
-      const int32_t rowId = s.GetLong(1);
-      if (!started || rowAzienda != azienda || rowId != id) {
-        counter.Close();
-        started = true;
-        azienda = rowAzienda;
-        id = rowId;
-        auto it = index.find(TripKey(azienda, id));
-        counter.Begin(it == index.end() ? nullptr : it->second);
-        progress.Set(++tripsSeen, static_cast<long long>(trips.size()) + 1);
-      }
-      if (!counter.Counting()) continue;
-      const int anno = s.GetShort(2);
-      const int mese = s.GetShort(3);
-      if (period.Skips(anno, mese)) continue;
-      const int32_t protoc = s.GetLong(5);
-      MonthMasks::Entry* own = masks.Find(azienda, protoc);
-      if (!own) continue;  // a communication of another type
-      const uint32_t days = DayStringBits(s.GetText(4)) & masks.Mask(*own, anno, mese);
-      counter.Month(anno, mese, days, own->datini, own->datfin);
-    } while (s.MoveNext());
+  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
+    if (f == db::Fetch::Error) return false;
+    const int rowAzienda = s.GetShort(0);
+    const int32_t rowId = s.GetLong(1);
+    if (!started || rowAzienda != azienda || rowId != id) {
+      counter.Close();
+      started = true;
+      azienda = rowAzienda;
+      id = rowId;
+      auto it = index.find(TripKey(azienda, id));
+      counter.Begin(it == index.end() ? nullptr : it->second);
+      progress.Set(++tripsSeen, static_cast<long long>(trips.size()) + 1);
+    }
+    if (!counter.Counting()) continue;
+    const int anno = s.GetShort(2);
+    const int mese = s.GetShort(3);
+    if (period.Skips(anno, mese)) continue;
+    const int32_t protoc = s.GetLong(5);
+    MonthMasks::Entry* own = masks.Find(azienda, protoc);
+    if (!own) continue;  // a communication of another type
+    const uint32_t days = DayStringBits(s.GetText(4)) & masks.Mask(*own, anno, mese);
+    counter.Month(anno, mese, days, own->datini, own->datfin);
   }
   counter.Close();
-  return !s.Failed();
+  return true;
 }
 
 // Days, first and last date of a trip from its months.
@@ -403,11 +400,10 @@ bool ReadTermini(db::Database& db, StatementKind kind, std::vector<StatementRow>
       s.AddColumn("fermate", "denom", db::kSqlChar);
       s.SetFrom("fermate");
       s.SetWhere(Format("azienda = %d", azienda) + " AND ID IN (" + list + ")");
-      if (s.Open()) {
-        do names[TripKey(azienda, s.GetLong(0))] = TrimRight(s.GetText(1));
-        while (s.MoveNext());
+      for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
+        if (f == db::Fetch::Error) return false;
+        names[TripKey(azienda, s.GetLong(0))] = TrimRight(s.GetText(1));
       }
-      if (s.Failed()) return false;
     }
   }
   const bool byRoute = kind == StatementKind::ByRoute;
@@ -436,22 +432,20 @@ bool ReadRouteLengths(db::Database& db, Ui& ui, const StatementParams& p,
   s.SetFrom("geoitine");
   if (p.azienda >= 0) s.SetWhere(Format("geoitine.azienda = %d", p.azienda));
   std::vector<uint8_t> block;
-  if (s.Open()) {
-    do {
-      const int azienda = s.GetShort(0);
-      const int32_t id = s.GetLong(1);
-      block.clear();
-      s.GetBlob(3, block);
-      const std::optional<carto::Ring> line = carto::RingFromBlock(block, s.GetShort(2));
-      if (!line) {
-        ui.Warning(
-            Format("Percorsi: Entità lineare corrotta %d/%ld !!!", azienda, static_cast<long>(id)));
-        continue;
-      }
-      lengths[TripKey(azienda, id)] = static_cast<int32_t>(carto::LineLength(*line));
-    } while (s.MoveNext());
+  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
+    if (f == db::Fetch::Error) return false;
+    const int azienda = s.GetShort(0);
+    const int32_t id = s.GetLong(1);
+    block.clear();
+    s.GetBlob(3, block);
+    const std::optional<carto::Ring> line = carto::RingFromBlock(block, s.GetShort(2));
+    if (!line) {
+      ui.Warning(
+          Format("Percorsi: Entità lineare corrotta %d/%ld !!!", azienda, static_cast<long>(id)));
+      continue;
+    }
+    lengths[TripKey(azienda, id)] = static_cast<int32_t>(carto::LineLength(*line));
   }
-  if (s.Failed()) return false;
   for (StatementRow& r : rows) {
     auto it = lengths.find(TripKey(r.azienda, r.codperc));
     r.contractLength = it == lengths.end() ? 0 : it->second;

@@ -14,15 +14,16 @@ namespace {
 constexpr std::string_view kFace = "Arial";
 constexpr std::string_view kHeading = "KVT-BASE2 - \"Trasvia - Regione Velmora\"";
 
-std::map<int, std::string> Names(db::Database& db, const char* table) {
+std::optional<std::map<int, std::string>> Names(db::Database& db, const char* table) {
   std::map<int, std::string> names;
   db::Selection s(&db);
   s.AddColumn(table, "codice", db::kSqlSmallInt);
   s.AddColumn(table, "denom", db::kSqlChar);
   s.SetFrom(table);
-  if (!s.Open()) return names;
-  do names[s.GetShort(0)] = std::string(TrimRight(s.GetText(1)));
-  while (s.MoveNext());
+  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
+    if (f == db::Fetch::Error) return std::nullopt;
+    names[s.GetShort(0)] = std::string(TrimRight(s.GetText(1)));
+  }
   return names;
 }
 
@@ -39,8 +40,12 @@ PrintStamp Now() {
   return {Date{local.tm_mday, local.tm_mon + 1, local.tm_year + 1900}, local.tm_hour, local.tm_min};
 }
 
-HeaderNames ReadHeaderNames(db::Database& db) {
-  return {Names(db, "regent"), Names(db, "regazi")};
+std::optional<HeaderNames> ReadHeaderNames(db::Database& db) {
+  auto authorities = Names(db, "regent");
+  if (!authorities) return std::nullopt;
+  auto companies = Names(db, "regazi");
+  if (!companies) return std::nullopt;
+  return HeaderNames{std::move(*authorities), std::move(*companies)};
 }
 
 StatementReport::StatementReport(std::vector<StatementRow> rows, StatementParams params,
@@ -301,7 +306,9 @@ bool HandToUi(U& ui, Report& report, OutputKind output) {
 
 bool PrintStatement(Ui& ui, db::Database& db, std::vector<StatementRow> rows,
                     const StatementParams& params, StatementKind kind) {
-  StatementReport report(std::move(rows), params, kind, ReadHeaderNames(db), Now());
+  std::optional<HeaderNames> names = ReadHeaderNames(db);
+  if (!names) return false;
+  StatementReport report(std::move(rows), params, kind, std::move(*names), Now());
   return HandToUi(ui, report, params.output);
 }
 

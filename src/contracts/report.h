@@ -11,6 +11,7 @@
 
 #include <array>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,7 +35,8 @@ struct HeaderNames {
   std::map<int, std::string> authorities;
   std::map<int, std::string> companies;
 };
-HeaderNames ReadHeaderNames(db::Database& db);
+// Nothing when the database failed (the error has been shown).
+std::optional<HeaderNames> ReadHeaderNames(db::Database& db);
 
 class StatementReport : public Report {
  public:

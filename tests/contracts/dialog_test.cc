@@ -33,7 +33,7 @@ class StatementDialog : public StatementTest {
 
 TEST_P(StatementDialog, ChecksInOrderAndRemembersTheChoices) {
   LoadOneTrip();
-  const DialogLists lists = ReadDialogLists(db());
+  const DialogLists lists = ReadDialogLists(db()).value();
   ASSERT_EQ(lists.authorities.size(), 1u);
   EXPECT_EQ(lists.authorities[0].substr(0, 7), "0002 - ");
   ASSERT_EQ(lists.companies.size(), 1u);

@@ -100,11 +100,11 @@ class StatementByRoute : public StatementTest {
   void AddLine(int32_t id, int punti, const std::vector<uint8_t>& coord) {
     db::Table t(&db(), "geoitine");
     ASSERT_TRUE(t.AddNew());
-    t.SetFieldText("azienda", std::to_string(kCompany));
-    t.SetFieldText("ID", std::to_string(id));
-    t.SetFieldText("punti", std::to_string(punti));
-    for (const char* c : {"minx", "miny", "maxx", "maxy"}) t.SetFieldText(c, "0");
-    t.SetFieldBlob("coord", coord.data(), coord.size());
+    ASSERT_TRUE(t.SetFieldText("azienda", std::to_string(kCompany)));
+    ASSERT_TRUE(t.SetFieldText("ID", std::to_string(id)));
+    ASSERT_TRUE(t.SetFieldText("punti", std::to_string(punti)));
+    for (const char* c : {"minx", "miny", "maxx", "maxy"}) ASSERT_TRUE(t.SetFieldText(c, "0"));
+    ASSERT_TRUE(t.SetFieldBlob("coord", coord.data(), coord.size()));
     ASSERT_TRUE(t.Update());
   }
 };
