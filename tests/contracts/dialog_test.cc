@@ -109,6 +109,20 @@ TEST_P(StatementDialog, ChecksInOrderAndRemembersTheChoices) {
   EXPECT_EQ(ui.messages[0].icon, MsgIcon::Information);
 }
 
+// A month reading that fails ends the command with the database's message, not with a
+// statement of nothing.
+TEST_P(StatementDialog, FailedReadIsNotAnEmptyStatement) {
+  LoadOneTrip();
+  Exec("ALTER TABLE mesi RENAME TO mesi_altrove");
+  ui.QueueFormValues({{"contesto", "Piano di Esercizio (preventivo)"},
+                      {"inizio", "01/03/2010"},
+                      {"fine", "31/03/2010"}});
+  EXPECT_FALSE(RunStatementCommand(ui, db(), StatementKind::ByTrip));
+  ASSERT_EQ(ui.messages.size(), 1u) << ::testing::PrintToString(ui.Texts());
+  EXPECT_NE(ui.messages[0].icon, MsgIcon::Information);
+  EXPECT_NE(ui.messages[0].text.find("mesi"), std::string::npos) << ui.messages[0].text;
+}
+
 KVT_INSTANTIATE_ENGINES(StatementDialog);
 
 }  // namespace
