@@ -11,6 +11,8 @@
 //    it; a button field given by id is pressed). A form whose checks refuse stays refused:
 //    there is nobody to correct it.
 //  - Progress is written to `err` only when `progressVisible` (stderr is a terminal).
+//  - Ctrl-C (SIGINT) asks the running work to stop, as "Annulla" does in the window; a
+//    command that stops on it ends Cancelled. A second Ctrl-C ends the program at once.
 #pragma once
 
 #include <deque>
@@ -35,12 +37,16 @@ enum class CliOutcome {
   Success = 0,    // finished; no stop/warning box, or a success message came after it
   Failed = 1,     // ended in refusal or error (a stop/warning box was its last word)
   Usage = 2,      // the command line itself was wrong (set by the front end)
-  Cancelled = 3,  // a question answered Annulla, a chooser without a file, a cancelled form
+  Cancelled = 3,  // a question answered Annulla, a chooser without a file, a cancelled form,
+                  // work stopped by Ctrl-C
 };
 
 class CliUi : public Ui {
  public:
   CliUi(CliAnswers answers, std::ostream& out, std::ostream& err, bool progressVisible);
+  ~CliUi() override;
+  CliUi(const CliUi&) = delete;
+  CliUi& operator=(const CliUi&) = delete;
 
   CliOutcome Outcome() const;
   // Forgets what was shown so far: the outcome is then that of what follows (the command,
@@ -61,6 +67,10 @@ class CliUi : public Ui {
   void ProgressSet(int percent) override;
   void ProgressEnd() override;
   bool RunForm(Form& form) override;
+  bool CancelRequested() override;
+
+  // What the SIGINT handler does (also for tests, which cannot press Ctrl-C).
+  static void RequestCancel();
 
   static const char* IconWord(MsgIcon icon);
 
@@ -75,6 +85,8 @@ class CliUi : public Ui {
   bool failed_ = false;
   bool cancelled_ = false;
   bool progressOpen_ = false;
+  bool cancelSeen_ = false;  // the command saw the request to stop (and stopped)
+  bool handlerInstalled_ = false;
   std::string progressCaption_;
   std::set<std::string> usedFields_;
 };
