@@ -6,6 +6,7 @@
 #include "carto/association.h"
 #include "comms/commands.h"
 #include "contracts/dump.h"
+#include "contracts/commands.h"
 #include "platform/ui.h"
 
 namespace kvt::app {
@@ -192,6 +193,42 @@ void RegisterCartoCommands(Registry& r) {
   r.Add("compute-speeds", Carto(carto::ComputeAverageSpeeds));
 }
 
+// A statement of contracts/ on the current database; its dialog's fields come from the
+// command line through the Ui.
+void RunStatement(AppContext& ctx, contracts::StatementKind kind) {
+  if (db::Database* current = ctx.RequireDatabase())
+    contracts::RunStatementCommand(ctx.ui, *current, kind);
+}
+
+// The fields of "Stampa dei Contratti di Servizio" (the PDF file is a common option).
+CommandSyntax StatementSyntax() {
+  return {.options = {
+              Option::Value("contesto", "TESTO",
+                            "il contesto come elencato (\"Piano di Esercizio (preventivo)\")"),
+              Option::Value("ente", "CODICE", "l'ente, con il codice come elencato (0001)"),
+              Option::Flag("tutti_enti", "tutti gli enti"),
+              Option::Value("azienda", "CODICE", "l'azienda, con il codice come elencato (0101)"),
+              Option::Flag("tutte_aziende", "tutte le aziende"),
+              Option::Value("lotto", "CODICE", "il lotto di gara, con il codice come elencato"),
+              Option::Flag("tutti_lotti", "tutti i lotti"),
+              Option::Value("inizio", "GG/MM/AAAA", "primo giorno del periodo"),
+              Option::Value("fine", "GG/MM/AAAA", "ultimo giorno del periodo"),
+              Option::Value("dettaglio", "TESTO",
+                            "\"Analitico (tutte le corse)\" o \"Sintetico (solo totali linea)\""),
+              Option::Value("distanze", "TESTO", "\"Convenzionali\" o \"Cartografiche\""),
+              Option::Value("uscita", "TESTO", "\"Anteprima di stampa\" o \"Stampa\""),
+          }};
+}
+
+void RegisterStatementCommands(Registry& r) {
+  r.Add(
+      std::string(contracts::kStatementCommandId),
+      [](AppContext& c) { RunStatement(c, contracts::StatementKind::ByTrip); }, StatementSyntax());
+  r.Add(
+      std::string(contracts::kTenderStatementCommandId),
+      [](AppContext& c) { RunStatement(c, contracts::StatementKind::ByRoute); }, StatementSyntax());
+}
+
 }  // namespace
 
 void RegisterAllCommands(Registry& r) {
@@ -199,6 +236,7 @@ void RegisterAllCommands(Registry& r) {
   RegisterCommsCommands(r);
   RegisterCartoCommands(r);
   RegisterContractsCommands(r);
+  RegisterStatementCommands(r);
   // Each feature adds one line here: RegisterCommsCommands(r); ...
 }
 

@@ -1,0 +1,166 @@
+#include "contracts/dialog.h"
+
+#include "comms/in_force.h"
+#include "core/dates.h"
+#include "core/text.h"
+#include "db/selection.h"
+#include "db/sql_types.h"
+#include "platform/ui.h"
+
+namespace kvt::contracts {
+
+namespace {
+
+// "%04d - %s" for every row of `table` that trips refer to through `join`.
+// Nothing when the database failed (the error has been shown).
+std::optional<std::vector<std::string>> ListOf(db::Database& db, const char* table, const char* key,
+                                               const std::string& join) {
+  std::vector<std::string> entries;
+  db::Selection s(&db);
+  s.AddColumn(table, key, db::kSqlSmallInt);
+  s.AddColumn(table, "denom", db::kSqlChar);
+  s.SetFrom(std::string(table) + ", corse");
+  s.SetWhere(join);
+  s.SetGroupBy(std::string(table) + "." + key + ", " + table + ".denom");
+  s.SetOrderBy(std::string(table) + ".denom, " + table + "." + key);
+  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
+    if (f == db::Fetch::Error) return std::nullopt;
+    entries.push_back(PickEntry(s.GetShort(0), TrimRight(s.GetText(1))));
+  }
+  return entries;
+}
+
+int ContextPosition(char letter) {
+  if (letter == 'I') return 2;
+  if (letter == 'P') return 1;
+  return 0;
+}
+
+// A list with its "all" box: the box ticked disables the list.
+void AddChoice(Form& form, const char* id, const char* caption, const char* allId,
+               const char* allCaption, const std::vector<std::string>& entries, int code) {
+  FormField& list = form.AddList(id, caption, entries);
+  list.editable = true;
+  if (code >= 0) {
+    const std::string prefix = Format("%04d", code);
+    for (size_t i = 0; i < entries.size(); ++i) {
+      if (entries[i].compare(0, prefix.size(), prefix) == 0) {
+        form.Select(id, static_cast<int>(i));
+        break;
+      }
+    }
+  }
+  // Choosing an entry means that one, not all (the command line fills the list first).
+  list.onChange = [id, allId](Form& f) {
+    if (f.Text(id).empty()) return;
+    f.SetChecked(allId, false);
+    f.SetEnabled(id, true);
+  };
+  FormField& all = form.AddCheck(allId, allCaption, code < 0);
+  all.onChange = [id, allId](Form& f) { f.SetEnabled(id, !f.Checked(allId)); };
+  form.SetEnabled(id, code >= 0);
+}
+
+// The code of a list with its "all" box: -1 for all, nothing when the text is not a
+// listed code.
+std::optional<int> ChosenCode(const Form& f, const char* id, const char* allId,
+                              const std::vector<std::string>& entries) {
+  if (f.Checked(allId)) return -1;
+  return PickCode(f.Text(id), entries);
+}
+
+std::string YearDate(int day, int month) {
+  return FormatDate(Date{day, month, Today().year});
+}
+
+}  // namespace
+
+RememberedChoices& Remembered() {
+  static RememberedChoices choices;
+  return choices;
+}
+
+void ForgetChoices() {
+  Remembered() = RememberedChoices{};
+}
+
+std::optional<DialogLists> ReadDialogLists(db::Database& db) {
+  auto authorities = ListOf(db, "regent", "codice", "regent.codice = corse.ente");
+  if (!authorities) return std::nullopt;
+  auto companies = ListOf(db, "regazi", "codice", "regazi.codice = corse.azienda");
+  if (!companies) return std::nullopt;
+  auto lots = ListOf(db, "lotti", "ID", "lotti.ID = corse.lotto");
+  if (!lots) return std::nullopt;
+  return DialogLists{std::move(*authorities), std::move(*companies), std::move(*lots)};
+}
+
+Form StatementForm(Ui& ui, const DialogLists& lists, StatementParams& params) {
+  const RememberedChoices& r = Remembered();
+  Form form{std::string(kDialogTitle)};
+  form.AddList("contesto", std::string(comms::kContextCaption), comms::ContextEntries(),
+               ContextPosition(r.context));
+  AddChoice(form, "ente", "Ente", "tutti_enti", "Tutti", lists.authorities, r.ente);
+  AddChoice(form, "azienda", "Azienda", "tutte_aziende", "Tutte", lists.companies, r.azienda);
+  AddChoice(form, "lotto", "Lotto di Gara", "tutti_lotti", "Tutti", lists.lots, -1);
+  form.AddRadio("distanze", "Distanze", {"Convenzionali", "Cartografiche"}, 0);
+  form.AddRadio("uscita", "Uscita", {"Anteprima di stampa", "Stampa"}, 0);
+  form.AddRadio("dettaglio", "Livello di dettaglio",
+                {"Analitico (tutte le corse)", "Sintetico (solo totali linea)"}, 1);
+  form.AddEdit("inizio", "Periodo dal", r.startDate.empty() ? YearDate(1, 1) : r.startDate, 10);
+  form.AddEdit("fine", "al", r.endDate.empty() ? YearDate(31, 12) : r.endDate, 10);
+
+  form.SetAcceptHandler([&ui, &params, lists](Form& f) {
+    const std::optional<char> context = comms::ContextLetter(f.Selected("contesto"));
+    if (!context) {
+      ui.Stop(comms::ContextInvalidMessage());
+      return false;
+    }
+    const std::optional<int> ente = ChosenCode(f, "ente", "tutti_enti", lists.authorities);
+    if (!ente) {
+      ui.Stop(PickInvalidMessage("Codice Ente"));
+      return false;
+    }
+    const std::optional<int> azienda = ChosenCode(f, "azienda", "tutte_aziende", lists.companies);
+    if (!azienda) {
+      ui.Stop(PickInvalidMessage("Codice Azienda"));
+      return false;
+    }
+    const std::optional<int> lotto = ChosenCode(f, "lotto", "tutti_lotti", lists.lots);
+    if (!lotto) {
+      ui.Stop(PickInvalidMessage("Lotto di Gara"));
+      return false;
+    }
+    const std::optional<Date> start = ParseDialogDate(f.Text("inizio"));
+    if (!start) {
+      ui.Stop(kBadStartDate);
+      return false;
+    }
+    const std::optional<Date> end = ParseDialogDate(f.Text("fine"));
+    if (!end) {
+      ui.Stop(kBadEndDate);
+      return false;
+    }
+    params.context = *context;
+    params.ente = *ente;
+    params.azienda = *azienda;
+    params.lotto = *lotto;
+    params.startDate = FormatDate(*start);
+    params.endDate = FormatDate(*end);
+    f.SetText("inizio", params.startDate);
+    f.SetText("fine", params.endDate);
+    params.distance =
+        f.Selected("distanze") == 1 ? DistanceType::Cartographic : DistanceType::Conventional;
+    params.output = f.Selected("uscita") == 1 ? OutputKind::Print : OutputKind::Preview;
+    params.detail = f.Selected("dettaglio") == 0 ? DetailLevel::Analytic : DetailLevel::Synthetic;
+    RememberedChoices& keep = Remembered();
+    keep.context = params.context;
+    keep.ente = params.ente;
+    keep.azienda = params.azienda;
+    keep.startDate = params.startDate;
+    keep.endDate = params.endDate;
+    return true;
+  });
+  return form;
+}
+
+}  // namespace kvt::contracts

@@ -1,0 +1,505 @@
+// The extraction of a contract statement. Two readings:
+//  1. the trips of the chosen authority, company and lot, one row each, in print order;
+//  2. the months of the context's communications in the period, ordered by trip, month and
+//     communication number, each masked by the in-force map; the months that two
+//     communications declare are merged, then the running days of the period are counted.
+// A trip becomes a statement row when it runs on at least one day of the period.
+#include <algorithm>
+#include <bit>
+#include <unordered_map>
+
+#include "carto/geometry.h"
+#include "comms/in_force.h"
+#include "contracts/statement.h"
+#include "core/dates.h"
+#include "core/text.h"
+#include "db/database.h"
+#include "db/dialect.h"
+#include "db/selection.h"
+#include "db/sql_types.h"
+#include "platform/ui.h"
+
+namespace kvt::contracts {
+
+namespace {
+
+uint64_t TripKey(int azienda, int32_t id) {
+  return (static_cast<uint64_t>(static_cast<uint16_t>(azienda)) << 32) | static_cast<uint32_t>(id);
+}
+
+// The period of a statement and the day positions of one of its months.
+struct Period {
+  Date from, to;
+
+  bool Skips(int anno, int mese) const {
+    return (anno == from.year && mese < from.month) || (anno == to.year && mese > to.month);
+  }
+  // Day positions [first, last] of the month that count (1-based), limited to the days the
+  // month has: a day string may mark day 31 of a 30-day month, which never happens.
+  void Range(int anno, int mese, int& first, int& last) const {
+    first = (anno == from.year && mese == from.month) ? from.day : 1;
+    last = (anno == to.year && mese == to.month) ? to.day : 31;
+    last = std::min(last, DaysInMonth(mese, anno));
+  }
+};
+
+// The conditions on the trips the parameters choose (" AND corse.ente = %d", ...).
+std::string TripConditions(const StatementParams& p) {
+  std::string where;
+  if (p.ente >= 0) where += Format(" AND corse.ente = %d", p.ente);
+  if (p.azienda >= 0) where += Format(" AND corse.azienda = %d", p.azienda);
+  if (p.lotto >= 0) where += Format(" AND corse.lotto = %d", p.lotto);
+  return where;
+}
+
+// The communication types a context counts: the operating plan includes the deviations
+// from it ('A'), which the running calendar treats as plan days.
+std::string TypeCondition(char context) {
+  if (context == 'P') return "(proto.tipo = 'P' OR proto.tipo = 'A')";
+  return "proto.tipo = " + db::SqlQuote(std::string(1, context));
+}
+
+Date StoredDate(const std::string& text, const Date& open) {
+  auto d = ParseDateByPosition(text);
+  return d && IsValidDate(*d) ? *d : open;
+}
+
+// The communications of the statement's context (see TypeCondition): the in-force map,
+// and each communication's own period, which bounds what it replaces within a month.
+struct Communications {
+  comms::InForceMap map;
+  std::unordered_map<uint64_t, std::pair<Date, Date>> periods;  // (azienda, protoc)
+  std::vector<int32_t> numbers;                                 // distinct protoc, sorted
+};
+
+bool ReadCommunications(db::Database& db, char context, Communications& out) {
+  db::Selection sel(&db);
+  sel.AddColumn("proto", "azienda", db::kSqlSmallInt);
+  sel.AddColumn("proto", "protoc", db::kSqlInteger);
+  sel.AddColumn("proto", "azzera", db::kSqlSmallInt);
+  sel.AddColumn("proto", "datini", db::kSqlTypeDate);
+  sel.AddColumn("proto", "datfin", db::kSqlTypeDate);
+  sel.SetFrom("proto");
+  sel.SetWhere(TypeCondition(context));
+  sel.SetOrderBy("proto.azienda, proto.protoc");
+  for (db::Fetch f = sel.Open(); f != db::Fetch::End; f = sel.MoveNext()) {
+    if (f == db::Fetch::Error) return false;
+    const int azienda = sel.GetShort(0);
+    const int32_t protoc = sel.GetLong(1);
+    const Date datini = StoredDate(sel.GetText(3), kLowerBoundDate);
+    const Date datfin = StoredDate(sel.GetText(4), kUpperBoundDate);
+    out.map.Add(azienda, protoc, sel.GetShort(2) != 0, datini, datfin);
+    out.periods[TripKey(azienda, protoc)] = {datini, datfin};
+    out.numbers.push_back(protoc);
+  }
+  std::sort(out.numbers.begin(), out.numbers.end());
+  out.numbers.erase(std::unique(out.numbers.begin(), out.numbers.end()), out.numbers.end());
+  return true;
+}
+
+// Bit d for every day d marked "S".
+uint32_t DayStringBits(std::string_view giorni) {
+  uint32_t bits = 0;
+  const size_t n = std::min<size_t>(giorni.size(), 31);
+  for (size_t i = 0; i < n; ++i) bits |= uint32_t{giorni[i] == 'S'} << (i + 1);
+  return bits;
+}
+
+// Which days of each month of the period the context's communications keep in force (bit
+// d for day d). Months repeat over thousands of trips, and rows of one trip mostly come
+// from one communication: each month is worked out once, and the last communication found
+// is kept at hand.
+class MonthMasks {
+ public:
+  struct Entry {
+    const comms::InForceCompany* company = nullptr;
+    int32_t protoc = 0;
+    Date datini, datfin;
+    std::vector<int64_t> masks;  // by month of the period; -1 not worked out yet
+  };
+
+  MonthMasks(const Communications& communications, const Period& period)
+      : firstYear_(period.from.year),
+        months_(std::max(0, (period.to.year - period.from.year + 1) * 12)) {
+    for (const auto& [key, dates] : communications.periods) {
+      Entry e;
+      e.company = communications.map.FindCompany(static_cast<int>(key >> 32));
+      e.protoc = static_cast<int32_t>(key & 0xffffffffu);
+      e.datini = dates.first;
+      e.datfin = dates.second;
+      e.masks.assign(months_, -1);
+      entries_.emplace(key, std::move(e));
+    }
+  }
+
+  // Null when the communication is not one of the context's.
+  Entry* Find(int azienda, int32_t protoc) {
+    const uint64_t key = TripKey(azienda, protoc);
+    if (last_ && key == lastKey_) return last_;
+    auto it = entries_.find(key);
+    if (it == entries_.end()) return nullptr;
+    lastKey_ = key;
+    return last_ = &it->second;
+  }
+
+  uint32_t Mask(Entry& e, int anno, int mese) {
+    const int at = (anno - firstYear_) * 12 + mese - 1;
+    if (at < 0 || at >= months_) return Compute(e, anno, mese);
+    if (e.masks[at] < 0) e.masks[at] = Compute(e, anno, mese);
+    return static_cast<uint32_t>(e.masks[at]);
+  }
+
+ private:
+  static uint32_t Compute(const Entry& e, int anno, int mese) {
+    std::string all(31, 'S');
+    comms::MaskMonth(e.company, e.protoc, anno, mese, all);
+    return DayStringBits(all);
+  }
+
+  int firstYear_;
+  int months_;
+  std::unordered_map<uint64_t, Entry> entries_;
+  Entry* last_ = nullptr;
+  uint64_t lastKey_ = 0;
+};
+
+// Bits first..last (1-based days), both included.
+uint32_t DayRangeBits(int first, int last) {
+  if (first > last) return 0;
+  const uint64_t upTo = (uint64_t{1} << (last + 1)) - 1;
+  const uint64_t below = (uint64_t{1} << first) - 1;
+  return static_cast<uint32_t>(upTo & ~below);
+}
+
+// The window in which a later communication's month replaces the earlier ones: from its
+// first day when that falls in this month (else day 1) to its last day when that falls in
+// this month (else day 31).
+uint32_t MergeWindow(const Date& datini, const Date& datfin, int anno, int mese) {
+  const int first = (datini.year == anno && datini.month == mese) ? datini.day : 1;
+  const int last = (datfin.year == anno && datfin.month == mese) ? datfin.day : 31;
+  return DayRangeBits(first, last);
+}
+
+// Reading 1: the trips, one row each, in print order.
+bool ReadTrips(db::Database& db, const StatementParams& p, StatementKind kind,
+               std::vector<StatementRow>& trips) {
+  db::Selection s(&db);
+  s.AddColumn("corse", "ID", db::kSqlInteger);
+  s.AddColumn("corse", "ente", db::kSqlSmallInt);
+  s.AddColumn("corse", "azienda", db::kSqlSmallInt);
+  s.AddColumn("corse", "codlinea", db::kSqlChar);
+  s.AddColumn("corse", "verso", db::kSqlChar);
+  s.AddColumn("corse", "codcorsa", db::kSqlChar);
+  s.AddColumn("corse", "lung", db::kSqlInteger);
+  s.AddColumn("corse", "tempo", db::kSqlSmallInt);
+  s.AddColumn("corse", "ct_lung", db::kSqlInteger);
+  s.AddColumn("corse", "ct_tempo", db::kSqlSmallInt);
+  s.AddColumn("corse", "hh_p", db::kSqlSmallInt);
+  s.AddColumn("corse", "mm_p", db::kSqlSmallInt);
+  s.AddColumn("corse", "capol_p", db::kSqlInteger);
+  s.AddColumn("corse", "hh_a", db::kSqlSmallInt);
+  s.AddColumn("corse", "mm_a", db::kSqlSmallInt);
+  s.AddColumn("corse", "capol_a", db::kSqlInteger);
+  s.AddColumn("corse", "codperc", db::kSqlInteger);
+  s.AddColumn("corse", "mezzo", db::kSqlChar);
+  const bool byRoute = kind == StatementKind::ByRoute;
+  if (byRoute) s.AddColumn("tesitine", "codperc", db::kSqlChar);
+  std::string where = "corse.azienda >= 0" + TripConditions(p);
+  if (byRoute) {
+    s.SetFrom("corse, tesitine");
+    where += " AND tesitine.azienda = corse.azienda AND tesitine.ID = corse.codperc";
+    s.SetOrderBy(
+        "corse.ente, corse.azienda, corse.codlinea, corse.verso, tesitine.codperc, corse.hh_p,"
+        " corse.mm_p, corse.codcorsa, corse.ID");
+  } else {
+    s.SetFrom("corse");
+    s.SetOrderBy(
+        "corse.ente, corse.azienda, corse.codlinea, corse.verso, corse.codcorsa, corse.hh_p,"
+        " corse.mm_p, corse.ID");
+  }
+  s.SetWhere(where);
+  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
+    if (f == db::Fetch::Error) return false;
+    StatementRow& r = trips.emplace_back();
+    r.ID = s.GetLong(0);
+    r.ente = s.GetShort(1);
+    r.azienda = s.GetShort(2);
+    r.codlinea = TrimRight(s.GetText(3));
+    const std::string verso = s.GetText(4);
+    r.verso = verso.empty() ? ' ' : verso[0];
+    r.codcorsa = TrimRight(s.GetText(5));
+    r.lung = s.GetLong(6);
+    r.tempo = s.GetShort(7);
+    r.contractLength = s.GetLong(8);
+    r.ct_tempo = s.GetShort(9);
+    r.departure = s.GetShort(10) * 60 + s.GetShort(11);
+    r.capol_p = s.GetLong(12);
+    r.arrival = s.GetShort(13) * 60 + s.GetShort(14);
+    r.capol_a = s.GetLong(15);
+    r.codperc = s.GetLong(16);
+    const std::string mezzo = s.GetText(17);
+    r.mezzo = mezzo.empty() ? ' ' : mezzo[0];
+    if (byRoute) r.percorso = TrimRight(s.GetText(18));
+  }
+  return true;
+}
+
+// The running days of one trip, month by month, as the months arrive.
+class TripDays {
+ public:
+  explicit TripDays(const Period& period) : period_(period) {}
+
+  // Starts a trip (null: a trip the first reading did not choose; its months are ignored).
+  void Begin(StatementRow* trip) {
+    trip_ = trip;
+    open_ = false;
+  }
+  // One month row, masked. Rows of the same month come in communication order: a later one
+  // replaces the earlier days inside its own period within the month.
+  void Month(int anno, int mese, uint32_t days, const Date& datini, const Date& datfin) {
+    if (!trip_) return;
+    if (open_ && anno == anno_ && mese == mese_) {
+      const uint32_t window = MergeWindow(datini, datfin, anno, mese);
+      days_ = (days_ & ~window) | (days & window);
+      return;
+    }
+    Close();
+    open_ = true;
+    anno_ = anno;
+    mese_ = mese;
+    days_ = days;
+  }
+  bool Counting() const { return trip_ != nullptr; }
+  // Counts the open month into the trip.
+  void Close() {
+    if (!trip_ || !open_) return;
+    open_ = false;
+    int first = 0, last = 0;
+    period_.Range(anno_, mese_, first, last);
+    const uint32_t counted = days_ & DayRangeBits(first, last);
+    if (!counted) return;
+    MonthFigures m{anno_, mese_, std::popcount(counted), std::countr_zero(counted),
+                   31 - std::countl_zero(counted)};
+    trip_->months.push_back(m);
+  }
+
+ private:
+  const Period& period_;
+  StatementRow* trip_ = nullptr;
+  bool open_ = false;
+  int anno_ = 0, mese_ = 0;
+  uint32_t days_ = 0;
+};
+
+// Reading 2: the months, counted into the trips of reading 1. Months of communications
+// outside the context are left out here rather than by a join with `proto`: the reading
+// stays as light as a plain read of `mesi`.
+bool CountDays(db::Database& db, const StatementParams& p, const Period& period,
+               const Communications& communications, std::vector<StatementRow>& trips,
+               ProgressScope& progress) {
+  std::unordered_map<uint64_t, StatementRow*> index;
+  index.reserve(trips.size());
+  for (StatementRow& r : trips) index.emplace(TripKey(r.azienda, r.ID), &r);
+
+  db::Selection s(&db);
+  s.AddColumn("mesi", "azienda", db::kSqlSmallInt);
+  s.AddColumn("mesi", "ID", db::kSqlInteger);
+  s.AddColumn("mesi", "anno", db::kSqlSmallInt);
+  s.AddColumn("mesi", "mese", db::kSqlSmallInt);
+  s.AddColumn("mesi", "giorni", db::kSqlChar);
+  s.AddColumn("mesi", "protoc", db::kSqlInteger);
+  std::string where =
+      Format("mesi.anno >= %d AND mesi.anno <= %d", period.from.year, period.to.year);
+  // A short list of the context's numbers lets the database skip the other months.
+  constexpr size_t kListedNumbers = 500;
+  if (communications.numbers.size() <= kListedNumbers) {
+    std::string list;
+    for (int32_t n : communications.numbers) list += (list.empty() ? "" : ",") + std::to_string(n);
+    where += " AND mesi.protoc IN (" + list + ")";
+  }
+  if (p.ente >= 0 || p.lotto >= 0) {
+    s.SetFrom("mesi, corse");
+    where += " AND corse.azienda = mesi.azienda AND corse.ID = mesi.ID" + TripConditions(p);
+  } else {
+    s.SetFrom("mesi");
+    if (p.azienda >= 0) where += Format(" AND mesi.azienda = %d", p.azienda);
+  }
+  s.SetWhere(where);
+  s.SetOrderBy("mesi.azienda, mesi.ID, mesi.anno, mesi.mese, mesi.protoc");
+
+  MonthMasks masks(communications, period);
+  TripDays counter(period);
+  bool started = false;
+  int azienda = 0;
+  int32_t id = 0;
+  long tripsSeen = 0;
+  if (communications.numbers.empty()) return true;
+  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
+    if (f == db::Fetch::Error) return false;
+    const int rowAzienda = s.GetShort(0);
+    const int32_t rowId = s.GetLong(1);
+    if (!started || rowAzienda != azienda || rowId != id) {
+      counter.Close();
+      started = true;
+      azienda = rowAzienda;
+      id = rowId;
+      auto it = index.find(TripKey(azienda, id));
+      counter.Begin(it == index.end() ? nullptr : it->second);
+      progress.Set(++tripsSeen, static_cast<long long>(trips.size()) + 1);
+    }
+    if (!counter.Counting()) continue;
+    const int anno = s.GetShort(2);
+    const int mese = s.GetShort(3);
+    if (period.Skips(anno, mese)) continue;
+    const int32_t protoc = s.GetLong(5);
+    MonthMasks::Entry* own = masks.Find(azienda, protoc);
+    if (!own) continue;  // a communication of another type
+    const uint32_t days = DayStringBits(s.GetText(4)) & masks.Mask(*own, anno, mese);
+    counter.Month(anno, mese, days, own->datini, own->datfin);
+  }
+  counter.Close();
+  return true;
+}
+
+// Days, first and last date of a trip from its months.
+void Summarise(StatementRow& r) {
+  std::sort(r.months.begin(), r.months.end(), [](const MonthFigures& a, const MonthFigures& b) {
+    return a.anno != b.anno ? a.anno < b.anno : a.mese < b.mese;
+  });
+  r.days = 0;
+  for (const MonthFigures& m : r.months) r.days += m.days;
+  if (r.months.empty()) return;
+  const MonthFigures& a = r.months.front();
+  const MonthFigures& b = r.months.back();
+  r.firstDate = FormatDate(Date{a.first, a.mese, a.anno});
+  r.lastDate = FormatDate(Date{b.last, b.mese, b.anno});
+}
+
+std::string TimeText(int minute) {
+  return Format("%d:%02d", minute / 60, minute % 60);
+}
+
+// The names of the termini, company by company, in groups of stop IDs.
+bool ReadTermini(db::Database& db, StatementKind kind, std::vector<StatementRow>& rows) {
+  std::unordered_map<int, std::vector<int32_t>> stops;
+  for (const StatementRow& r : rows) {
+    stops[r.azienda].push_back(r.capol_p);
+    stops[r.azienda].push_back(r.capol_a);
+  }
+  std::unordered_map<uint64_t, std::string> names;
+  constexpr size_t kGroup = 500;
+  for (auto& [azienda, ids] : stops) {
+    std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    for (size_t at = 0; at < ids.size(); at += kGroup) {
+      std::string list;
+      for (size_t i = at; i < std::min(ids.size(), at + kGroup); ++i)
+        list += (i > at ? "," : "") + std::to_string(ids[i]);
+      db::Selection s(&db);
+      s.AddColumn("fermate", "ID", db::kSqlInteger);
+      s.AddColumn("fermate", "denom", db::kSqlChar);
+      s.SetFrom("fermate");
+      s.SetWhere(Format("azienda = %d", azienda) + " AND ID IN (" + list + ")");
+      for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
+        if (f == db::Fetch::Error) return false;
+        names[TripKey(azienda, s.GetLong(0))] = TrimRight(s.GetText(1));
+      }
+    }
+  }
+  const bool byRoute = kind == StatementKind::ByRoute;
+  for (StatementRow& r : rows) {
+    if (auto it = names.find(TripKey(r.azienda, r.capol_p)); it != names.end())
+      r.departureText = byRoute ? TimeText(r.departure) : TimeText(r.departure) + " " + it->second;
+    if (auto it = names.find(TripKey(r.azienda, r.capol_a)); it != names.end())
+      r.arrivalText = byRoute ? TimeText(r.arrival) : TimeText(r.arrival) + " " + it->second;
+  }
+  return true;
+}
+
+// Drawn lengths of the routes; a corrupt line is reported and left out.
+bool ReadRouteLengths(db::Database& db, Ui& ui, const StatementParams& p,
+                      std::vector<StatementRow>& rows) {
+  std::unordered_map<uint64_t, int32_t> lengths;
+  db::Selection s(&db);
+  s.AddColumn("geoitine", "azienda", db::kSqlSmallInt);
+  s.AddColumn("geoitine", "ID", db::kSqlInteger);
+  s.AddColumn("geoitine", "punti", db::kSqlSmallInt);
+  s.AddColumn("geoitine", "coord", db::kSqlLongVarBinary);
+  s.AddColumn("geoitine", "minx", db::kSqlDouble);
+  s.AddColumn("geoitine", "miny", db::kSqlDouble);
+  s.AddColumn("geoitine", "maxx", db::kSqlDouble);
+  s.AddColumn("geoitine", "maxy", db::kSqlDouble);
+  s.SetFrom("geoitine");
+  if (p.azienda >= 0) s.SetWhere(Format("geoitine.azienda = %d", p.azienda));
+  std::vector<uint8_t> block;
+  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
+    if (f == db::Fetch::Error) return false;
+    const int azienda = s.GetShort(0);
+    const int32_t id = s.GetLong(1);
+    block.clear();
+    s.GetBlob(3, block);
+    const std::optional<carto::Ring> line = carto::RingFromBlock(block, s.GetShort(2));
+    if (!line) {
+      ui.Warning(
+          Format("Percorsi: Entità lineare corrotta %d/%ld !!!", azienda, static_cast<long>(id)));
+      continue;
+    }
+    lengths[TripKey(azienda, id)] = static_cast<int32_t>(carto::LineLength(*line));
+  }
+  for (StatementRow& r : rows) {
+    auto it = lengths.find(TripKey(r.azienda, r.codperc));
+    r.contractLength = it == lengths.end() ? 0 : it->second;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<std::vector<StatementRow>> ExtractTrips(db::Database& db, Ui& ui,
+                                                      const StatementParams& params,
+                                                      StatementKind kind) {
+  const std::optional<Date> from = ParseDateByPosition(params.startDate);
+  const std::optional<Date> to = ParseDateByPosition(params.endDate);
+  if (!from || !to) return std::vector<StatementRow>{};
+  const Period period{*from, *to};
+
+  WaitScope wait(ui);
+  ProgressScope progress(ui, "Lettura Comunicazioni in Vigore");
+  Communications communications;
+  if (!ReadCommunications(db, params.context, communications)) return std::nullopt;
+
+  progress.Caption("Lettura Corse");
+  std::vector<StatementRow> trips;
+  if (!ReadTrips(db, params, kind, trips)) return std::nullopt;
+
+  progress.Caption("Conteggio Giorni di Effettuazione");
+  if (!CountDays(db, params, period, communications, trips, progress)) return std::nullopt;
+
+  std::vector<StatementRow> rows;
+  for (StatementRow& r : trips) {
+    Summarise(r);
+    if (r.days > 0) rows.push_back(std::move(r));
+  }
+  trips.clear();
+  trips.shrink_to_fit();
+
+  if (params.detail == DetailLevel::Analytic && !rows.empty()) {
+    progress.Caption("Lettura Capolinea");
+    if (!ReadTermini(db, kind, rows)) return std::nullopt;
+  }
+  if (params.distance == DistanceType::Cartographic && !rows.empty()) {
+    progress.Caption("Lettura Percorsi Cartografici");
+    if (!ReadRouteLengths(db, ui, params, rows)) return std::nullopt;
+  }
+  return rows;
+}
+
+std::optional<std::vector<StatementRow>> Extract(db::Database& db, Ui& ui,
+                                                 const StatementParams& params,
+                                                 StatementKind kind) {
+  auto rows = ExtractTrips(db, ui, params, kind);
+  if (rows) InsertTotals(*rows, kind);
+  return rows;
+}
+
+}  // namespace kvt::contracts

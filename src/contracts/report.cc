@@ -1,0 +1,315 @@
+#include "contracts/report.h"
+
+#include <ctime>
+
+#include "core/text.h"
+#include "db/selection.h"
+#include "db/sql_types.h"
+#include "platform/ui.h"
+
+namespace kvt::contracts {
+
+namespace {
+
+constexpr std::string_view kFace = "Arial";
+constexpr std::string_view kHeading = "KVT-BASE2 - \"Trasvia - Regione Velmora\"";
+
+std::optional<std::map<int, std::string>> Names(db::Database& db, const char* table) {
+  std::map<int, std::string> names;
+  db::Selection s(&db);
+  s.AddColumn(table, "codice", db::kSqlSmallInt);
+  s.AddColumn(table, "denom", db::kSqlChar);
+  s.SetFrom(table);
+  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
+    if (f == db::Fetch::Error) return std::nullopt;
+    names[s.GetShort(0)] = std::string(TrimRight(s.GetText(1)));
+  }
+  return names;
+}
+
+bool SameContract(const StatementRow& a, const StatementRow& b) {
+  return a.ente == b.ente && a.azienda == b.azienda;
+}
+
+}  // namespace
+
+PrintStamp Now() {
+  const std::time_t t = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&t, &local);
+  return {Date{local.tm_mday, local.tm_mon + 1, local.tm_year + 1900}, local.tm_hour, local.tm_min};
+}
+
+std::optional<HeaderNames> ReadHeaderNames(db::Database& db) {
+  auto authorities = Names(db, "regent");
+  if (!authorities) return std::nullopt;
+  auto companies = Names(db, "regazi");
+  if (!companies) return std::nullopt;
+  return HeaderNames{std::move(*authorities), std::move(*companies)};
+}
+
+StatementReport::StatementReport(std::vector<StatementRow> rows, StatementParams params,
+                                 StatementKind kind, HeaderNames names, PrintStamp stamp)
+    : rows_(std::move(rows)),
+      params_(std::move(params)),
+      kind_(kind),
+      names_(std::move(names)),
+      stamp_(stamp) {
+  const bool conventional = params_.distance == DistanceType::Conventional;
+  if (kind_ == StatementKind::ByTrip) {
+    headers_ = {"Codice Linea",
+                "Mezzo",
+                "Codice Corsa",
+                "Partenza",
+                "Arrivo",
+                "Periodo Effettuazione",
+                conventional ? "Km Reali" : "Km Convenzionali",
+                conventional ? "Km Contratto" : "Km Cartografici",
+                "Tempo Reale",
+                "Tempo Contratto",
+                "Giorni",
+                "Km Contratto Periodo",
+                "Tempo Contratto Periodo"};
+  } else {
+    headers_ = {"Cod Linea",
+                "Cod Percorso",
+                "ID Corsa",
+                "Parte",
+                "Arriva",
+                "Periodo Effettuazione",
+                "Km Contratto",
+                "Tempo Contratto",
+                "Giorni",
+                "Km Contratto Periodo",
+                "Tempo Contratto Periodo"};
+  }
+  rightAligned_.assign(headers_.size(), false);
+  for (size_t i = 6; i < headers_.size(); ++i) rightAligned_[i] = true;
+}
+
+std::vector<std::string> StatementReport::Cells(const StatementRow& r) const {
+  if (kind_ == StatementKind::ByTrip) {
+    return {LineCodeText(r),
+            ModeName(r.mezzo),
+            r.codcorsa,
+            r.departureText,
+            r.arrivalText,
+            PeriodText(r),
+            KmText(r.lung),
+            KmText(r.contractLength),
+            TripTimeText(r.tempo),
+            TripTimeText(r.ct_tempo),
+            Format("%d", r.days),
+            KmText(r.PeriodMetres()),
+            PeriodTimeText(r.PeriodMinutes())};
+  }
+  return {LineCodeText(r),
+          r.percorso,
+          Format("%ld", static_cast<long>(r.ID)),
+          r.departureText,
+          r.arrivalText,
+          PeriodText(r),
+          KmText(r.contractLength),
+          TripTimeText(r.ct_tempo),
+          Format("%d", r.days),
+          KmText(r.PeriodMetres()),
+          PeriodTimeText(r.PeriodMinutes())};
+}
+
+void StatementReport::SelectTools(Canvas& canvas) const {
+  canvas.SelectFont(kFace, params_.detail == DetailLevel::Synthetic ? 80 : 60, 400);
+  canvas.SelectPen(2, kBlack);
+}
+
+int StatementReport::RowHeight(const StatementRow& row) const {
+  // Trip rows are not printed at the synthetic level: they take no room, in the layout
+  // and in the drawing alike.
+  if (row.kind == RowKind::Trip && params_.detail == DetailLevel::Synthetic) return 0;
+  return lineHeight_ + 20;
+}
+
+int StatementReport::HeaderHeight() const {
+  return area_.top + 6 * lineHeight_ + 185;
+}
+
+int StatementReport::Layout(Canvas& canvas) {
+  area_ = AreaOf(canvas);
+  SelectTools(canvas);
+  const size_t n = headers_.size();
+  width_.assign(n, 0);
+  x_.assign(n, 0);
+  lineHeight_ = 0;
+  const auto measure = [&](size_t column, const std::string& text) {
+    const TextExtent e = canvas.MeasureText(text);
+    width_[column] = std::max(width_[column], e.width);
+    lineHeight_ = std::max(lineHeight_, e.height);
+  };
+  for (size_t i = 0; i < n; ++i) measure(i, headers_[i]);
+  for (const StatementRow& r : rows_) {
+    if (r.kind == RowKind::Trip) {
+      const std::vector<std::string> cells = Cells(r);
+      for (size_t i = 0; i < n; ++i) measure(i, cells[i]);
+    } else {
+      measure(n - 2, KmText(r.totalMetres));
+      measure(n - 1, TotalTimeText(r.totalMinutes));
+    }
+  }
+  x_[0] = area_.left + 20;
+  for (size_t i = 1; i < n; ++i) x_[i] = x_[i - 1] + width_[i - 1] + 40;
+  const int tableWidth = x_[n - 1] + width_[n - 1] + 20 - area_.left;
+  if (tableWidth < area_.width) {
+    const int shift = (area_.width - tableWidth) / 2;
+    for (int& x : x_) x += shift;
+  }
+
+  pageStarts_.clear();
+  const int bottom = area_.top + area_.height;
+  int y = HeaderHeight();
+  for (size_t i = 0; i < rows_.size(); ++i) {
+    const int h = RowHeight(rows_[i]);
+    const bool newContract = i == 0 || !SameContract(rows_[i], rows_[i - 1]);
+    // A row that would run past the bottom goes to the next page, unless it is the first
+    // of its page (a page lower than one row still gets its row).
+    const bool full = h > 0 && y + h > bottom && y > HeaderHeight();
+    if (newContract || full) {
+      pageStarts_.push_back(i);
+      y = HeaderHeight();
+    }
+    y += h;
+  }
+  return static_cast<int>(pageStarts_.size());
+}
+
+void StatementReport::Line(Canvas& c, int x1, int y1, int x2, int y2) const {
+  c.MoveTo(x1, y1);
+  c.LineTo(x2, y2);
+}
+
+void StatementReport::DrawText(Canvas& c, int column, int y, const std::string& text) const {
+  int x = x_[column];
+  if (rightAligned_[column]) x = Right(column) - c.MeasureText(text).width;
+  c.DrawText(x, y, text, kBlack, kWhite);
+}
+
+void StatementReport::VerticalRules(Canvas& c, int top, int bottom) const {
+  for (size_t i = 0; i < x_.size(); ++i) Line(c, x_[i] - 20, top, x_[i] - 20, bottom);
+  const int right = Right(static_cast<int>(x_.size()) - 1) + 20;
+  Line(c, right, top, right, bottom);
+}
+
+void StatementReport::DrawTotal(Canvas& c, const StatementRow& row, int y, int& groupTop) const {
+  const int n = static_cast<int>(x_.size());
+  const int kmColumn = n - 2;
+  const int timeColumn = n - 1;
+  const int left = x_[0] - 20;
+  const int right = Right(n - 1) + 20;
+  const int bottom = y + lineHeight_ + 20;
+  Line(c, left, y, right, y);
+  for (int i = 0; i < n; ++i) {
+    const bool through = i == 0 || i == kmColumn || i == timeColumn;
+    Line(c, x_[i] - 20, groupTop, x_[i] - 20, through ? bottom : y);
+  }
+  Line(c, right, groupTop, right, bottom);
+  const std::string label = TotalLabel(row);
+  const int labelRight = x_[kmColumn] - 40;
+  c.DrawText(labelRight - c.MeasureText(label).width, y + 10, label, kWhite, kBlack);
+  DrawText(c, kmColumn, y + 10, KmText(row.totalMetres));
+  DrawText(c, timeColumn, y + 10, TotalTimeText(row.totalMinutes));
+  groupTop = bottom;
+}
+
+void StatementReport::DrawPage(Canvas& c, int page) {
+  if (page < 1 || page > static_cast<int>(pageStarts_.size())) return;
+  const size_t first = pageStarts_[page - 1];
+  const size_t end = page < static_cast<int>(pageStarts_.size()) ? pageStarts_[page] : rows_.size();
+  const StatementRow& contract = rows_[first];
+  SelectTools(c);
+  const int lh = lineHeight_;
+  const int left = area_.left;
+  const int right = area_.left + area_.width;
+  const auto rightText = [&](int y, const std::string& text, Rgb background) {
+    c.DrawText(right - c.MeasureText(text).width, y, text, kBlack, background);
+  };
+
+  const int y0 = area_.top;
+  c.DrawText(left, y0, std::string(kHeading), kBlack, kWhite);
+  rightText(y0, Format("Pag. %d di %d", page, static_cast<int>(pageStarts_.size())), kWhite);
+  const int y1 = y0 + lh + 10;
+  rightText(y1,
+            Format("%02d/%02d/%04d %02d:%02d", stamp_.date.day, stamp_.date.month, stamp_.date.year,
+                   stamp_.hour, stamp_.minute),
+            kWhite);
+  const int y2 = y1 + lh + 30;
+  c.FillRect(left, y2 - 10, right, y2 + lh + 20, kGrey);
+  auto ente = names_.authorities.find(contract.ente);
+  c.DrawText(
+      left, y2,
+      Format("Ente: [%d] %s", contract.ente,
+             ente == names_.authorities.end() ? "*** ENTE INESISTENTE ***" : ente->second.c_str()),
+      kBlack, kGrey);
+  rightText(y2, "Periodo dal " + params_.startDate + " al " + params_.endDate, kGrey);
+  const int y3 = y2 + lh + 15;
+  c.FillRect(left, y3 - 10, right, y3 + lh + 20, kGrey);
+  auto azienda = names_.companies.find(contract.azienda);
+  c.DrawText(left, y3,
+             Format("Azienda: [%d] %s", contract.azienda,
+                    azienda == names_.companies.end() ? "*** AZIENDA INESISTENTE ***"
+                                                      : azienda->second.c_str()),
+             kBlack, kGrey);
+  const int y4 = y3 + lh + 45;
+  c.DrawText(left, y4,
+             params_.distance == DistanceType::Conventional
+                 ? "Distanze convenzionali dichiarate dall'Azienda"
+                 : "Distanze misurate su base cartografica",
+             kBlack, kWhite);
+  const int y5 = y4 + lh + 45;
+  const int n = static_cast<int>(x_.size());
+  const int tableLeft = x_[0] - 20;
+  const int tableRight = Right(n - 1) + 20;
+  c.FillRect(tableLeft, y5, tableRight, y5 + lh + 40, kGrey);
+  Line(c, tableLeft, y5, tableRight, y5);
+  for (int i = 0; i < n; ++i) c.DrawText(x_[i], y5 + 20, headers_[i], kBlack, kGrey);
+
+  int y = y5 + lh + 40;
+  int groupTop = y5;
+  for (size_t i = first; i < end; ++i) {
+    const StatementRow& row = rows_[i];
+    if (row.kind != RowKind::Trip) {
+      DrawTotal(c, row, y, groupTop);
+    } else if (RowHeight(row) > 0) {
+      Line(c, tableLeft, y, tableRight, y);
+      const std::vector<std::string> cells = Cells(row);
+      for (int col = 0; col < n; ++col) DrawText(c, col, y + 10, cells[col]);
+    }
+    y += RowHeight(row);
+  }
+  VerticalRules(c, groupTop, y);
+  Line(c, tableLeft, y, tableRight, y);
+}
+
+namespace {
+
+// The Ui's printing: the preview (from which the pages can still be printed) or the
+// printer, as the dialog chose.
+template <typename U>
+bool HandToUi(U& ui, Report& report, OutputKind output) {
+#if __has_include("platform/report.h")
+  return ui.PrintReport(report,
+                        output == OutputKind::Print ? PrintMode::Print : PrintMode::Preview);
+#else
+  (void)ui, (void)report, (void)output;
+  return false;  // no print view in this build
+#endif
+}
+
+}  // namespace
+
+bool PrintStatement(Ui& ui, db::Database& db, std::vector<StatementRow> rows,
+                    const StatementParams& params, StatementKind kind) {
+  std::optional<HeaderNames> names = ReadHeaderNames(db);
+  if (!names) return false;
+  StatementReport report(std::move(rows), params, kind, std::move(*names), Now());
+  return HandToUi(ui, report, params.output);
+}
+
+}  // namespace kvt::contracts
