@@ -5,8 +5,8 @@
 #include "app/shell.h"
 #include "carto/association.h"
 #include "comms/commands.h"
-#include "contracts/dump.h"
 #include "contracts/commands.h"
+#include "contracts/dump.h"
 #include "platform/ui.h"
 
 namespace kvt::app {
