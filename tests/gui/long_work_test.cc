@@ -194,8 +194,10 @@ QString ChooseAndRestart(const std::string& ini, const FileDialogSpec& spec, QSt
   QString openedIn;
   Watcher watch([&] {
     auto* chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-    if (!chooser || !openedIn.isEmpty()) return;
-    openedIn = chooser->directory().absolutePath();
+    if (!chooser) return;
+    // Answered again at every tick: on a busy machine the chooser may not take the first
+    // answer (its folder still loading), and a test must not wait forever for it.
+    if (openedIn.isEmpty()) openedIn = chooser->directory().absolutePath();
     if (pick.isEmpty()) {
       static_cast<QDialog*>(chooser)->reject();
     } else {
