@@ -19,6 +19,7 @@ struct Invocation {
   std::string command;
   std::optional<std::string> db;
   std::optional<std::string> dsn;
+  std::optional<std::string> pdf;
   bool yes = false;
   app::CommandOptions options;
   std::vector<std::string> files;
@@ -44,7 +45,9 @@ bool ParseOption(const std::vector<std::string>& args, size_t& i, Invocation* in
                  std::string* error) {
   const std::string& a = args[i];
   std::optional<std::string> file;
-  if (TakeValue(args, i, "db", &inv->db) || TakeValue(args, i, "dsn", &inv->dsn)) return true;
+  if (TakeValue(args, i, "db", &inv->db) || TakeValue(args, i, "dsn", &inv->dsn) ||
+      TakeValue(args, i, "pdf", &inv->pdf))
+    return true;
   if (TakeValue(args, i, "file", &file)) {
     inv->files.push_back(*file);
     return true;
@@ -53,7 +56,8 @@ bool ParseOption(const std::vector<std::string>& args, size_t& i, Invocation* in
     inv->yes = true;
     return true;
   }
-  if (a == "--db" || a == "--dsn" || a == "--file" || a.size() <= 2 || a[1] != '-') {
+  if (a == "--db" || a == "--dsn" || a == "--file" || a == "--pdf" || a.size() <= 2 ||
+      a[1] != '-') {
     *error = "Opzione non valida: " + a;
     return false;
   }
@@ -101,9 +105,11 @@ bool OpenDatabase(const Invocation& inv, app::Shell& shell) {
   return true;
 }
 
-int Run(const Invocation& inv, const app::CommandFn& fn, std::ostream& out, std::ostream& err) {
-  CliAnswers answers{inv.yes, {inv.files.begin(), inv.files.end()}, inv.options.values};
+int Run(const Invocation& inv, const app::CommandFn& fn, const PdfWriter& pdfWriter,
+        std::ostream& out, std::ostream& err) {
+  CliAnswers answers{inv.yes, {inv.files.begin(), inv.files.end()}, inv.options.values, inv.pdf};
   CliUi ui(std::move(answers), out, err, isatty(STDERR_FILENO) == 1);
+  ui.SetPdfWriter(pdfWriter);
   app::Shell shell(ui, SettingsFile(SettingsFile::DefaultPath()));
   shell.LoadSettings();
   if (!OpenDatabase(inv, shell)) return static_cast<int>(CliOutcome::Failed);
@@ -131,11 +137,13 @@ void PrintUsage(std::ostream& out) {
          "  --db FILE | --dsn NOME   database da usare per questa esecuzione\n"
          "  --yes                    risponde OK a ogni domanda\n"
          "  --file PERCORSO          file per le finestre di scelta file (ripetibile)\n"
+         "  --pdf FILE               le stampe (e le anteprime) scritte in questo PDF\n"
          "  --CAMPO=valore           campo di una finestra di dialogo\n"
          "Uscita: 0 eseguito, 1 rifiutato o errore, 2 riga di comando errata, 3 annullato\n";
 }
 
-int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+         const PdfWriter& pdfWriter) {
   app::Registry registry;
   app::RegisterAllCommands(registry);
   if (args.empty() || args[0] == "--help" || args[0] == "-h") {
@@ -162,7 +170,7 @@ int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
     PrintUsage(err);
     return static_cast<int>(CliOutcome::Usage);
   }
-  return Run(inv, *fn, out, err);
+  return Run(inv, *fn, pdfWriter, out, err);
 }
 
 }  // namespace kvt::cli

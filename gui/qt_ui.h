@@ -61,6 +61,8 @@ class QtUi : public Ui {
   void ProgressSet(int percent) override;
   void ProgressEnd() override;
   bool RunForm(Form& form) override;
+  // The print view: print dialog, preview window, printing (print_view.cc).
+  bool PrintReport(Report& report, PrintMode mode) override;
 
  private:
   QWidget* Parent() const;
@@ -72,6 +74,7 @@ class QtUi : public Ui {
   QPointer<QProgressDialog> progress_;
   std::unique_ptr<BusyWindow> busy_;
   int waitDepth_ = 0;
+  bool printing_ = false;  // the print view holds a report
 };
 
 }  // namespace kvt::gui

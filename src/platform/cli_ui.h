@@ -11,15 +11,21 @@
 //    it; a button field given by id is pressed). A form whose checks refuse stays refused:
 //    there is nobody to correct it.
 //  - Progress is written to `err` only when `progressVisible` (stderr is a terminal).
+//  - A printed report becomes the PDF file named by `pdf` (--pdf FILE), written by the
+//    PdfWriter the front end supplies (the Qt one); preview and print alike. Without a file
+//    or a writer the printer cannot be opened.
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <iosfwd>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "platform/report.h"
 #include "platform/ui.h"
 
 namespace kvt {
@@ -28,7 +34,18 @@ struct CliAnswers {
   bool yes = false;
   std::deque<std::string> files;
   std::map<std::string, std::string> fields;
+  std::optional<std::string> pdf = std::nullopt;  // where printed reports go
 };
+
+// Lays a report out on the page of a PDF file, draws every page and writes the file whole
+// (nothing is left behind on failure). `pages` is the report's page count: 0 means nothing
+// was written because there was nothing to print.
+struct PdfResult {
+  bool ok = false;
+  int pages = 0;
+  std::string error;  // why the file could not be written
+};
+using PdfWriter = std::function<PdfResult(Report& report, const std::string& path)>;
 
 // How a command run ended, as the exit status tells it.
 enum class CliOutcome {
@@ -41,6 +58,8 @@ enum class CliOutcome {
 class CliUi : public Ui {
  public:
   CliUi(CliAnswers answers, std::ostream& out, std::ostream& err, bool progressVisible);
+
+  void SetPdfWriter(PdfWriter writer) { pdfWriter_ = std::move(writer); }
 
   CliOutcome Outcome() const;
   // Field options that no form asked for (probably mistyped).
@@ -58,6 +77,7 @@ class CliUi : public Ui {
   void ProgressSet(int percent) override;
   void ProgressEnd() override;
   bool RunForm(Form& form) override;
+  bool PrintReport(Report& report, PrintMode mode) override;
 
   static const char* IconWord(MsgIcon icon);
 
@@ -74,6 +94,8 @@ class CliUi : public Ui {
   bool progressOpen_ = false;
   std::string progressCaption_;
   std::set<std::string> usedFields_;
+  PdfWriter pdfWriter_;
+  bool printing_ = false;
 };
 
 }  // namespace kvt
