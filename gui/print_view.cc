@@ -1,4 +1,9 @@
-// The print view of the window: print dialog, preview and printing of a Report.
+// The print view of the window: Ui::PrintReport on the real printer and the preview.
+#include <QApplication>
+#include <QPrinter>
+
+#include "gui/print_output.h"
+#include "gui/print_preview.h"
 #include "gui/qt_ui.h"
 #include "platform/report.h"
 
@@ -9,8 +14,41 @@ bool QtUi::PrintReport(Report& report, PrintMode mode) {
     Info(kPrintBusyMessage);
     return false;
   }
-  Stop(kPrinterOpenMessage);
-  return false;
+  printing_ = true;
+  struct Done {
+    bool& flag;
+    ~Done() { flag = false; }
+  } done{printing_};
+
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setResolution(kPrintResolution);
+  printer.setDocName(ToQ(report.Title()));
+  printer.setCreator(QStringLiteral("KVT-BASE2"));
+  printer.setPageOrientation(landscape_ ? QPageLayout::Landscape : QPageLayout::Portrait);
+  // Dialogs take the ordinary cursor even inside a long operation.
+  if (waitDepth_ > 0) QApplication::setOverrideCursor(Qt::ArrowCursor);
+  struct Cursor {
+    int depth;
+    ~Cursor() {
+      if (depth > 0) QApplication::restoreOverrideCursor();
+    }
+  } cursor{waitDepth_};
+
+  bool ok = false;
+  if (mode == PrintMode::Preview) {
+    PreviewDialog preview(report, printer, *this, Parent());
+    if (preview.PageCount() == 0) {
+      Info(kNothingToPrintMessage);
+    } else {
+      preview.exec();
+      ok = true;
+    }
+  } else if (ChoosePrinter(printer, Parent())) {
+    ok = PrintOn(printer, report, *this);
+  }
+  // The orientation chosen is kept for the next print of the session.
+  landscape_ = printer.pageLayout().orientation() == QPageLayout::Landscape;
+  return ok;
 }
 
 }  // namespace kvt::gui

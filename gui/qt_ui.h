@@ -74,7 +74,8 @@ class QtUi : public Ui {
   QPointer<QProgressDialog> progress_;
   std::unique_ptr<BusyWindow> busy_;
   int waitDepth_ = 0;
-  bool printing_ = false;  // the print view holds a report
+  bool printing_ = false;   // the print view holds a report
+  bool landscape_ = false;  // the orientation last chosen in a print dialog
 };
 
 }  // namespace kvt::gui

@@ -61,11 +61,14 @@ HeaderLines LinesOf(const LayoutArea& area, int lh) {
   return y;
 }
 
+// The band's texts keep off its ends by the padding of a table cell.
+constexpr int kBandInset = 20;
+
 void DrawBand(Canvas& canvas, const LayoutArea& area, int y, int lh, std::string_view left,
               std::string_view right) {
   canvas.FillRect(area.left, y - 10, area.Right(), y + lh + 20, kGrey);
-  if (!left.empty()) canvas.DrawText(area.left, y, left, kBlack, kGrey);
-  if (!right.empty()) DrawTextRight(canvas, area.Right(), y, right, kBlack, kGrey);
+  if (!left.empty()) canvas.DrawText(area.left + kBandInset, y, left, kBlack, kGrey);
+  if (!right.empty()) DrawTextRight(canvas, area.Right() - kBandInset, y, right, kBlack, kGrey);
 }
 
 }  // namespace

@@ -76,6 +76,7 @@ void DrawTextRight(Canvas& canvas, int right, int y, std::string_view text, Rgb 
 //   <heading>                                                      Pag. <n> di <count>
 //                                                                     GG/MM/AAAA hh:mm
 //   [grey band]  <band1Left>                                             <band1Right>
+//                (band texts 20 units inside the band's ends)
 //   [grey band]  <band2Left>                                             <band2Right>
 //   <note, on white>
 //   (the report's own table starts at the y DrawPageHeader returns)

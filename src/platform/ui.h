@@ -31,8 +31,8 @@ struct FileDialogSpec {
   bool overwritePrompt = true;  // save choosers only: ask before replacing a file
 };
 
-class Report;               // platform/report.h
-enum class PrintMode;       // platform/report.h
+class Report;          // platform/report.h
+enum class PrintMode;  // platform/report.h
 
 class Ui {
  public:

@@ -103,10 +103,11 @@ TEST(PageHeaderTest, LinesBandsAndRightAlignedTextsSitWhereTheyShould) {
             (std::vector<int>{50, 50, 50 + 39 * 60}));
   EXPECT_EQ(at("Pag. 2 di 13"), (std::vector<int>{4750 - 12 * 60, 50, 4750}));
   EXPECT_EQ(at("07/03/2026 09:05"), (std::vector<int>{4750 - 16 * 60, 210, 4750}));
-  EXPECT_EQ(at("Ente: [1] Regione"), (std::vector<int>{50, 390, 50 + 17 * 60}));
+  // Band texts 20 units inside the band.
+  EXPECT_EQ(at("Ente: [1] Regione"), (std::vector<int>{70, 390, 70 + 17 * 60}));
   EXPECT_EQ(at("Periodo dal 01/01/2026 al 31/01/2026"),
-            (std::vector<int>{4750 - 36 * 60, 390, 4750}));
-  EXPECT_EQ(at("Azienda: [101] Società Perù"), (std::vector<int>{50, 555, 50 + 27 * 60}));
+            (std::vector<int>{4730 - 36 * 60, 390, 4730}));
+  EXPECT_EQ(at("Azienda: [101] Società Perù"), (std::vector<int>{70, 555, 70 + 27 * 60}));
   EXPECT_EQ(at("Distanze convenzionali dichiarate dall'Azienda"),
             (std::vector<int>{50, 750, 50 + 46 * 60}));
   EXPECT_EQ(c.FindText("Ente: [1] Regione")->background, kGrey);

@@ -29,8 +29,8 @@ class DemoReport : public Report {
     canvas.SelectFont("Arial", 100, kWeightNormal);
     lineHeight_ = canvas.MeasureText("Intestazione").height;
     for (const auto& [name, amount] : rows_)
-      lineHeight_ = std::max({lineHeight_, canvas.MeasureText(name).height,
-                              canvas.MeasureText(amount).height});
+      lineHeight_ = std::max(
+          {lineHeight_, canvas.MeasureText(name).height, canvas.MeasureText(amount).height});
     pages_.Clear();
     int pageCount = 0;
     int y = area_.Bottom() + 1;  // the first row starts a page
