@@ -16,14 +16,13 @@ int DrawReport(Report& report, QPainter& painter, QPagedPaintDevice& device, int
   // The device's pixels are the printable page: the painter's origin is its top-left corner.
   PainterCanvas canvas(painter, device.width(), device.height(), device.logicalDpiX());
   int pages = report.Layout(canvas);
-  if (pages <= 0) return 0;
-  from = std::clamp(from, 1, pages);
-  to = to <= 0 ? pages : std::clamp(to, from, pages);
+  from = std::max(from, 1);
+  to = to <= 0 ? pages : std::min(to, pages);
   for (int page = from; page <= to; ++page) {
     if (page > from) device.newPage();
     report.DrawPage(canvas, page);
   }
-  return pages;
+  return std::max(0, to - from + 1);
 }
 
 QPageLayout DefaultPdfLayout(bool landscape) {

@@ -17,8 +17,9 @@ namespace kvt::gui {
 inline constexpr int kPrintResolution = 600;
 
 // Lays `report` out on the printable page of `device` (`painter` active on it) and draws
-// its pages from..to (from 1; clamped to the page count; to <= 0 means the last), starting
-// a new device page for each after the first. Returns the page count; 0 draws nothing.
+// its pages from..to (from 1; to <= 0 or past the end means the last), starting a new
+// device page for each after the first. A range that begins past the last page draws
+// nothing. Returns the number of pages drawn.
 int DrawReport(Report& report, QPainter& painter, QPagedPaintDevice& device, int from, int to);
 
 // The page of a PDF written without a printer: A4, 5 mm margins (as a printer's unprintable

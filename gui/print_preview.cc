@@ -45,8 +45,7 @@ bool PrintOn(QPrinter& printer, Report& report, Ui& ui) {
   }
   int from = printer.printRange() == QPrinter::PageRange ? printer.fromPage() : 1;
   int to = printer.printRange() == QPrinter::PageRange ? printer.toPage() : 0;
-  int pages = DrawReport(report, painter, printer, from, to);
-  if (pages == 0) {
+  if (DrawReport(report, painter, printer, from, to) == 0) {
     printer.abort();
     painter.end();
     ui.Info(kNothingToPrintMessage);

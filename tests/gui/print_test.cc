@@ -5,9 +5,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPainter>
+#include <QPdfWriter>
 #include <QPrintDialog>
 #include <QPrintPreviewWidget>
 #include <QTimer>
@@ -147,6 +150,28 @@ TEST(PdfOutputTest, NothingIsLeftBehindWhenThereIsNoPageOrNoFolder) {
   EXPECT_FALSE(fs::exists(dir / "manca"));
 }
 
+// A page range from the print dialog: the pages asked for, those past the end ignored.
+TEST(PdfOutputTest, PageRangesDrawThePagesAskedFor) {
+  if (!HavePoppler()) GTEST_SKIP() << "pdftotext (poppler-utils) missing";
+  TempDir dir;
+  DemoReport report(Rows(150));
+  auto draw = [&](const std::string& name, int from, int to) {
+    QPdfWriter writer(QString::fromStdString(dir / name));
+    writer.setResolution(kPrintResolution);
+    writer.setPageLayout(DefaultPdfLayout());
+    QPainter painter(&writer);
+    return DrawReport(report, painter, writer, from, to);
+  };
+  ASSERT_EQ(draw("all.pdf", 1, 0), 3);
+  EXPECT_EQ(draw("two.pdf", 2, 2), 1);
+  std::string text = Shell("pdftotext '" + (dir / "two.pdf") + "' -");
+  EXPECT_NE(text.find("Pag. 2 di 3"), std::string::npos);
+  EXPECT_EQ(text.find("Pag. 1 di 3"), std::string::npos);
+  EXPECT_EQ(draw("tail.pdf", 2, 99), 2);
+  EXPECT_EQ(PagesOf(dir / "tail.pdf"), 2);
+  EXPECT_EQ(draw("none.pdf", 4, 9), 0);
+}
+
 // Runs `step` on the modal widget of type T as soon as it shows.
 template <class T>
 void WhenShown(std::function<void(T*)> step) {
@@ -166,7 +191,9 @@ std::string LabelText(QWidget* w, const char* name) {
   return label ? label->text().toStdString() : "";
 }
 
-TEST(PreviewTest, NavigationZoomOrientationAndTheBusyView) {
+TEST(PreviewTest, NavigationZoomOrientationPrintingAndTheBusyView) {
+  if (!HavePoppler()) GTEST_SKIP() << "pdfinfo (poppler-utils) missing";
+  TempDir dir;
   QtUi ui;
   DemoReport report(Rows(150));
   std::vector<std::string> seen;
@@ -191,6 +218,20 @@ TEST(PreviewTest, NavigationZoomOrientationAndTheBusyView) {
     seen.push_back(before != LabelText(p, "zoomLabel") ? "zoom" : "no zoom");
     p->Action(QStringLiteral("Orizzontale"))->trigger();  // fewer rows a page: more pages
     landscapePages = p->PageCount();
+    // From the preview: the print dialog (to a PDF file, no printer being installed), and
+    // "Salva PDF...": both give the pages shown.
+    WhenShown<QPrintDialog>([&](QPrintDialog* d) {
+      if (auto* file = d->findChild<QLineEdit*>(QStringLiteral("filename")))
+        file->setText(QString::fromStdString(dir / "stampata.pdf"));
+      d->accept();
+    });
+    p->Action(QStringLiteral("Stampa..."))->trigger();
+    WhenShown<QFileDialog>([&](QFileDialog* d) {
+      d->selectFile(QString::fromStdString(dir / "salvata.pdf"));
+      static_cast<QDialog*>(d)->accept();
+    });
+    p->Action(QStringLiteral("Salva PDF..."))->trigger();
+    seen.push_back(Format("%d pagine", p->PageCount()));
     // A second report while this one is shown: refused with its message.
     WhenShown<QMessageBox>([&](QMessageBox* box) {
       busyBox = box->text().toStdString();
@@ -203,10 +244,15 @@ TEST(PreviewTest, NavigationZoomOrientationAndTheBusyView) {
   EXPECT_TRUE(ui.PrintReport(report, PrintMode::Preview));
   ASSERT_GE(portrait, 3);
   std::string last = Format("Pagina %d di %d", portrait, portrait);
-  EXPECT_EQ(seen, (std::vector<std::string>{
-                      "Anteprima di stampa - Prova di stampa", Format("Pagina 1 di %d", portrait),
-                      Format("Pagina 2 di %d", portrait), last, last, "zoom"}));
+  EXPECT_EQ(seen, (std::vector<std::string>{"Anteprima di stampa - Prova di stampa",
+                                            Format("Pagina 1 di %d", portrait),
+                                            Format("Pagina 2 di %d", portrait), last, last, "zoom",
+                                            Format("%d pagine", landscapePages)}));
   EXPECT_GT(landscapePages, portrait);
+  EXPECT_EQ(PagesOf(dir / "stampata.pdf"), landscapePages);
+  EXPECT_EQ(PagesOf(dir / "salvata.pdf"), landscapePages);
+  EXPECT_NE(Shell("pdftotext '" + (dir / "salvata.pdf") + "' -").find("Riga 150 Forlì-Cesena Perù"),
+            std::string::npos);
   EXPECT_FALSE(nested);
   EXPECT_EQ(busyBox, "E' impossibile associare la stampa !!!\n");
 
