@@ -45,6 +45,7 @@ std::vector<std::string> CliUi::UnusedFields() const {
   std::vector<std::string> unused;
   for (const auto& [id, value] : answers_.fields)
     if (!usedFields_.count(id)) unused.push_back(id);
+  if (answers_.pdf && !printAsked_) unused.push_back("pdf");
   return unused;
 }
 
@@ -161,6 +162,7 @@ bool CliUi::PrintReport(Report& report, PrintMode mode) {
     return false;
   }
   printing_ = true;
+  printAsked_ = true;
   struct Done {
     bool& flag;
     ~Done() { flag = false; }

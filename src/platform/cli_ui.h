@@ -62,7 +62,8 @@ class CliUi : public Ui {
   void SetPdfWriter(PdfWriter writer) { pdfWriter_ = std::move(writer); }
 
   CliOutcome Outcome() const;
-  // Field options that no form asked for (probably mistyped).
+  // Field options that no form asked for (probably mistyped); "pdf" when a PDF file was
+  // named and nothing was printed.
   std::vector<std::string> UnusedFields() const;
 
   MsgResult Message(MsgIcon icon, std::string_view text, std::string_view caption,
@@ -96,6 +97,7 @@ class CliUi : public Ui {
   std::set<std::string> usedFields_;
   PdfWriter pdfWriter_;
   bool printing_ = false;
+  bool printAsked_ = false;
 };
 
 }  // namespace kvt

@@ -244,6 +244,10 @@ struct CliPrint {
 TEST(CliPrintTest, ReportsGoToTheNamedPdfOrAreRefusedWithTheReason) {
   DemoReport report(Rows(100));
   {
+    CliPrint r("/tmp/out.pdf");  // a command that prints nothing
+    EXPECT_EQ(r.ui.UnusedFields(), (std::vector<std::string>{"pdf"}));
+  }
+  {
     CliPrint r(std::nullopt);
     r.ui.SetPdfWriter([](Report&, const std::string&) { return PdfResult{true, 1, ""}; });
     EXPECT_FALSE(r.ui.PrintReport(report, PrintMode::Preview));
@@ -270,6 +274,7 @@ TEST(CliPrintTest, ReportsGoToTheNamedPdfOrAreRefusedWithTheReason) {
     EXPECT_TRUE(r.ui.PrintReport(report, PrintMode::Preview));
     EXPECT_EQ(written, "/tmp/out.pdf");
     EXPECT_EQ(r.out.str(), "PDF scritto: /tmp/out.pdf (3 pagine)\n");
+    EXPECT_TRUE(r.ui.UnusedFields().empty());
     EXPECT_EQ(r.err.str(), "");
     EXPECT_EQ(r.ui.Outcome(), CliOutcome::Success);
   }
