@@ -487,8 +487,9 @@ void BenchSqlite(const Options& o, const std::string& path, const GeneratorOptio
 std::unique_ptr<kvt::db::Database> NewPgDatabase(kvt::Ui& ui, const Options& o,
                                                  const std::string& name) {
   auto maintenance = kvt::db::Database::ConnectOdbc(ui, o.dsn, nullptr, o.rowset, 1);
-  maintenance->ExecuteSql("DROP DATABASE IF EXISTS " + name + " WITH (FORCE)");
-  maintenance->ExecuteSql("CREATE DATABASE " + name);
+  (void)maintenance->ExecuteSql("DROP DATABASE IF EXISTS " + name + " WITH (FORCE)");
+  if (!maintenance->ExecuteSql("CREATE DATABASE " + name))
+    std::printf("  %s\n", maintenance->LastError().text.c_str());
   auto db = kvt::db::Database::ConnectOdbc(ui, "DSN=" + o.dsn + ";Database=" + name, nullptr,
                                            o.rowset, 1);
   kvt::schema::InitialiseDatabase(*db);

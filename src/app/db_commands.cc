@@ -138,13 +138,17 @@ void AboutCommand(AppContext& ctx) {
 }  // namespace
 
 void RegisterDatabaseCommands(Registry& r) {
-  r.Add("db-create", CreateCommand);
-  r.Add("db-connect-file", ConnectFileCommand);
+  r.Add("db-create", CreateCommand, {.operands = "FILE"});
+  r.Add("db-connect-file", ConnectFileCommand, {.operands = "FILE"});
   r.Add("db-disconnect", DisconnectCommand);
-  r.Add("db-repair", RepairCommand);
-  r.Add("db-duplicate", DuplicateCommand);
+  r.Add("db-repair", RepairCommand, {.operands = "FILE"});
+  r.Add("db-duplicate", DuplicateCommand, {.operands = "ORIGINE DESTINAZIONE"});
   r.Add("odbc-init", InitialiseCommand);
-  r.Add("odbc-connect", OdbcConnectCommand);
+  r.Add("odbc-connect", OdbcConnectCommand,
+        {.options = {Option::Value(kDsnField, "NOME", "il data source ODBC (DSN)"),
+                     Option::Value(kRowsetOrdinaryField, "N",
+                                   "RowsetSize per i dati di tipo ordinario"),
+                     Option::Value(kRowsetBlobField, "N", "RowsetSize per i dati di tipo BLOB")}});
   r.Add("exit", ExitCommand);
   r.Add("about", AboutCommand);
 }

@@ -9,13 +9,10 @@ namespace kvt::comms {
 
 namespace {
 
-// Where --report asks the error report to go: "--report=PATH", or "--report PATH", which
-// the command line reads as a bare option followed by a second path.
+// Where --report asks the error report to go.
 std::optional<std::string> ReportPath(const CommandLine& line) {
-  line.claimed.insert("report");
-  auto it = line.values.find("report");
+  auto it = line.values.find(std::string(kReportOption));
   if (it == line.values.end()) return std::nullopt;
-  if (it->second == "1" && line.args.size() >= 2) return line.args[1];
   return it->second;
 }
 

@@ -10,7 +10,6 @@
 #pragma once
 
 #include <map>
-#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,13 +25,16 @@ namespace kvt::comms {
 
 inline constexpr std::string_view kImportCommandId = "import-kvt";
 inline constexpr std::string_view kRebuildCommandId = "rebuild-days";
+// The import's option naming where a refused communication's report goes.
+inline constexpr std::string_view kReportOption = "report";
+// The field of the rebuild's company dialog.
+inline constexpr std::string_view kCompanyField = "azienda";
 
-// The command line after the command: positional arguments in order and --name=value
-// options (a bare --name has the value "1").
+// The command line after the command: positional arguments in order and the declared
+// options given, by name (a flag given has the value "1").
 struct CommandLine {
   std::vector<std::string> args;
   std::map<std::string, std::string> values;
-  mutable std::set<std::string> claimed;  // options the command read
 };
 
 // `commandLine` is null when the command runs from the window.

@@ -80,6 +80,12 @@ void Report(Ui& ui, const std::string& path, const std::vector<std::string>& err
     target = ui.SaveFile(spec);
     if (!target) return;
   }
+  // The communication is the user's only copy: a report never replaces it.
+  std::error_code ec;
+  if (std::filesystem::equivalent(*target, path, ec)) {
+    ui.Stop(kReportOverCommunicationMessage);
+    return;
+  }
   if (!WriteErrorReport(*target, path, errors)) ui.Stop(kReportFailedMessage);
 }
 
@@ -92,7 +98,12 @@ bool ImportCommunication(db::Database& db, Ui& ui, const std::optional<std::stri
   const std::optional<std::string> path = ui.OpenFile(spec);
   if (!path) return false;
   std::vector<std::string> errors;
-  std::unique_ptr<LineReader> reader = Validate(db, ui, *path, errors);
+  bool databaseFailed = false;
+  std::unique_ptr<LineReader> reader = Validate(db, ui, *path, errors, &databaseFailed);
+  if (!reader && databaseFailed) {
+    ui.Stop(kImportAbortedMessage);
+    return false;
+  }
   if (!reader) {
     Report(ui, *path, errors, reportPath);
     return false;

@@ -61,6 +61,9 @@ inline constexpr std::string_view kRefusedQuestion =
     "Vuoi salvare il report degli errori riscontrati ?";
 inline constexpr std::string_view kReportFailedMessage =
     "ATTENZIONE: non risulta possibile salvare il report degli errori !!!";
+inline constexpr std::string_view kReportOverCommunicationMessage =
+    "ATTENZIONE: il report degli errori non può essere salvato\n"
+    "sul file della Comunicazione Aziendale che si sta importando !!!";
 // Shown when the second pass stops half-way (a table that cannot be opened, a file that
 // changed since it was checked, a failed commit): everything it wrote is rolled back.
 inline constexpr std::string_view kImportAbortedMessage =
@@ -71,9 +74,11 @@ inline constexpr std::string_view kTextFileFilter =
     "File di testo (*.txt)|*.txt|Tutti i files (*.*)|*.*||";
 
 // The first pass. Returns the open reader when the file can be imported; nothing when it
-// cannot be opened (after the stop message) or when `errors` is not empty.
+// cannot be opened (after the stop message), when `errors` is not empty, or when the
+// database could not be read (after the database's message; *databaseFailed is then set).
 std::unique_ptr<LineReader> Validate(db::Database& db, Ui& ui, const std::string& path,
-                                     std::vector<std::string>& errors);
+                                     std::vector<std::string>& errors,
+                                     bool* databaseFailed = nullptr);
 
 // The second pass over a reader that Validate accepted. Writes everything in one
 // transaction; true when it was committed (then `summary` holds the counts). On failure

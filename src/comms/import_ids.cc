@@ -17,7 +17,7 @@ int32_t KeyOf(const db::Selection& s, int sqlType) {
 }
 }  // namespace
 
-void IdSet::Load(db::Database& db, std::string_view table, std::string_view key, int sqlType,
+bool IdSet::Load(db::Database& db, std::string_view table, std::string_view key, int sqlType,
                  std::string_view where, ProgressScope& progress) {
   existing_.clear();
   db::Selection s(&db);
@@ -25,20 +25,23 @@ void IdSet::Load(db::Database& db, std::string_view table, std::string_view key,
   s.SetFrom(table);
   if (!where.empty()) s.SetWhere(where);
   s.SetOrderBy(key);
-  if (!s.Open()) return;
   long count = 0;
-  do ++count;
-  while (s.MoveNext());
+  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
+    if (f == db::Fetch::Error) return false;
+    ++count;
+  }
   existing_.reserve(static_cast<size_t>(count));
-  if (!s.Requery()) return;
-  do {
+  for (db::Fetch f = count > 0 ? s.Requery() : db::Fetch::End;
+       f != db::Fetch::End && existing_.size() < static_cast<size_t>(count); f = s.MoveNext()) {
+    if (f == db::Fetch::Error) return false;
     existing_.push_back(KeyOf(s, sqlType));
     progress.Set(static_cast<long long>(existing_.size()), count);
-  } while (s.MoveNext() && existing_.size() < static_cast<size_t>(count));
+  }
   // Binary search needs ascending order whatever the engine's collation of the key did.
   if (!std::is_sorted(existing_.begin(), existing_.end()))
     std::sort(existing_.begin(), existing_.end());
   known_ = existing_;
+  return true;
 }
 
 void IdSet::ReserveNew(int64_t declared) {

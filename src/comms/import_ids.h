@@ -23,7 +23,8 @@ class IdSet {
   // Loads the existing identifiers: the key column of `table` under `where` (none: every
   // row), counted first, then read again into an array of that size. `sqlType` is the
   // column's type (SMALLINT or INTEGER). The progress bar shows the share read.
-  void Load(db::Database& db, std::string_view table, std::string_view key, int sqlType,
+  // False when the database could not be read (its message has been shown).
+  [[nodiscard]] bool Load(db::Database& db, std::string_view table, std::string_view key, int sqlType,
             std::string_view where, ProgressScope& progress);
 
   // Room for the identifiers a section declares; the array still grows only with real rows,

@@ -92,7 +92,7 @@ bool Inserter::InsertProtocol() {
   row.DateText(protocol_.p_data).DateText(protocol_.datini).DateText(protocol_.datfin);
   row.FileText(resple_).Flag(protocol_.primacom).Char(protocol_.tipo).Flag(protocol_.azzera);
   summary_.proto.read = 1;
-  row.End(summary_.proto.written);
+  if (!row.End(summary_.proto.written)) return false;
   progress_.Set(1, 1);
   return true;
 }
@@ -117,10 +117,10 @@ bool Inserter::InsertSection(Section s, std::string_view caption, std::string_vi
     ++count.read;
     row.Begin();
     FillRow(row, parsed);
-    row.End(count.written);
+    if (!row.End(count.written)) return false;
     progress_.Set(done + 1, declared);
   }
-  row.Finish(count.written);
+  if (!row.Finish(count.written)) return false;
   return Next(record) && TaggedNumber(record, CloseTag(s)) == checksum.Value();
 }
 
@@ -225,11 +225,10 @@ bool Inserter::DeleteObsoleteDays() {
   days.SetColumns("azienda");
   days.SetFrom("giorni");
   days.SetWhere(where);
-  if (!days.Open()) return !days.Failed();
-  do {
-    if (!days.DeleteRowset()) return false;
+  for (db::Fetch f = days.Open(); f != db::Fetch::End; f = days.MoveNext()) {
+    if (f == db::Fetch::Error || !days.DeleteRowset()) return false;
     summary_.giorniDeleted += days.RowsDeleted();
-  } while (days.MoveNext());
+  }
   progress_.Set(1, 1);
   return true;
 }
@@ -255,12 +254,11 @@ bool Inserter::InsertDays() {
       row.Begin();
       row.Int(protocol_.azienda).Int(month.ID).Int(protocol_.protoc);
       row.DateText(date).Char(WeekdayCode(date));
-      row.End(summary_.giorni.written);
+      if (!row.End(summary_.giorni.written)) return false;
     }
     progress_.Set(done + 1, declared);
   }
-  row.Finish(summary_.giorni.written);
-  return true;
+  return row.Finish(summary_.giorni.written);
 }
 
 bool Inserter::Run() {

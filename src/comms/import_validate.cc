@@ -27,7 +27,8 @@ class Validator {
             std::vector<std::string>& errors)
       : db_(db), reader_(reader), progress_(progress), errors_(errors) {}
 
-  void Run();
+  // False when the database could not be read (its message has been shown).
+  [[nodiscard]] bool Run();
 
  private:
   // Reading. `line_` is the number of the line just read, or of the line that is missing.
@@ -43,7 +44,7 @@ class Validator {
   void Reference(const IdSet& set, int32_t id, std::string_view object);
 
   bool ReadProtocol();
-  void LoadSets();
+  bool LoadSets();
   void CheckProtocol();
   bool ReadSections();
   bool ReadHeader(Section s);
@@ -148,27 +149,31 @@ bool Validator::ReadProtocol() {
   return true;
 }
 
-void Validator::LoadSets() {
+// False when a set could not be read: a set read short would pass duplicates and refuse
+// known references.
+bool Validator::LoadSets() {
   const std::string company = Format("azienda = %d", azienda_);
   progress_.Caption("Recupero Aziende TPL");
-  companies_.Load(db_, "regazi", "codice", db::kSqlSmallInt, "", progress_);
+  if (!companies_.Load(db_, "regazi", "codice", db::kSqlSmallInt, "", progress_)) return false;
   progress_.Caption("Recupero Enti Contrattuali");
-  authorities_.Load(db_, "regent", "codice", db::kSqlSmallInt, "", progress_);
-  localities_.Load(db_, "local", "id", db::kSqlSmallInt, "", progress_);
+  if (!authorities_.Load(db_, "regent", "codice", db::kSqlSmallInt, "", progress_)) return false;
+  if (!localities_.Load(db_, "local", "id", db::kSqlSmallInt, "", progress_)) return false;
   progress_.Caption("Recupero Protocollo Comunicazioni Precedenti");
-  communications_.Load(db_, "proto", "protoc", db::kSqlInteger, company, progress_);
+  if (!communications_.Load(db_, "proto", "protoc", db::kSqlInteger, company, progress_))
+    return false;
   progress_.Caption("Recupero Fermate Precedenti");
-  stops_.Load(db_, "fermate", "ID", db::kSqlInteger, company, progress_);
+  if (!stops_.Load(db_, "fermate", "ID", db::kSqlInteger, company, progress_)) return false;
   progress_.Caption("Recupero Archi Precedenti");
-  arcs_.Load(db_, "archi", "ID", db::kSqlInteger, company, progress_);
+  if (!arcs_.Load(db_, "archi", "ID", db::kSqlInteger, company, progress_)) return false;
   progress_.Caption("Recupero Percorsi Precedenti");
-  routes_.Load(db_, "tesitine", "ID", db::kSqlInteger, company, progress_);
+  if (!routes_.Load(db_, "tesitine", "ID", db::kSqlInteger, company, progress_)) return false;
   progress_.Caption("Recupero Corse Precedenti");
-  trips_.Load(db_, "corse", "ID", db::kSqlInteger, company, progress_);
+  if (!trips_.Load(db_, "corse", "ID", db::kSqlInteger, company, progress_)) return false;
   stops_.ReserveNew(declared_[Section::Fermate]);
   arcs_.ReserveNew(declared_[Section::Archi]);
   routes_.ReserveNew(declared_[Section::TesteItiner]);
   trips_.ReserveNew(declared_[Section::Corse]);
+  return true;
 }
 
 // Both at line 10, not blocking.
@@ -286,17 +291,19 @@ void Validator::Check(const GiorniRow& r) {
   Reference(trips_, r.ID, "<corse>");
 }
 
-void Validator::Run() {
-  if (!ReadProtocol()) return;
-  LoadSets();
+bool Validator::Run() {
+  if (!ReadProtocol()) return true;
+  if (!LoadSets()) return false;
   CheckProtocol();
   ReadSections();
+  return true;
 }
 
 }  // namespace
 
 std::unique_ptr<LineReader> Validate(db::Database& db, Ui& ui, const std::string& path,
-                                     std::vector<std::string>& errors) {
+                                     std::vector<std::string>& errors, bool* databaseFailed) {
+  if (databaseFailed) *databaseFailed = false;
   auto reader = std::make_unique<LineReader>();
   if (!reader->Open(path)) {
     ui.Stop(kCannotOpenMessage);
@@ -305,7 +312,10 @@ std::unique_ptr<LineReader> Validate(db::Database& db, Ui& ui, const std::string
   WaitScope wait(ui);
   {
     ProgressScope progress(ui, "Recupero Protocollo Comunicazione KvtTxt V2");
-    Validator(db, *reader, progress, errors).Run();
+    if (!Validator(db, *reader, progress, errors).Run()) {
+      if (databaseFailed) *databaseFailed = true;
+      return nullptr;
+    }
   }
   if (!errors.empty()) return nullptr;
   return reader;

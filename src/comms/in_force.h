@@ -67,9 +67,9 @@ void MaskMonth(const InForceCompany* company, int32_t protoc, int anno, int mese
                std::string& giorni);
 
 // Reads `proto` for the context letter ("tipo = '<letter>'", ordered by company and
-// number) and builds the map. Database errors are reported by the selection; the map then
-// holds the rows read so far.
-InForceMap BuildInForceMap(db::Database& db, char context);
+// number) and builds the map; nullopt when the database could not be read (the selection
+// has shown why): a map of the rows read so far would tell trips out of force.
+std::optional<InForceMap> BuildInForceMap(db::Database& db, char context);
 
 // The context chooser "Selezione Contesto": its entries in order, the letter of a chosen
 // position (nothing for no choice), and the message for an invalid choice.

@@ -20,7 +20,7 @@ Date StoredDate(const std::string& text, const Date& open) {
 
 }  // namespace
 
-InForceMap BuildInForceMap(db::Database& db, char context) {
+std::optional<InForceMap> BuildInForceMap(db::Database& db, char context) {
   InForceMap map;
   db::Selection sel(&db);
   sel.AddColumn("proto", "azienda", db::kSqlSmallInt);
@@ -31,12 +31,12 @@ InForceMap BuildInForceMap(db::Database& db, char context) {
   sel.SetFrom("proto");
   sel.SetWhere("tipo = " + db::SqlQuote(std::string(1, context)));
   sel.SetOrderBy("azienda, protoc");
-  if (!sel.Open()) return map;
-  do {
+  for (db::Fetch f = sel.Open(); f != db::Fetch::End; f = sel.MoveNext()) {
+    if (f == db::Fetch::Error) return std::nullopt;
     map.Add(sel.GetShort(0), sel.GetLong(1), sel.GetShort(2) != 0,
             StoredDate(sel.GetText(3), kLowerBoundDate),
             StoredDate(sel.GetText(4), kUpperBoundDate));
-  } while (sel.MoveNext());
+  }
   return map;
 }
 

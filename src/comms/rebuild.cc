@@ -19,11 +19,10 @@ bool DeleteDays(db::Database& db, int azienda, long& deleted) {
   days.SetColumns("azienda");
   days.SetFrom("giorni");
   days.SetWhere(Format("azienda = %d", azienda));
-  if (!days.Open()) return !days.Failed();
-  do {
-    if (!days.DeleteRowset()) return false;
+  for (db::Fetch f = days.Open(); f != db::Fetch::End; f = days.MoveNext()) {
+    if (f == db::Fetch::Error || !days.DeleteRowset()) return false;
     deleted += days.RowsDeleted();
-  } while (days.MoveNext());
+  }
   return true;
 }
 
@@ -38,8 +37,8 @@ bool ReadCommunications(db::Database& db, int azienda, std::vector<RebuildCommun
   s.SetFrom("proto");
   s.SetWhere(Format("(tipo = 'P' OR tipo = 'A') AND azienda = %d", azienda));
   s.SetOrderBy("protoc");
-  if (!s.Open()) return !s.Failed();
-  do {
+  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
+    if (f == db::Fetch::Error) return false;
     RebuildCommunication q;
     q.protoc = s.GetLong(0);
     q.azzera = s.GetShort(1) != 0;
@@ -47,8 +46,8 @@ bool ReadCommunications(db::Database& db, int azienda, std::vector<RebuildCommun
     q.datini = ParseDateByPosition(s.GetText(2)).value_or(Date{});
     q.datfin = ParseDateByPosition(s.GetText(3)).value_or(Date{});
     list.push_back(q);
-  } while (s.MoveNext());
-  return !s.Failed();
+  }
+  return true;
 }
 
 bool ReadMonths(db::Database& db, int azienda, int32_t protoc, CalendarRebuild& model) {
@@ -63,27 +62,30 @@ bool ReadMonths(db::Database& db, int azienda, int32_t protoc, CalendarRebuild& 
                     azienda, static_cast<long>(protoc)) +
              " AND proto.azienda = mesi.azienda AND proto.protoc = mesi.protoc");
   s.SetOrderBy("mesi.protoc, mesi.ID, mesi.anno, mesi.mese");
-  if (!s.Open()) return !s.Failed();
-  do model.Month(s.GetLong(0), s.GetShort(1), s.GetShort(2), s.GetText(3));
-  while (s.MoveNext());
-  return !s.Failed();
+  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
+    if (f == db::Fetch::Error) return false;
+    model.Month(s.GetLong(0), s.GetShort(1), s.GetShort(2), s.GetText(3));
+  }
+  return true;
 }
 
-// Inserts the day rows of the model; false when the table cannot be opened.
+// Inserts the day rows of the model; false when the table cannot be opened or the database
+// failed (then the rows after the failure are not attempted).
 bool InsertDays(db::Database& db, int azienda, const CalendarRebuild& model,
                 ProgressScope& progress, RebuildResult& result) {
   db::Table table(&db, "giorni", /*bulk=*/true);
   if (!table.IsOpen()) return false;
   RowSetter row(table, {"azienda", "ID", "protoc", "data", "giorno"});
   long done = 0;
+  bool going = true;
   model.ForEachDay([&](const DayRow& day) {
+    if (!going) return;
     row.Begin();
     row.Int(azienda).Int(day.ID).Int(day.protoc).DateText(day.data).Char(day.giorno);
-    row.End(result.inserted);
+    going = row.End(result.inserted);
     progress.Set(++done, result.total);
   });
-  row.Finish(result.inserted);
-  return true;
+  return going && row.Finish(result.inserted);
 }
 
 bool Rebuild(db::Database& db, int azienda, ProgressScope& progress, RebuildResult& result) {
@@ -103,7 +105,7 @@ bool Rebuild(db::Database& db, int azienda, ProgressScope& progress, RebuildResu
 
 }  // namespace
 
-std::vector<std::string> RebuildCompanyEntries(db::Database& db) {
+std::optional<std::vector<std::string>> RebuildCompanyEntries(db::Database& db) {
   std::vector<std::string> entries;
   db::Selection s(&db);
   s.AddColumn("regazi", "codice", db::kSqlSmallInt);
@@ -112,9 +114,10 @@ std::vector<std::string> RebuildCompanyEntries(db::Database& db) {
   s.SetWhere("(proto.tipo = 'P' OR proto.tipo = 'A') AND proto.azienda = regazi.codice");
   s.SetGroupBy("regazi.codice, regazi.denom");
   s.SetOrderBy("regazi.denom");
-  if (!s.Open()) return entries;
-  do entries.push_back(PickEntry(s.GetShort(0), s.GetText(1)));
-  while (s.MoveNext());
+  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
+    if (f == db::Fetch::Error) return std::nullopt;
+    entries.push_back(PickEntry(s.GetShort(0), s.GetText(1)));
+  }
   return entries;
 }
 
@@ -157,7 +160,9 @@ std::string RebuildResultText(const RebuildResult& r) {
 
 bool RebuildRunningDaysCommand(db::Database& db, Ui& ui) {
   int code = 0;
-  Form form = RebuildCompanyForm(ui, RebuildCompanyEntries(db), code);
+  std::optional<std::vector<std::string>> entries = RebuildCompanyEntries(db);
+  if (!entries) return false;  // the read's failure has been shown
+  Form form = RebuildCompanyForm(ui, std::move(*entries), code);
   if (!ui.RunForm(form)) return false;
   RebuildResult result;
   if (!RebuildRunningDays(db, ui, code, result)) return false;

@@ -4,6 +4,7 @@
 // are one transaction: a failure half-way leaves the company's days as they were.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,8 +28,8 @@ struct RebuildResult {
 };
 
 // The chooser's entries: "%04d - %s" for every company with a "P" or "A" communication,
-// ordered by name.
-std::vector<std::string> RebuildCompanyEntries(db::Database& db);
+// ordered by name; nullopt when the database could not be read (its message shown).
+std::optional<std::vector<std::string>> RebuildCompanyEntries(db::Database& db);
 
 // The chooser form: one list, field id "azienda". Its accept handler refuses a text that
 // is not the code of a listed company with the stop message of pick lists, and stays open.

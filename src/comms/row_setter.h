@@ -23,11 +23,13 @@ class RowSetter {
   }
 
   void Begin() {
-    table_.AddNew();
+    // A bulk table only fails this when unusable, and then its Update fails too.
+    (void)table_.AddNew();
     next_ = 0;
   }
   RowSetter& Text(std::string_view text) {
-    table_.SetFieldText(columns_[next_++], text);
+    // A value the column cannot take has been reported by the Table; the row goes without it.
+    (void)table_.SetFieldText(columns_[next_++], text);
     return *this;
   }
   RowSetter& Int(int64_t value) {
@@ -55,14 +57,18 @@ class RowSetter {
 
   // Ends the row. The rows the database stored (a bulk block may go out now) are added to
   // `written`, also when a refused row made Update fail: the others of its block are stored.
-  void End(long& written) {
-    table_.Update();
+  // False when the database itself failed (disk full, locked, read-only, connection lost):
+  // nothing more can be written and the caller ends its work there.
+  [[nodiscard]] bool End(long& written) {
+    const bool sent = table_.Update();
     written += table_.RowsWritten();
+    return sent || table_.LastError().RowRefused();
   }
-  // Sends what is left of the last block.
-  void Finish(long& written) {
-    table_.Flush();
+  // Sends what is left of the last block. False as End.
+  [[nodiscard]] bool Finish(long& written) {
+    const bool sent = table_.Flush();
     written += table_.RowsWritten();
+    return sent || table_.LastError().RowRefused();
   }
 
  private:

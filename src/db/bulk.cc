@@ -234,7 +234,7 @@ OdbcBulkInserter::Chunk* OdbcBulkInserter::PrepareChunk(Chunk& chunk, unsigned f
   return &chunk;
 }
 
-bool OdbcBulkInserter::ExecuteChunk(unsigned first, unsigned rows, OdbcDiag& error) {
+bool OdbcBulkInserter::ExecuteChunk(unsigned first, unsigned rows, Diagnostic& error) {
   Chunk* chunk = nullptr;
   if (rows == chunkRows_) {
     const size_t index = first / chunkRows_;
@@ -245,7 +245,7 @@ bool OdbcBulkInserter::ExecuteChunk(unsigned first, unsigned rows, OdbcDiag& err
   }
   OdbcStatement& stmt = *chunk->stmt;
   if (chunk->generation == generation_ && chunk->first == first && stmt.Execute()) return true;
-  error = stmt.lastError();
+  error = stmt.LastError();
   chunk->generation = 0;  // bind again next time, whatever failed
   return false;
 }
@@ -339,7 +339,7 @@ void OdbcBulkInserter::AppendElement(std::string& out, size_t column, unsigned r
   }
 }
 
-bool OdbcBulkInserter::ExecuteArrays(unsigned rows, OdbcDiag& error) {
+bool OdbcBulkInserter::ExecuteArrays(unsigned rows, Diagnostic& error) {
   const size_t n = slots_.size();
   if (!arrayInsert_) {
     std::string sql = "INSERT INTO " + table_ + " (";
@@ -350,7 +350,7 @@ bool OdbcBulkInserter::ExecuteArrays(unsigned rows, OdbcDiag& error) {
     }
     arrayInsert_ = std::make_unique<OdbcStatement>(conn_);
     if (!arrayInsert_->Prepare(sql + ") " + source + ")")) {
-      error = arrayInsert_->lastError();
+      error = arrayInsert_->LastError();
       arrayInsert_.reset();
       return false;
     }
@@ -370,16 +370,16 @@ bool OdbcBulkInserter::ExecuteArrays(unsigned rows, OdbcDiag& error) {
                                     SQL_PARAM_INPUT, SQL_C_CHAR, SQL_LONGVARCHAR, text.size(), 0,
                                     text.data(), arrayLengths_[c], &arrayLengths_[c]);
     if (!arrayInsert_->Check(rc)) {
-      error = arrayInsert_->lastError();
+      error = arrayInsert_->LastError();
       return false;
     }
   }
   if (arrayInsert_->Execute()) return true;
-  error = arrayInsert_->lastError();
+  error = arrayInsert_->LastError();
   return false;
 }
 
-long OdbcBulkInserter::Send(OdbcDiag& firstError) {
+long OdbcBulkInserter::Send(Diagnostic& firstError) {
   firstError = {};
   if (arrays_ && filled_ > 0) {
     const unsigned rows = filled_;
@@ -390,7 +390,7 @@ long OdbcBulkInserter::Send(OdbcDiag& firstError) {
   long stored = 0;
   for (unsigned first = 0; first < filled_; first += chunkRows_) {
     const unsigned rows = std::min(chunkRows_, filled_ - first);
-    OdbcDiag error;
+    Diagnostic error;
     if (ExecuteChunk(first, rows, error)) {
       stored += rows;
       continue;

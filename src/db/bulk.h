@@ -40,7 +40,7 @@ class BulkInserter {
 
   // Sends the filled slots and empties the block. Returns the rows stored; `firstError`
   // receives the first refusal (state and text empty when none).
-  virtual long Send(OdbcDiag& firstError) = 0;
+  virtual long Send(Diagnostic& firstError) = 0;
 
  protected:
   const unsigned capacity_;
@@ -64,7 +64,7 @@ class OdbcBulkInserter final : public BulkInserter {
   void ClearSlot() override;
   void Set(int column, const Value& value) override;
   Value Get(int column) const override;
-  long Send(OdbcDiag& firstError) override;
+  long Send(Diagnostic& firstError) override;
 
  private:
   struct Slots {
@@ -89,8 +89,8 @@ class OdbcBulkInserter final : public BulkInserter {
   std::string InsertSql(unsigned rows) const;
   bool Bind(OdbcStatement& stmt, unsigned first, unsigned rows);
   Chunk* PrepareChunk(Chunk& chunk, unsigned first, unsigned rows);
-  bool ExecuteChunk(unsigned first, unsigned rows, OdbcDiag& error);
-  bool ExecuteArrays(unsigned rows, OdbcDiag& error);
+  bool ExecuteChunk(unsigned first, unsigned rows, Diagnostic& error);
+  bool ExecuteArrays(unsigned rows, Diagnostic& error);
   void AppendElement(std::string& out, size_t column, unsigned row) const;
   long RetryRows(unsigned first, unsigned rows);
 

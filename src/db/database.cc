@@ -107,7 +107,7 @@ std::unique_ptr<Database> Database::ConnectOdbc(Ui& ui, std::string_view dsn,
 
 void Database::Connect(const std::string& connectionString) {
   WaitScope wait(ui_);
-  OdbcDiag error;
+  Diagnostic error;
   // The driver is known only once connected: connect again with the options it needs.
   conn_ = OdbcConnection::Open(connectionString, &error);
   const std::string_view options = conn_ ? DriverOptions(conn_->InfoText(SQL_DRIVER_NAME)) : "";
@@ -166,14 +166,14 @@ std::string Database::ConnectFile() {
   if (ec) absolute = path_;
   const std::string connection = "DRIVER=SQLite3;Database=" + ConnValue(absolute) +
                                  ";StepAPI=1;FKSupport=1;NoCreat=1;NoWCHAR=1;Timeout=100000";
-  OdbcDiag error;
+  Diagnostic error;
   conn_ = OdbcConnection::Open(connection, &error);
   if (!conn_) return error.text;
   conn_->queryTimeout = kQueryTimeoutSeconds;
   dialect_ = Dialect::FromDbmsName(DbmsName());
   // The driver opens any file; the first read tells whether it is a database.
   OdbcStatement probe(*conn_);
-  if (!probe.ExecDirect("SELECT COUNT(*) FROM sqlite_master")) return probe.lastError().text;
+  if (!probe.ExecDirect("SELECT COUNT(*) FROM sqlite_master")) return probe.LastError().text;
   return {};
 }
 
@@ -195,14 +195,14 @@ std::string Database::DbmsVersion() const {
   return conn_ ? conn_->InfoText(SQL_DBMS_VER) : "";
 }
 
-bool Database::ExecuteSql(std::string_view sql, std::string* errorText) {
+bool Database::ExecuteSql(std::string_view sql) {
   if (!IsConnected()) {
-    if (errorText) *errorText = "????";
+    error_ = {"", std::string(kNoDriverText)};
     return false;
   }
   OdbcStatement stmt(*conn_);
   if (stmt.ExecDirect(sql)) return true;
-  if (errorText) *errorText = stmt.lastError().text;
+  error_ = stmt.LastError();
   return false;
 }
 
@@ -225,9 +225,14 @@ bool Database::EndOutermost(bool commit) {
   bool ended = false;
   if (dialect_.engine() == Engine::Sqlite) {
     ended = ExecuteSql(commit ? "COMMIT" : "ROLLBACK");
-    if (!ended && commit) ExecuteSql("ROLLBACK");  // never leave the transaction open
+    if (!ended && commit) {  // never leave the transaction open
+      const Diagnostic why = error_;
+      (void)ExecuteSql("ROLLBACK");
+      error_ = why;
+    }
   } else {
     ended = conn_->EndTransaction(commit);
+    if (!ended) error_ = conn_->Diag();
     conn_->SetAutocommit(true);
   }
   txDepth_ = 0;

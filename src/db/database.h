@@ -6,7 +6,8 @@
 // use, dialect() tells them how to write the engine-specific bits of SQL.
 //
 // Failures are reported to the Ui given at construction, as message boxes, and the object
-// stays usable (or unconnected). A Database is used from one thread.
+// stays usable (or unconnected); LastError() keeps the driver's diagnostic of the last
+// failed statement. A Database is used from one thread.
 #pragma once
 
 #include <memory>
@@ -15,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "db/diagnostic.h"
 #include "db/dialect.h"
 
 namespace kvt {
@@ -65,17 +67,17 @@ class Database {
   std::string DbmsName() const;
   std::string DbmsVersion() const;
 
-  // Executes one statement without a result set. On failure returns false and, when
-  // errorText is given, stores the driver's text there (no message box: the caller owns
-  // the wording).
-  bool ExecuteSql(std::string_view sql, std::string* errorText = nullptr);
+  // Executes one statement without a result set. On failure returns false with the driver's
+  // diagnostic in LastError() (no message box: the caller owns the wording).
+  [[nodiscard]] bool ExecuteSql(std::string_view sql);
+  const Diagnostic& LastError() const { return error_; }
 
   // Explicit transactions. Writes made between Begin and Commit are atomic. Begin nests by
   // counting: only the outermost Commit or Rollback ends the transaction. A Rollback at any
   // depth marks the whole transaction for rollback.
-  bool Begin();
-  bool Commit();
-  bool Rollback();
+  [[nodiscard]] bool Begin();
+  [[nodiscard]] bool Commit();
+  bool Rollback();  // ends the transaction whatever the database answers
   bool InTransaction() const { return txDepth_ > 0; }
 
   // Closes whatever is open and clears every field (idempotent).
@@ -112,6 +114,7 @@ class Database {
   unsigned rowsetSizeBlob_ = 1;
   int txDepth_ = 0;
   bool txFailed_ = false;
+  Diagnostic error_;
   Dialect dialect_{Engine::Other};
 };
 
@@ -124,7 +127,7 @@ class Transaction {
   }
   Transaction(const Transaction&) = delete;
   Transaction& operator=(const Transaction&) = delete;
-  bool Commit() {
+  [[nodiscard]] bool Commit() {
     if (!active_) return false;
     active_ = false;
     return db_.Commit();

@@ -12,7 +12,7 @@ class DeleteSelectionImpl {
  public:
   explicit DeleteSelectionImpl(Database* db) : db_(db) {}
 
-  bool Open(bool reuse);
+  Fetch Open(bool reuse);
   bool DeleteRowset();
 
   Database* db_;
@@ -20,37 +20,38 @@ class DeleteSelectionImpl {
   std::string sql_;
   std::string runFrom_, runWhere_;  // the clauses of the SQL last assembled
   bool status_ = false;
-  bool failed_ = false;
+  Diagnostic error_;
   long rowsDeleted_ = 0;
 };
 
-bool DeleteSelectionImpl::Open(bool reuse) {
+Fetch DeleteSelectionImpl::Open(bool reuse) {
   status_ = false;
-  failed_ = false;
   rowsDeleted_ = 0;
-  if (!db_ || !db_->IsConnected()) return false;
+  if (!db_ || !db_->IsConnected()) {
+    error_ = {"", "no connection"};
+    return Fetch::Error;
+  }
   if (!reuse || sql_.empty()) {
-    if (columns_.empty() || from_.empty()) return false;
+    if (columns_.empty() || from_.empty()) {
+      error_ = {"", "no column or no FROM"};
+      return Fetch::Error;
+    }
     sql_ = "SELECT " + columns_ + " FROM " + from_ + " ";
     if (!where_.empty()) sql_ += "WHERE " + where_ + " ";
     runFrom_ = from_;
     runWhere_ = where_;
   }
   OdbcStatement stmt(*db_->connection());
-  if (!stmt.ExecDirect(sql_)) {
-    failed_ = true;
-    db_->ui().Stop("Errore estrazione Select SQL\n\n" + stmt.lastError().text);
-    return false;
-  }
-  const SQLRETURN rc = stmt.Fetch();
+  const bool run = stmt.ExecDirect(sql_);
+  const SQLRETURN rc = run ? stmt.Fetch() : SQL_ERROR;
   if (rc == SQL_ERROR) {
-    failed_ = true;
-    db_->ui().Stop("Errore estrazione Select SQL\n\n" + stmt.lastError().text);
-    return false;
+    error_ = stmt.LastError();
+    db_->ui().Stop("Errore estrazione Select SQL\n\n" + error_.text);
+    return Fetch::Error;
   }
   stmt.CloseCursor();
   status_ = rc == SQL_SUCCESS;
-  return status_;
+  return status_ ? Fetch::Row : Fetch::End;
 }
 
 bool DeleteSelectionImpl::DeleteRowset() {
@@ -61,9 +62,9 @@ bool DeleteSelectionImpl::DeleteRowset() {
   if (!runWhere_.empty()) sql += " WHERE " + runWhere_;
   OdbcStatement stmt(*db_->connection());
   if (!stmt.ExecDirect(sql)) {
-    failed_ = true;
+    error_ = stmt.LastError();
     db_->ui().Stop("Errore eliminazione righe della tavola (" + runFrom_ + ")\n\n" +
-                   stmt.lastError().text);
+                   error_.text);
     return false;
   }
   const long long count = stmt.RowCount();
@@ -83,20 +84,20 @@ void DeleteSelection::SetFrom(std::string_view text) {
 void DeleteSelection::SetWhere(std::string_view text) {
   impl_->where_ = text;
 }
-bool DeleteSelection::Open(bool reuse) {
+Fetch DeleteSelection::Open(bool reuse) {
   return impl_->Open(reuse);
 }
 bool DeleteSelection::DeleteRowset() {
   return impl_->DeleteRowset();
 }
-bool DeleteSelection::MoveNext() {
-  return false;
+Fetch DeleteSelection::MoveNext() {
+  return Fetch::End;
 }
 long DeleteSelection::RowsDeleted() const {
   return impl_->rowsDeleted_;
 }
-bool DeleteSelection::Failed() const {
-  return impl_->failed_;
+const Diagnostic& DeleteSelection::LastError() const {
+  return impl_->error_;
 }
 const std::string& DeleteSelection::Sql() const {
   return impl_->sql_;

@@ -15,9 +15,10 @@ class EditSelectionImpl {
  public:
   explicit EditSelectionImpl(Database* db) : db_(db) {}
 
-  bool Open(bool reuse);
-  bool MoveNext();
-  bool Load(ResultReader::Step step);
+  Fetch Open(bool reuse);
+  Fetch MoveNext();
+  Fetch Load(Fetch step);
+  Fetch Refuse(std::string_view why);
   bool Edit();
   bool SetFieldText(std::string_view column, std::string_view text);
   bool GetFieldText(std::string_view column, std::string& out);
@@ -27,6 +28,7 @@ class EditSelectionImpl {
   SelectClauses clauses_;
   std::string sql_;
   bool status_ = false;
+  Diagnostic error_;
 
  private:
   bool Prepare(std::string& runSql);
@@ -41,26 +43,34 @@ class EditSelectionImpl {
   bool editing_ = false;
 };
 
-bool EditSelectionImpl::Open(bool reuse) {
+// A selection that cannot be run: nothing was asked of the database, so nothing is shown.
+Fetch EditSelectionImpl::Refuse(std::string_view why) {
+  error_ = {"", std::string(why)};
+  return Fetch::Error;
+}
+
+Fetch EditSelectionImpl::Open(bool reuse) {
   status_ = false;
   editing_ = false;
-  if (!db_ || !db_->IsConnected()) return false;
+  if (!db_ || !db_->IsConnected()) return Refuse("no connection");
   if (!reuse || sql_.empty()) {
     sql_.clear();
-    if (!clauses_.SingleTable() || clauses_.from.empty()) return false;
+    if (!clauses_.SingleTable() || clauses_.from.empty())
+      return Refuse("the columns are not of one table");
     sql_ = clauses_.SelectSql(false);
   }
   std::string runSql;
-  if (!Prepare(runSql)) return false;
+  if (!Prepare(runSql)) return Refuse("a key column is missing");
   std::vector<Kind> kinds;
   for (const ColumnInfo& c : columns_) kinds.push_back(c.kind);
   // The values read go back into the UPDATE that finds the row: the ODBC reader gives them
   // exactly as the driver reads them, time parts of timestamps included.
   if (!reader_) reader_ = std::make_unique<OdbcResultReader>(*db_->connection());
-  const ResultReader::Step step = reader_->Open(runSql, kinds, db_->RowsetSizeOrdinary());
-  if (step == ResultReader::Step::Error) {
-    db_->ui().Stop("Errore estrazione Select SQL\n\n" + reader_->error().text);
-    return false;
+  const Fetch step = reader_->Open(runSql, kinds, db_->RowsetSizeOrdinary());
+  if (step == Fetch::Error) {
+    error_ = reader_->LastError();
+    db_->ui().Stop("Errore estrazione Select SQL\n\n" + error_.text);
+    return Fetch::Error;
   }
   return Load(step);
 }
@@ -102,20 +112,21 @@ bool EditSelectionImpl::Prepare(std::string& runSql) {
   return true;
 }
 
-bool EditSelectionImpl::Load(ResultReader::Step step) {
+Fetch EditSelectionImpl::Load(Fetch step) {
   editing_ = false;
-  status_ = step == ResultReader::Step::Row;
-  if (step == ResultReader::Step::Error)
-    db_->ui().Stop("Errore lettura riga successiva della select corrente\n\n" +
-                   reader_->error().text);
-  if (!status_) return false;
+  status_ = step == Fetch::Row;
+  if (step == Fetch::Error) {
+    error_ = reader_->LastError();
+    db_->ui().Stop("Errore lettura riga successiva della select corrente\n\n" + error_.text);
+  }
+  if (!status_) return step;
   current_.resize(columns_.size());
   for (size_t c = 0; c < columns_.size(); ++c) current_[c] = reader_->Get(static_cast<int>(c));
-  return true;
+  return Fetch::Row;
 }
 
-bool EditSelectionImpl::MoveNext() {
-  if (!status_ || !reader_) return false;
+Fetch EditSelectionImpl::MoveNext() {
+  if (!status_ || !reader_) return Fetch::End;
   return Load(reader_->Next());
 }
 
@@ -169,10 +180,9 @@ bool EditSelectionImpl::GetFieldText(std::string_view column, std::string& out) 
 bool EditSelectionImpl::Update() {
   if (!status_ || !editing_) return false;
   editing_ = false;
-  OdbcDiag error;
   long rows = 0;
-  if (!writer_->Update(current_, edit_, dirty_, error, rows)) {
-    db_->ui().Stop("Errore aggiornamento tavola (" + table_ + ")\n\n" + error.text);
+  if (!writer_->Update(current_, edit_, dirty_, error_, rows)) {
+    db_->ui().Stop("Errore aggiornamento tavola (" + table_ + ")\n\n" + error_.text);
     return false;
   }
   current_ = edit_;
@@ -195,10 +205,10 @@ void EditSelection::SetWhere(std::string_view text) {
 void EditSelection::SetOrderBy(std::string_view text) {
   impl_->clauses_.orderBy = text;
 }
-bool EditSelection::Open(bool reuse) {
+Fetch EditSelection::Open(bool reuse) {
   return impl_->Open(reuse);
 }
-bool EditSelection::MoveNext() {
+Fetch EditSelection::MoveNext() {
   return impl_->MoveNext();
 }
 bool EditSelection::IsPositioned() const {
@@ -215,6 +225,9 @@ bool EditSelection::GetFieldText(std::string_view column, std::string& out) {
 }
 bool EditSelection::Update() {
   return impl_->Update();
+}
+const Diagnostic& EditSelection::LastError() const {
+  return impl_->error_;
 }
 const std::string& EditSelection::Sql() const {
   return impl_->sql_;

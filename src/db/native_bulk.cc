@@ -133,9 +133,9 @@ unsigned SqliteBulkInserter::ChunkRows() const {
 
 // Slots first..first+rows-1 in one statement; false when they could not be sent so
 // (nothing of them stored).
-bool SqliteBulkInserter::SendChunk(unsigned first, unsigned rows, OdbcDiag& error) {
+bool SqliteBulkInserter::SendChunk(unsigned first, unsigned rows, Diagnostic& error) {
   if (!chunk_.get() && !chunk_.Prepare(InsertSql(rows))) {
-    error = chunk_.lastError();
+    error = chunk_.LastError();
     return false;
   }
   const int columns = static_cast<int>(kinds_.size());
@@ -148,15 +148,15 @@ bool SqliteBulkInserter::SendChunk(unsigned first, unsigned rows, OdbcDiag& erro
     chunk_.NoteFailure(rc);
   chunk_.Reset();
   if (rc == SQLITE_DONE) return true;
-  error = chunk_.lastError();
+  error = chunk_.LastError();
   return false;
 }
 
 // Slots first..first+rows-1 one at a time; the rows stored.
-long SqliteBulkInserter::SendRows(unsigned first, unsigned rows, OdbcDiag& firstError) {
+long SqliteBulkInserter::SendRows(unsigned first, unsigned rows, Diagnostic& firstError) {
   if (rows == 0) return 0;
   if (!row_.get() && !row_.Prepare(InsertSql(1))) {
-    if (firstError.text.empty()) firstError = row_.lastError();
+    if (firstError.text.empty()) firstError = row_.LastError();
     return 0;
   }
   long stored = 0;
@@ -170,21 +170,21 @@ long SqliteBulkInserter::SendRows(unsigned first, unsigned rows, OdbcDiag& first
     if (rc == SQLITE_DONE)
       ++stored;
     else if (firstError.text.empty())
-      firstError = row_.lastError();
+      firstError = row_.LastError();
   }
   return stored;
 }
 
-long SqliteBulkInserter::Send(OdbcDiag& firstError) {
+long SqliteBulkInserter::Send(Diagnostic& firstError) {
   firstError = {};
   const unsigned rows = filled_;
   filled_ = 0;
   if (chunkRows_ == kUnknown) chunkRows_ = ChunkRows();
   long stored = 0;
   unsigned first = 0;
-  OdbcDiag chunkError;
+  Diagnostic chunkError;
   for (; chunkRows_ > 0 && first + chunkRows_ <= rows; first += chunkRows_) {
-    OdbcDiag error;
+    Diagnostic error;
     if (SendChunk(first, chunkRows_, error)) {
       stored += chunkRows_;
       continue;

@@ -27,7 +27,7 @@ class SqliteBulkInserter final : public BulkInserter {
   void ClearSlot() override;
   void Set(int column, const Value& value) override;
   Value Get(int column) const override;
-  long Send(OdbcDiag& firstError) override;
+  long Send(Diagnostic& firstError) override;
 
  private:
   Value* Slot(int column);
@@ -35,8 +35,8 @@ class SqliteBulkInserter final : public BulkInserter {
   std::string InsertSql(unsigned rows) const;
   int BindRow(sqlite3_stmt* stmt, unsigned row, int firstParameter);
   unsigned ChunkRows() const;
-  bool SendChunk(unsigned first, unsigned rows, OdbcDiag& error);
-  long SendRows(unsigned first, unsigned rows, OdbcDiag& firstError);
+  bool SendChunk(unsigned first, unsigned rows, Diagnostic& error);
+  long SendRows(unsigned first, unsigned rows, Diagnostic& firstError);
 
   static constexpr unsigned kUnknown = ~0u;
   unsigned chunkRows_ = kUnknown;  // rows per multi-row INSERT, 0 for none

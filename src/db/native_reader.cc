@@ -151,7 +151,7 @@ Read ReadBytes(sqlite3_stmt* stmt, int column, std::string& out) {
 
 ResultReader::Step SqliteResultReader::Fail(Failure failure) {
   failure_ = failure;
-  if (error_.text.empty()) error_ = stmt_.lastError();
+  if (error_.text.empty()) error_ = stmt_.LastError();
   exhausted_ = true;
   positioned_ = false;
   stmt_.Reset();

@@ -67,11 +67,12 @@ SqliteStatement::~SqliteStatement() {
 void SqliteStatement::NoteFailure(int rc) {
   sqlite3* db = link_->db();
   if (!db) {
-    lastError_ = {"", "????"};  // the connection has closed
+    lastError_ = {"", std::string(kNoDriverText), rc};  // the connection has closed
     return;
   }
   lastError_ = {"HY000",
-                "[SQLite]" + std::string(sqlite3_errmsg(db)) + " (" + std::to_string(rc) + ")"};
+                "[SQLite]" + std::string(sqlite3_errmsg(db)) + " (" + std::to_string(rc) + ")",
+                rc};
 }
 
 bool SqliteStatement::Prepare(std::string_view sql) {

@@ -86,20 +86,20 @@ class SqliteStatement {
   bool Prepare(std::string_view sql);
   // Null before Prepare, for empty SQL, and once finalized (also by Detach).
   sqlite3_stmt* get() const { return stmt_; }
-  // SQLITE_ROW or SQLITE_DONE; any other code is a failure described by lastError() (the
+  // SQLITE_ROW or SQLITE_DONE; any other code is a failure described by LastError() (the
   // statement is then reset).
   int Step();
   void Reset();
   void Finalize();
-  const OdbcDiag& lastError() const { return lastError_; }
-  // Keeps the connection's message for a failure with code `rc` as lastError().
+  const Diagnostic& LastError() const { return lastError_; }
+  // Keeps the connection's message for a failure with code `rc` as LastError().
   void NoteFailure(int rc);
   SqliteLink& link() const { return *link_; }
 
  private:
   std::shared_ptr<SqliteLink> link_;
   sqlite3_stmt* stmt_ = nullptr;
-  OdbcDiag lastError_;
+  Diagnostic lastError_;
 };
 
 }  // namespace kvt::db

@@ -20,8 +20,27 @@ SQLINTEGER SqlLength(std::string_view text) {
 
 }  // namespace
 
-OdbcDiag ReadDiag(SQLSMALLINT handleType, SQLHANDLE handle) {
-  OdbcDiag diag;
+bool Diagnostic::RowRefused() const {
+  // SQLSTATE classes 22 (data exception) and 23 (integrity constraint violation).
+  if (state.starts_with("22") || state.starts_with("23")) return true;
+  // The SQLite3 driver (and the native path, in its form) says HY000 for every failure; the
+  // SQLite result code, its native code, tells a refused row from a failed database.
+  if (std::string_view(text).starts_with("[SQLite]")) {
+    switch (native & 0xff) {
+      case SQLITE_CONSTRAINT:
+      case SQLITE_MISMATCH:
+      case SQLITE_TOOBIG:
+      case SQLITE_RANGE:
+        return true;
+      default:
+        return false;
+    }
+  }
+  return false;
+}
+
+Diagnostic ReadDiag(SQLSMALLINT handleType, SQLHANDLE handle) {
+  Diagnostic diag;
   SQLCHAR state[8] = {};
   SQLINTEGER native = 0;
   SQLSMALLINT length = 0;
@@ -34,12 +53,13 @@ OdbcDiag ReadDiag(SQLSMALLINT handleType, SQLHANDLE handle) {
                        static_cast<SQLSMALLINT>(text.size()), &length);
   }
   if (!Ok(rc)) {
-    diag.text = "????";
+    diag.text = kNoDriverText;
     return diag;
   }
   text.resize(std::min<size_t>(static_cast<size_t>(length), std::strlen(text.c_str())));
   diag.state = reinterpret_cast<char*>(state);
-  diag.text = text.empty() ? "????" : text;
+  diag.native = static_cast<long>(native);
+  diag.text = text.empty() ? std::string(kNoDriverText) : text;
   return diag;
 }
 
@@ -62,10 +82,10 @@ OdbcConnection::OdbcConnection(std::unique_ptr<OdbcEnvironment> env, SQLHDBC dbc
     : env_(std::move(env)), dbc_(dbc) {}
 
 std::unique_ptr<OdbcConnection> OdbcConnection::Open(const std::string& connectionString,
-                                                     OdbcDiag* error) {
+                                                     Diagnostic* error) {
   auto env = OdbcEnvironment::Create();
   if (!env) {
-    if (error) *error = {"HY001", "????"};
+    if (error) *error = {"HY001", std::string(kNoDriverText)};
     return nullptr;
   }
   SQLHDBC dbc = SQL_NULL_HDBC;
@@ -151,7 +171,7 @@ OdbcStatement::~OdbcStatement() {
 
 bool OdbcStatement::Check(SQLRETURN rc) {
   if (Ok(rc) || rc == SQL_NO_DATA) return true;
-  lastError_ = valid() ? ReadDiag(SQL_HANDLE_STMT, stmt_) : OdbcDiag{"", "????"};
+  lastError_ = valid() ? ReadDiag(SQL_HANDLE_STMT, stmt_) : Diagnostic{"", std::string(kNoDriverText)};
   return false;
 }
 
@@ -195,10 +215,6 @@ void OdbcStatement::CloseCursor() {
 
 void OdbcStatement::ResetParams() {
   if (valid()) SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
-}
-
-void OdbcStatement::UnbindColumns() {
-  if (valid()) SQLFreeStmt(stmt_, SQL_UNBIND);
 }
 
 long long OdbcStatement::RowCount() {

@@ -12,18 +12,15 @@
 #include <string_view>
 #include <vector>
 
+#include "db/diagnostic.h"
+
 namespace kvt::db {
 
 class SqliteLink;  // native_sqlite.h
 
-// The first diagnostic record of a failed call: SQLSTATE and message text.
-struct OdbcDiag {
-  std::string state;  // "23505", ...; empty when the driver gave none
-  std::string text;   // "????" when the driver gave none
-};
 
 // Reads the first diagnostic record of a handle.
-OdbcDiag ReadDiag(SQLSMALLINT handleType, SQLHANDLE handle);
+Diagnostic ReadDiag(SQLSMALLINT handleType, SQLHANDLE handle);
 
 inline bool Ok(SQLRETURN rc) {
   return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
@@ -47,7 +44,7 @@ class OdbcEnvironment {
 class OdbcConnection {
  public:
   // Connects with a full connection string. On failure returns null and fills `error`.
-  static std::unique_ptr<OdbcConnection> Open(const std::string& connectionString, OdbcDiag* error);
+  static std::unique_ptr<OdbcConnection> Open(const std::string& connectionString, Diagnostic* error);
   ~OdbcConnection();
   OdbcConnection(const OdbcConnection&) = delete;
   OdbcConnection& operator=(const OdbcConnection&) = delete;
@@ -56,7 +53,7 @@ class OdbcConnection {
   std::string InfoText(SQLUSMALLINT infoType) const;
   bool SetAutocommit(bool on);
   bool EndTransaction(bool commit);
-  OdbcDiag Diag() const { return ReadDiag(SQL_HANDLE_DBC, dbc_); }
+  Diagnostic Diag() const { return ReadDiag(SQL_HANDLE_DBC, dbc_); }
 
   // Applied to every statement allocated on this connection (seconds, 0 = none).
   unsigned queryTimeout = 0;
@@ -88,7 +85,7 @@ class OdbcStatement {
   SQLHSTMT handle() const { return stmt_; }
 
   // Each returns true on success (SQL_NO_DATA of a searched UPDATE/DELETE included) and
-  // keeps the diagnostic of a failure in lastError().
+  // keeps the diagnostic of a failure in LastError().
   bool ExecDirect(std::string_view sql);
   bool Prepare(std::string_view sql);
   bool Execute();
@@ -99,16 +96,15 @@ class OdbcStatement {
   // Closes an open cursor (no error when none is open).
   void CloseCursor();
   void ResetParams();
-  void UnbindColumns();
   // Rows affected by the last INSERT/UPDATE/DELETE (-1 when unknown).
   long long RowCount();
 
   bool Check(SQLRETURN rc);
-  const OdbcDiag& lastError() const { return lastError_; }
+  const Diagnostic& LastError() const { return lastError_; }
 
  private:
   SQLHSTMT stmt_ = SQL_NULL_HSTMT;
-  OdbcDiag lastError_;
+  Diagnostic lastError_;
 };
 
 // Reads the whole value of a column of the current row as bytes (texts without the

@@ -49,7 +49,7 @@ void OdbcResultReader::Close() {
 
 ResultReader::Step OdbcResultReader::Fail(Failure failure) {
   failure_ = failure;
-  error_ = stmt_ ? stmt_->lastError() : conn_.Diag();
+  error_ = stmt_ ? stmt_->LastError() : conn_.Diag();
   exhausted_ = true;
   return Step::Error;
 }

@@ -17,7 +17,7 @@ namespace kvt::db {
 // through the SQLite library, native_reader.h); both deliver the same values.
 class ResultReader {
  public:
-  enum class Step { Row, End, Error };
+  using Step = Fetch;  // the same three outcomes as a Selection
   enum class Failure { None, Setup, Execute, Fetch };
 
   virtual ~ResultReader() = default;
@@ -27,7 +27,7 @@ class ResultReader {
   virtual Step Next() = 0;
   virtual void Close() = 0;
   Failure failure() const { return failure_; }
-  const OdbcDiag& error() const { return error_; }
+  const Diagnostic& LastError() const { return error_; }
 
   virtual bool IsNull(int column) const = 0;
   virtual int32_t Int(int column) const = 0;
@@ -40,7 +40,7 @@ class ResultReader {
 
  protected:
   Failure failure_ = Failure::None;
-  OdbcDiag error_;
+  Diagnostic error_;
 };
 
 // The reader for a selection on `conn`: native on an SQLite connection whose handle is

@@ -17,13 +17,13 @@ RowWriter::RowWriter(OdbcConnection& conn, std::string table, std::vector<Column
       key_(std::move(key)) {}
 
 bool RowWriter::Run(const std::string& sql, std::vector<Value*>& params, std::vector<Kind>& kinds,
-                    OdbcDiag& error, long& rows) {
+                    Diagnostic& error, long& rows) {
   rows = 0;
   if (!stmt_ || sql != lastSql_) {
     stmt_ = std::make_unique<OdbcStatement>(conn_);
     lastSql_.clear();
     if (!stmt_->Prepare(sql)) {
-      error = stmt_->lastError();
+      error = stmt_->LastError();
       return false;
     }
     lastSql_ = sql;
@@ -31,12 +31,12 @@ bool RowWriter::Run(const std::string& sql, std::vector<Value*>& params, std::ve
   stmt_->ResetParams();
   for (size_t p = 0; p < params.size(); ++p) {
     if (!BindValue(*stmt_, static_cast<int>(p + 1), kinds[p], *params[p])) {
-      error = stmt_->lastError();
+      error = stmt_->LastError();
       return false;
     }
   }
   if (!stmt_->Execute()) {
-    error = stmt_->lastError();
+    error = stmt_->LastError();
     stmt_->CloseCursor();
     return false;
   }
@@ -46,7 +46,7 @@ bool RowWriter::Run(const std::string& sql, std::vector<Value*>& params, std::ve
   return true;
 }
 
-bool RowWriter::Insert(std::vector<Value>& values, const std::vector<bool>& set, OdbcDiag& error,
+bool RowWriter::Insert(std::vector<Value>& values, const std::vector<bool>& set, Diagnostic& error,
                        long& rows) {
   std::string names, markers;
   std::vector<Value*> params;
@@ -65,7 +65,7 @@ bool RowWriter::Insert(std::vector<Value>& values, const std::vector<bool>& set,
 }
 
 bool RowWriter::Update(std::vector<Value>& original, std::vector<Value>& values,
-                       const std::vector<bool>& changed, OdbcDiag& error, long& rows) {
+                       const std::vector<bool>& changed, Diagnostic& error, long& rows) {
   std::string assignments;
   std::vector<Value*> params;
   std::vector<Kind> kinds;

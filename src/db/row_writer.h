@@ -22,11 +22,11 @@ class RowWriter {
   const std::vector<std::string>& key() const { return key_; }
 
   // INSERT of the columns marked in `set`. `rows` receives the rows written.
-  bool Insert(std::vector<Value>& values, const std::vector<bool>& set, OdbcDiag& error,
+  bool Insert(std::vector<Value>& values, const std::vector<bool>& set, Diagnostic& error,
               long& rows);
   // UPDATE of the columns marked in `changed`, on the row whose old values are `original`.
   bool Update(std::vector<Value>& original, std::vector<Value>& values,
-              const std::vector<bool>& changed, OdbcDiag& error, long& rows);
+              const std::vector<bool>& changed, Diagnostic& error, long& rows);
 
   // The columns of an index, in key order: "codice" is the primary key; another name is
   // looked up among the engine's indices as given or as "<table>_<name>" (the name the
@@ -35,7 +35,7 @@ class RowWriter {
 
  private:
   bool Run(const std::string& sql, std::vector<Value*>& params, std::vector<Kind>& kinds,
-           OdbcDiag& error, long& rows);
+           Diagnostic& error, long& rows);
 
   OdbcConnection& conn_;
   std::string table_;

@@ -14,10 +14,11 @@ class SelectionImpl {
  public:
   explicit SelectionImpl(Database* db) : db_(db) {}
 
-  bool Open(bool reuse);
-  bool MoveNext();
-  bool Requery();
-  bool Run(bool requery);
+  Fetch Open(bool reuse);
+  Fetch MoveNext();
+  Fetch Requery();
+  Fetch Run(bool requery);
+  Fetch Refuse(std::string_view why);
   const SelectColumn* Column(int column, bool (*accept)(Kind)) const;
   std::string DateOut(const SQL_TIMESTAMP_STRUCT& date) const;
 
@@ -25,22 +26,27 @@ class SelectionImpl {
   SelectClauses clauses_;
   std::string sql_;
   bool status_ = false;
-  bool failed_ = false;
+  Diagnostic error_;
   std::unique_ptr<ResultReader> reader_;
 };
 
-bool SelectionImpl::Open(bool reuse) {
+// A selection that cannot be run: nothing was asked of the database, so nothing is shown.
+Fetch SelectionImpl::Refuse(std::string_view why) {
+  error_ = {"", std::string(why)};
+  return Fetch::Error;
+}
+
+Fetch SelectionImpl::Open(bool reuse) {
   status_ = false;
-  failed_ = false;
-  if (!db_ || !db_->IsConnected()) return false;
+  if (!db_ || !db_->IsConnected()) return Refuse("no connection");
   if (!reuse || sql_.empty()) {
-    if (clauses_.columns.empty() || clauses_.from.empty()) return false;
+    if (clauses_.columns.empty() || clauses_.from.empty()) return Refuse("no columns or no FROM");
     sql_ = clauses_.SelectSql(true);
   }
   return Run(false);
 }
 
-bool SelectionImpl::Run(bool requery) {
+Fetch SelectionImpl::Run(bool requery) {
   std::vector<Kind> kinds;
   bool blob = false;
   for (const SelectColumn& column : clauses_.columns) {
@@ -50,11 +56,11 @@ bool SelectionImpl::Run(bool requery) {
   }
   if (!reader_) reader_ = MakeResultReader(*db_->connection());
   const unsigned rowset = blob ? db_->RowsetSizeBlob() : db_->RowsetSizeOrdinary();
-  const ResultReader::Step step = reader_->Open(sql_, kinds, rowset);
-  status_ = step == ResultReader::Step::Row;
-  failed_ = step == ResultReader::Step::Error;
-  if (!failed_) return status_;
-  const std::string& text = reader_->error().text;
+  const Fetch step = reader_->Open(sql_, kinds, rowset);
+  status_ = step == Fetch::Row;
+  if (step != Fetch::Error) return step;
+  error_ = reader_->LastError();
+  const std::string& text = error_.text;
   if (reader_->failure() == ResultReader::Failure::Setup)
     db_->ui().Stop("Errore predisposizione Select SQL\n\n" + text);
   else if (requery && db_->IsDao())
@@ -63,24 +69,24 @@ bool SelectionImpl::Run(bool requery) {
     db_->ui().Warning("Errore sintassi SQL\n\n" + sql_ + "\n\n" + text);
   else
     db_->ui().Stop("Errore estrazione Select SQL\n\n" + text);
-  return false;
+  return Fetch::Error;
 }
 
-bool SelectionImpl::MoveNext() {
-  if (!status_ || !reader_) return false;
-  const ResultReader::Step step = reader_->Next();
-  status_ = step == ResultReader::Step::Row;
-  failed_ = step == ResultReader::Step::Error;
-  if (failed_)
-    db_->ui().Stop("Errore lettura riga successiva della select corrente\n\n" +
-                   reader_->error().text);
-  return status_;
+Fetch SelectionImpl::MoveNext() {
+  if (!status_ || !reader_) return Fetch::End;
+  const Fetch step = reader_->Next();
+  status_ = step == Fetch::Row;
+  if (step == Fetch::Error) {
+    error_ = reader_->LastError();
+    db_->ui().Stop("Errore lettura riga successiva della select corrente\n\n" + error_.text);
+  }
+  return step;
 }
 
-bool SelectionImpl::Requery() {
+Fetch SelectionImpl::Requery() {
   status_ = false;
-  failed_ = false;
-  if (!db_ || !db_->IsConnected() || sql_.empty()) return false;
+  if (!db_ || !db_->IsConnected()) return Refuse("no connection");
+  if (sql_.empty()) return Refuse("not opened");
   return Run(true);
 }
 
@@ -133,20 +139,20 @@ void Selection::SetGroupBy(std::string_view text) {
 void Selection::SetOrderBy(std::string_view text) {
   impl_->clauses_.orderBy = text;
 }
-bool Selection::Open(bool reuse, std::size_t) {
+Fetch Selection::Open(bool reuse, std::size_t) {
   return impl_->Open(reuse);
 }
-bool Selection::MoveNext() {
+Fetch Selection::MoveNext() {
   return impl_->MoveNext();
 }
-bool Selection::Requery() {
+Fetch Selection::Requery() {
   return impl_->Requery();
 }
 bool Selection::IsPositioned() const {
   return impl_->status_;
 }
-bool Selection::Failed() const {
-  return impl_->failed_;
+const Diagnostic& Selection::LastError() const {
+  return impl_->error_;
 }
 const std::string& Selection::Sql() const {
   return impl_->sql_;

@@ -8,8 +8,14 @@
 // EditSelection: walks the rows of one table and edits the current one.
 //
 // Clause texts are inserted unchanged: callers quote literals themselves (SqlQuote) and ask
-// the Dialect for dates and engine-specific tests. Errors are reported to the Database's Ui
-// and end the selection (status 0).
+// the Dialect for dates and engine-specific tests. Every read says what happened in one
+// value (db::Fetch): a row, the end of the rows, or an error. An error has been reported to
+// the Database's Ui and ends the selection; LastError() keeps the driver's diagnostic.
+//
+//   for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
+//     if (f == db::Fetch::Error) return false;   // never taken for "no more rows"
+//     ... s.GetLong(0) ...
+//   }
 #pragma once
 
 #include <cstddef>
@@ -18,6 +24,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "db/diagnostic.h"
 
 namespace kvt::db {
 
@@ -41,14 +49,16 @@ class Selection {
   void SetOrderBy(std::string_view text);
 
   // Runs the query (reuse: run the SQL of the previous Open again) and positions on the
-  // first row. True when a first row exists.
-  bool Open(bool reuse = false, std::size_t blobBufferSize = 0);
-  bool MoveNext();
-  bool Requery();
-  bool IsPositioned() const;  // the status: true while on a row
-  // True when the last Open, Requery or MoveNext ended in a database error (already shown),
-  // not at the end of the rows: a caller that writes on what it read must not go on.
-  bool Failed() const;
+  // first row. A selection that cannot run (no columns, no FROM, no connection) gives
+  // Error with no message.
+  [[nodiscard]] Fetch Open(bool reuse = false, std::size_t blobBufferSize = 0);
+  // The next row; End after the last one and at every call after an End or an Error.
+  [[nodiscard]] Fetch MoveNext();
+  // Runs the last SQL again from its first row.
+  [[nodiscard]] Fetch Requery();
+  bool IsPositioned() const;  // true while on a row
+  // The diagnostic of the last Error.
+  const Diagnostic& LastError() const;
   const std::string& Sql() const;
 
   // Typed reads of the current row; NULL or a type mismatch gives 0 / "".
@@ -76,14 +86,18 @@ class DeleteSelection {
   void SetColumns(std::string_view text);  // one column of the table, e.g. "azienda"
   void SetFrom(std::string_view text);     // the table
   void SetWhere(std::string_view text);    // none: every row
-  // True when rows to delete exist. Then: do { DeleteRowset(); } while (MoveNext());
-  bool Open(bool reuse = false);
-  bool DeleteRowset();
-  bool MoveNext();
+  // Row when rows to delete exist, End when none do. Then:
+  //   for (db::Fetch f = d.Open(); f != db::Fetch::End; f = d.MoveNext()) {
+  //     if (f == db::Fetch::Error || !d.DeleteRowset()) return false;
+  //     deleted += d.RowsDeleted();
+  //   }
+  [[nodiscard]] Fetch Open(bool reuse = false);
+  // Deletes every matching row (one statement); false when the database refused.
+  [[nodiscard]] bool DeleteRowset();
+  // End once the rows are deleted (the one DELETE took them all).
+  [[nodiscard]] Fetch MoveNext();
   long RowsDeleted() const;
-  // True when the last Open or DeleteRowset ended in a database error (already shown), as
-  // opposed to no rows to delete.
-  bool Failed() const;
+  const Diagnostic& LastError() const;
   const std::string& Sql() const;
 
  private:
@@ -101,14 +115,15 @@ class EditSelection {
   void SetFrom(std::string_view text);
   void SetWhere(std::string_view text);
   void SetOrderBy(std::string_view text);
-  // Refuses (false, no SQL) when the columns name more than one table.
-  bool Open(bool reuse = false);
-  bool MoveNext();
+  // Refuses (Error, no SQL, no message) when the columns name more than one table.
+  [[nodiscard]] Fetch Open(bool reuse = false);
+  [[nodiscard]] Fetch MoveNext();
   bool IsPositioned() const;
-  bool Edit();
-  bool SetFieldText(std::string_view column, std::string_view text);
-  bool GetFieldText(std::string_view column, std::string& out);
-  bool Update();
+  [[nodiscard]] bool Edit();
+  [[nodiscard]] bool SetFieldText(std::string_view column, std::string_view text);
+  [[nodiscard]] bool GetFieldText(std::string_view column, std::string& out);
+  [[nodiscard]] bool Update();
+  const Diagnostic& LastError() const;
   const std::string& Sql() const;
 
  private:

@@ -28,8 +28,8 @@ class TableImpl {
   ~TableImpl();
 
   bool SetCurrentIndex(std::string_view index);
-  bool Seek(std::span<const std::string> keys);
-  bool FindWhere(std::string_view condition);
+  Fetch Seek(std::span<const std::string> keys);
+  Fetch FindWhere(std::string_view condition);
   bool AddNew();
   bool Edit();
   bool SetFieldText(int column, std::string_view text);
@@ -47,15 +47,17 @@ class TableImpl {
   bool open_ = false;
   std::string name_;
   long rowsWritten_ = 0;
+  Diagnostic error_;
 
  private:
   enum class Mode { None, Adding, Editing };
 
   bool Open(bool bulk, std::size_t blobBufferSize);
-  void Report(std::string_view prefix, std::string_view text) const;
+  void Report(std::string_view prefix, std::string_view text);
+  void Report(std::string_view prefix, const Diagnostic& error);
   bool Store(int column, Value value);
-  bool LoadFirst(const std::string& sql, std::vector<Value>& params,
-                 const std::vector<Kind>& paramKinds);
+  Fetch LoadFirst(const std::string& sql, std::vector<Value>& params,
+                  const std::vector<Kind>& paramKinds);
   std::string SelectAll() const;
 
   Database* db_ = nullptr;
@@ -84,10 +86,10 @@ bool TableImpl::Open(bool bulk, std::size_t blobBufferSize) {
   if (!ReadColumns(conn, name_, actualName_, columns_)) {
     // Let the engine say why (usually: no such table).
     OdbcStatement probe(conn);
-    std::string text = "????";
+    Diagnostic error{"", std::string(kNoDriverText)};
     if (!probe.ExecDirect("SELECT * FROM " + conn.QuoteName(name_) + " WHERE 1 = 0"))
-      text = probe.lastError().text;
-    Report("Errore in fase di apertura della tavola (", text);
+      error = probe.LastError();
+    Report("Errore in fase di apertura della tavola (", error);
     return false;
   }
   bool hasBlob = false;
@@ -117,8 +119,15 @@ TableImpl::~TableImpl() {
   if (Usable() && bulk_ && bulk_->filled() > 0) Flush("Errore chiusura tavola (");
 }
 
-void TableImpl::Report(std::string_view prefix, std::string_view text) const {
+// A failure of the program's own making (no driver diagnostic): the text is the message.
+void TableImpl::Report(std::string_view prefix, std::string_view text) {
+  error_ = {"", std::string(text)};
   db_->ui().Stop(std::string(prefix) + name_ + ")\n\n" + std::string(text));
+}
+
+void TableImpl::Report(std::string_view prefix, const Diagnostic& error) {
+  error_ = error;
+  db_->ui().Stop(std::string(prefix) + name_ + ")\n\n" + error.text);
 }
 
 std::string TableImpl::SelectAll() const {
@@ -142,19 +151,19 @@ bool TableImpl::SetCurrentIndex(std::string_view index) {
   return true;
 }
 
-bool TableImpl::Seek(std::span<const std::string> keys) {
-  if (!Usable() || !fileMethod_) return false;
+Fetch TableImpl::Seek(std::span<const std::string> keys) {
+  if (!Usable() || !fileMethod_) return Fetch::Error;
   if (index_.empty()) index_ = writer_->IndexColumns("codice");
   if (keys.empty() || keys.size() > 16 || keys.size() > index_.size()) {
     Report("Errore lettura tavola (", "Numero di valori chiave non valido per l'indice corrente.");
-    return false;
+    return Fetch::Error;
   }
   std::vector<std::string> names(index_.begin(), index_.begin() + keys.size());
   std::vector<Value> params(keys.size());
   std::vector<Kind> kinds(keys.size());
   for (size_t k = 0; k < keys.size(); ++k) {
     const int found = FindColumn(columns_, names[k]);
-    if (found < 0) return false;
+    if (found < 0) return Fetch::Error;
     const ColumnInfo& column = columns_[static_cast<size_t>(found)];
     std::string ignored;
     ConvertText(column, keys[k], false, params[k], ignored);
@@ -168,15 +177,15 @@ bool TableImpl::Seek(std::span<const std::string> keys) {
                    params, kinds);
 }
 
-bool TableImpl::FindWhere(std::string_view condition) {
-  if (!Usable() || fileMethod_) return false;
+Fetch TableImpl::FindWhere(std::string_view condition) {
+  if (!Usable() || fileMethod_) return Fetch::Error;
   std::vector<Value> none;
   return LoadFirst(SelectAll() + " WHERE " + std::string(condition), none, {});
 }
 
 // Runs a lookup and makes its first row the current row.
-bool TableImpl::LoadFirst(const std::string& sql, std::vector<Value>& params,
-                          const std::vector<Kind>& paramKinds) {
+Fetch TableImpl::LoadFirst(const std::string& sql, std::vector<Value>& params,
+                           const std::vector<Kind>& paramKinds) {
   mode_ = Mode::None;
   hasCurrent_ = false;
   OdbcStatement stmt(*db_->connection());
@@ -189,11 +198,11 @@ bool TableImpl::LoadFirst(const std::string& sql, std::vector<Value>& params,
   for (size_t c = 0; rc == SQL_SUCCESS && c < columns_.size(); ++c)
     if (!ReadValue(stmt, static_cast<int>(c + 1), columns_[c].kind, current_[c])) rc = SQL_ERROR;
   if (rc == SQL_ERROR) {
-    Report("Errore lettura tavola (", stmt.lastError().text);
-    return false;
+    Report("Errore lettura tavola (", stmt.LastError());
+    return Fetch::Error;
   }
   hasCurrent_ = rc == SQL_SUCCESS;
-  return hasCurrent_;
+  return hasCurrent_ ? Fetch::Row : Fetch::End;
 }
 
 bool TableImpl::AddNew() {
@@ -297,12 +306,12 @@ bool TableImpl::Update() {
   }
   const Mode mode = mode_;
   mode_ = Mode::None;
-  OdbcDiag error;
+  Diagnostic error;
   long rows = 0;
   const bool ok = mode == Mode::Adding ? writer_->Insert(edit_, dirty_, error, rows)
                                        : writer_->Update(current_, edit_, dirty_, error, rows);
   if (!ok) {
-    Report("Errore aggiornamento tavola (", error.text);
+    Report("Errore aggiornamento tavola (", error);
     return false;
   }
   if (mode == Mode::Editing) current_ = edit_;
@@ -321,13 +330,16 @@ bool TableImpl::Flush(std::string_view prefix) {
   if (bulk_->filled() == 0) return true;
   const unsigned filled = bulk_->filled();
   Transaction transaction(*db_);
-  OdbcDiag error;
+  Diagnostic error;
   rowsWritten_ = bulk_->Send(error);
   if (!transaction.Commit()) rowsWritten_ = 0;
   if (rowsWritten_ == static_cast<long>(filled)) return true;
   // The driver's first diagnostic, or "????" when there is none (a doomed transaction).
-  const bool diagnosed = !error.text.empty() && error.text != "????";
-  Report(prefix, diagnosed ? " - " + error.text : "????");
+  const bool diagnosed = !error.text.empty() && error.text != kNoDriverText;
+  if (!diagnosed) error.text = kNoDriverText;
+  error_ = error;
+  db_->ui().Stop(std::string(prefix) + name_ + ")\n\n" +
+                 (diagnosed ? " - " + error.text : std::string(kNoDriverText)));
   return rowsWritten_ > 0;
 }
 
@@ -345,10 +357,10 @@ const std::string& Table::Name() const {
 bool Table::SetCurrentIndex(std::string_view index) {
   return impl_->SetCurrentIndex(index);
 }
-bool Table::Seek(std::span<const std::string> keys) {
+Fetch Table::Seek(std::span<const std::string> keys) {
   return impl_->Seek(keys);
 }
-bool Table::FindWhere(std::string_view condition) {
+Fetch Table::FindWhere(std::string_view condition) {
   return impl_->FindWhere(condition);
 }
 bool Table::AddNew() {
@@ -377,6 +389,9 @@ bool Table::Flush() {
 }
 long Table::RowsWritten() const {
   return impl_->rowsWritten_;
+}
+const Diagnostic& Table::LastError() const {
+  return impl_->error_;
 }
 int Table::ColumnIndex(std::string_view column) const {
   return impl_->ColumnIndex(column);

@@ -18,6 +18,11 @@
 // Under the file method the bulk block holds more rows than the nominal rowset size of 1
 // (one statement per block); under ODBC it holds the Database's rowset size.
 //
+// Every call that can fail is [[nodiscard]]; LastError() keeps the diagnostic of the last
+// failure. A bulk write that fails for a reason of the database itself (disk full, database
+// locked or read-only: !LastError().RowRefused()) means nothing more can be written: the
+// caller ends its command there.
+//
 // A Table must not outlive its Database.
 #pragma once
 
@@ -27,6 +32,8 @@
 #include <span>
 #include <string>
 #include <string_view>
+
+#include "db/diagnostic.h"
 
 namespace kvt::db {
 
@@ -47,27 +54,31 @@ class Table {
   const std::string& Name() const;
 
   // Keyed lookup, file method: index "codice" is the primary key.
-  bool SetCurrentIndex(std::string_view index);
-  bool Seek(std::span<const std::string> keys);
-  // Keyed lookup, ODBC method: a WHERE body such as "codice = 12".
-  bool FindWhere(std::string_view condition);
+  [[nodiscard]] bool SetCurrentIndex(std::string_view index);
+  // Row: found, now the current row; End: no such row; Error: the read failed (shown), or
+  // the lookup is not the one of this method (no message).
+  [[nodiscard]] Fetch Seek(std::span<const std::string> keys);
+  // Keyed lookup, ODBC method: a WHERE body such as "codice = 12". As Seek.
+  [[nodiscard]] Fetch FindWhere(std::string_view condition);
 
-  bool AddNew();
-  bool Edit();
-  bool SetFieldText(std::string_view column, std::string_view text);
-  bool SetFieldBlob(std::string_view column, const void* bytes, std::size_t length);
+  [[nodiscard]] bool AddNew();
+  [[nodiscard]] bool Edit();
+  [[nodiscard]] bool SetFieldText(std::string_view column, std::string_view text);
+  [[nodiscard]] bool SetFieldBlob(std::string_view column, const void* bytes, std::size_t length);
   // The current row's value as text; NULL gives "". False for an unknown column.
-  bool GetFieldText(std::string_view column, std::string& out);
+  [[nodiscard]] bool GetFieldText(std::string_view column, std::string& out);
   // Ordinary mode: writes the new or edited row (RowsWritten 1). Bulk mode: closes the slot;
   // a full block is sent (RowsWritten = rows stored), otherwise RowsWritten is 0.
-  bool Update();
+  [[nodiscard]] bool Update();
   // Bulk mode: sends the filled slots (RowsWritten = rows stored).
-  bool Flush();
+  [[nodiscard]] bool Flush();
   long RowsWritten() const;
+  // The diagnostic of the last failure.
+  const Diagnostic& LastError() const;
 
   // Fast path for hot loops: the column's position (or -1), then set by position.
   int ColumnIndex(std::string_view column) const;
-  bool SetFieldText(int column, std::string_view text);
+  [[nodiscard]] bool SetFieldText(int column, std::string_view text);
 
  private:
   std::unique_ptr<TableImpl> impl_;

@@ -45,7 +45,6 @@ std::vector<std::string> CliUi::UnusedFields() const {
   std::vector<std::string> unused;
   for (const auto& [id, value] : answers_.fields)
     if (!usedFields_.count(id)) unused.push_back(id);
-  if (answers_.pdf && !printAsked_) unused.push_back("pdf");
   return unused;
 }
 

@@ -62,9 +62,13 @@ class CliUi : public Ui {
   void SetPdfWriter(PdfWriter writer) { pdfWriter_ = std::move(writer); }
 
   CliOutcome Outcome() const;
-  // Field options that no form asked for (probably mistyped); "pdf" when a PDF file was
-  // named and nothing was printed.
+  // Forgets what was shown so far: the outcome is then that of what follows (the command,
+  // after the warnings of the start).
+  void ResetOutcome() { failed_ = cancelled_ = false; }
+  // Field options that no form asked for (probably mistyped).
   std::vector<std::string> UnusedFields() const;
+  // Whether the command asked to print (PrintReport was called).
+  bool PrintAsked() const { return printAsked_; }
 
   MsgResult Message(MsgIcon icon, std::string_view text, std::string_view caption,
                     MsgButtons buttons) override;

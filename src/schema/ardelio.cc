@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <optional>
 #include <set>
 
 #include "db/database.h"
@@ -40,17 +41,17 @@ constexpr std::string_view kShiftedRoutes =
     "L'operazione potrebbe impiegare alcuni secondi/minuti ...";
 constexpr std::string_view kShiftMended = "Il bug è stato sanato.\n\n";
 
-// The `itin_shp` of every marker row still to convert.
-std::vector<std::string> PendingConversions(db::Database& db) {
+// The `itin_shp` of every marker row still to convert; nullopt when the read failed.
+std::optional<std::vector<std::string>> PendingConversions(db::Database& db) {
   std::vector<std::string> names;
   db::Selection s(&db);
   s.AddColumn("ardelio", "convert", db::kSqlSmallInt);
   s.AddColumn("ardelio", "itin_shp", db::kSqlVarChar);
   s.SetFrom("ardelio");
   s.SetWhere("convert = " + db.dialect().TrueLiteral());
-  if (s.Open()) {
-    do names.push_back(s.GetText(1));
-    while (s.MoveNext());
+  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
+    if (f == db::Fetch::Error) return std::nullopt;
+    names.push_back(s.GetText(1));
   }
   return names;
 }
@@ -100,9 +101,14 @@ bool CompleteSchema(db::Database& db, std::string* error) {
   ForeignKeyChecksOff off(db);
   db::Transaction tx(db);
   std::set<std::string> created;
-  return CreateSpecialTables(db) && WriteDictionary(db) && CompleteTables(db, &created) &&
-         WriteMissingSeeds(db, created) && RemoveOrphans(db) && UpdateRelationsFromDictionary(db) &&
-         db.ExecuteSql("UPDATE ardelio SET convert=0", error) && tx.Commit();
+  if (!(CreateSpecialTables(db) && WriteDictionary(db) && CompleteTables(db, &created) &&
+        WriteMissingSeeds(db, created) && RemoveOrphans(db) && UpdateRelationsFromDictionary(db)))
+    return false;
+  if (!db.ExecuteSql("UPDATE ardelio SET convert=0")) {
+    *error = db.LastError().text;
+    return false;
+  }
+  return tx.Commit();
 }
 
 struct OrphanStep {
@@ -140,10 +146,9 @@ bool DeleteWhere(db::Database& db, std::string_view table, const std::string& co
   d.SetColumns("azienda");
   d.SetFrom(table);
   if (!condition.empty()) d.SetWhere(condition);
-  if (!d.Open()) return !d.Failed();
-  do {
-    if (!d.DeleteRowset()) return false;
-  } while (d.MoveNext());
+  for (db::Fetch f = d.Open(); f != db::Fetch::End; f = d.MoveNext()) {
+    if (f == db::Fetch::Error || !d.DeleteRowset()) return false;
+  }
   return true;
 }
 
@@ -154,9 +159,9 @@ bool RunOrphanStep(db::Database& db, const OrphanStep& step) {
   s.AddColumn(step.table, "id", db::kSqlInteger);
   s.SetFrom(step.from);
   s.SetWhere(db.dialect().IsNull(step.nullColumn));
-  if (s.Open()) {
-    do keys.insert({s.GetShort(0), s.GetLong(1)});
-    while (s.MoveNext());
+  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
+    if (f == db::Fetch::Error) return false;  // not "no orphans": the step must not go on
+    keys.insert({s.GetShort(0), s.GetLong(1)});
   }
   for (const auto& [azienda, id] : keys) {
     std::string condition =
@@ -173,7 +178,8 @@ struct RouteRow {
   long id, protoc, arco, dist;
 };
 
-std::vector<RouteRow> ReadRouteRows(db::Database& db) {
+// Every route row; nullopt when the read failed (the rows are rewritten from this list).
+std::optional<std::vector<RouteRow>> ReadRouteRows(db::Database& db) {
   std::vector<RouteRow> rows;
   db::Selection s(&db);
   for (const char* c : {"azienda", "id", "protoc", "sub", "arco", "dist"}) {
@@ -182,11 +188,10 @@ std::vector<RouteRow> ReadRouteRows(db::Database& db) {
   }
   s.SetFrom("detitine");
   s.SetOrderBy("azienda, id, sub");
-  if (s.Open()) {
-    do
-      rows.push_back(
-          {s.GetShort(0), s.GetShort(3), s.GetLong(1), s.GetLong(2), s.GetLong(4), s.GetLong(5)});
-    while (s.MoveNext());
+  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
+    if (f == db::Fetch::Error) return std::nullopt;
+    rows.push_back(
+        {s.GetShort(0), s.GetShort(3), s.GetLong(1), s.GetLong(2), s.GetLong(4), s.GetLong(5)});
   }
   return rows;
 }
@@ -220,8 +225,12 @@ bool RewriteRouteRows(db::Database& db, const std::vector<RouteRow>& rows) {
   return tx.Commit();
 }
 
-bool MarkerSaysCompleted(db::Database& db) {
-  return db.TableExists("ardelio") && PendingConversions(db).empty();
+// Whether the marker says the conversion is complete; nullopt when it could not be read.
+std::optional<bool> MarkerSaysCompleted(db::Database& db) {
+  if (!db.TableExists("ardelio")) return false;
+  const std::optional<std::vector<std::string>> pending = PendingConversions(db);
+  if (!pending) return std::nullopt;
+  return pending->empty();
 }
 
 }  // namespace
@@ -252,7 +261,9 @@ std::string ArdelioWorkFile(const std::string& path) {
 bool CompleteArdelioDatabase(ConnectionHost& host) {
   db::Database* db = host.Current();
   if (db == nullptr || !db->IsConnected() || !db->TableExists("ardelio")) return true;
-  std::vector<std::string> shapefiles = PendingConversions(*db);
+  const std::optional<std::vector<std::string>> pending = PendingConversions(*db);
+  if (!pending) return false;  // the read's failure has been shown
+  const std::vector<std::string>& shapefiles = *pending;
   if (shapefiles.empty()) return true;
   Ui& ui = db->ui();
   ui.Info(kStarting);
@@ -277,8 +288,12 @@ bool RemoveOrphans(db::Database& db) {
 }
 
 bool FixArdelioRouteNumbering(db::Database& db) {
-  if (!MarkerSaysCompleted(db) || !db.TableExists("detitine")) return true;
-  std::vector<RouteRow> rows = ReadRouteRows(db);
+  const std::optional<bool> completed = MarkerSaysCompleted(db);
+  if (!completed) return false;  // the read's failure has been shown
+  if (!*completed || !db.TableExists("detitine")) return true;
+  const std::optional<std::vector<RouteRow>> read = ReadRouteRows(db);
+  if (!read) return false;
+  const std::vector<RouteRow>& rows = *read;
   if (!RoutesShifted(rows)) return true;
   db.ui().Warning(kShiftedRoutes);
   WaitScope wait(db.ui());

@@ -150,10 +150,9 @@ bool CreateSpecialTables(db::Database& db) {
     }
   }
   for (std::string_view name : kReservedTables) {
-    std::string error;
-    if (!db.ExecuteSql(SpecialTableSql(name, db.dialect(), db.IsOdbc()), &error)) {
+    if (!db.ExecuteSql(SpecialTableSql(name, db.dialect(), db.IsOdbc()))) {
       ui.Stop(WithDriverText("Errore in fase di inserimento tavola \"" + std::string(name) + "\"",
-                             error),
+                             db.LastError().text),
               kSpecialTablesCaption);
       return false;
     }

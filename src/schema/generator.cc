@@ -31,9 +31,9 @@ bool HasUnknownType(db::Database& db, const DictTable& table) {
 
 bool Execute(db::Database& db, const std::string& sql, const std::string& failure,
              std::string_view caption) {
-  std::string error;
-  if (db.ExecuteSql(sql, &error)) return true;
-  db.ui().Stop(WithDriverText(failure, error), caption.empty() ? kAppCaption : caption);
+  if (db.ExecuteSql(sql)) return true;
+  db.ui().Stop(WithDriverText(failure, db.LastError().text),
+               caption.empty() ? kAppCaption : caption);
   return false;
 }
 

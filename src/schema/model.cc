@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 
 #include "db/database.h"
 #include "db/selection.h"
@@ -26,28 +27,31 @@ bool RelationBefore(const DictRelation& a, const DictRelation& b) {
   return a.name < b.name;
 }
 
-// Runs the selection and calls `row` on every row.
+// Runs the selection and calls `row` on every row; false when a read failed (shown), which
+// leaves the dictionary incomplete.
 template <typename RowFn>
-void ForEachRow(db::Selection& s, RowFn row) {
-  if (!s.Open()) return;
-  do {
+[[nodiscard]] bool ForEachRow(db::Selection& s, RowFn row) {
+  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
+    if (f == db::Fetch::Error) return false;
     row(s);
-  } while (s.MoveNext());
+  }
+  return true;
 }
 
-std::map<std::string, DictTable> ReadTables(db::Database& db) {
+std::optional<std::map<std::string, DictTable>> ReadTables(db::Database& db) {
   std::map<std::string, DictTable> tables;
   db::Selection s(&db);
   s.AddColumn("tavole", "nome", db::kSqlVarChar);
   s.SetFrom("tavole");
-  ForEachRow(s, [&](db::Selection& r) {
+  const bool read = ForEachRow(s, [&](db::Selection& r) {
     std::string name = r.GetText(0);
     tables[name].name = name;
   });
+  if (!read) return std::nullopt;
   return tables;
 }
 
-void ReadColumns(db::Database& db, std::map<std::string, DictTable>& tables) {
+bool ReadColumns(db::Database& db, std::map<std::string, DictTable>& tables) {
   db::Selection s(&db);
   s.AddColumn("campi", "tavola", db::kSqlVarChar);
   s.AddColumn("campi", "nome", db::kSqlVarChar);
@@ -60,7 +64,7 @@ void ReadColumns(db::Database& db, std::map<std::string, DictTable>& tables) {
   std::string order = db.IsOdbc() ? "tavola, posiz" : "tavola";
   if (db.dialect().engine() == db::Engine::Sqlite) order += ", rowid";
   s.SetOrderBy(order);
-  ForEachRow(s, [&](db::Selection& r) {
+  return ForEachRow(s, [&](db::Selection& r) {
     auto t = tables.find(r.GetText(0));
     if (t == tables.end()) return;
     std::string type = r.GetText(2);
@@ -69,24 +73,25 @@ void ReadColumns(db::Database& db, std::map<std::string, DictTable>& tables) {
   });
 }
 
-void ReadIndices(db::Database& db, std::map<std::string, DictTable>& tables) {
+bool ReadIndices(db::Database& db, std::map<std::string, DictTable>& tables) {
   db::Selection s(&db);
   s.AddColumn("indici", "tavola", db::kSqlVarChar);
   s.AddColumn("indici", "nome", db::kSqlVarChar);
   s.AddColumn("indici", "primkey", db::kSqlSmallInt);
   s.SetFrom("indici");
   s.SetOrderBy(kIndexOrder);
-  ForEachRow(s, [&](db::Selection& r) {
+  const bool read = ForEachRow(s, [&](db::Selection& r) {
     auto t = tables.find(r.GetText(0));
     if (t != tables.end()) t->second.indices.push_back({r.GetText(1), r.GetShort(2) != 0, {}});
   });
+  if (!read) return false;
   db::Selection c(&db);
   c.AddColumn("indici2", "tavola", db::kSqlVarChar);
   c.AddColumn("indici2", "nome", db::kSqlVarChar);
   c.AddColumn("indici2", "campo", db::kSqlVarChar);
   c.SetFrom("indici2");
   c.SetOrderBy("tavola, nome, progr");
-  ForEachRow(c, [&](db::Selection& r) {
+  return ForEachRow(c, [&](db::Selection& r) {
     auto t = tables.find(r.GetText(0));
     if (t == tables.end()) return;
     std::string index = r.GetText(1);
@@ -96,7 +101,7 @@ void ReadIndices(db::Database& db, std::map<std::string, DictTable>& tables) {
   });
 }
 
-std::vector<DictRelation> ReadRelations(db::Database& db) {
+std::optional<std::vector<DictRelation>> ReadRelations(db::Database& db) {
   std::vector<DictRelation> relations;
   db::Selection s(&db);
   s.AddColumn("relaz", "nome", db::kSqlVarChar);
@@ -104,16 +109,17 @@ std::vector<DictRelation> ReadRelations(db::Database& db) {
   s.AddColumn("relaz", "esterna", db::kSqlVarChar);
   s.SetFrom("relaz");
   s.SetOrderBy("nome");
-  ForEachRow(s, [&](db::Selection& r) {
+  const bool read = ForEachRow(s, [&](db::Selection& r) {
     relations.push_back({r.GetText(0), r.GetText(1), r.GetText(2), {}, {}});
   });
+  if (!read) return std::nullopt;
   db::Selection c(&db);
   c.AddColumn("relaz2", "nome", db::kSqlVarChar);
   c.AddColumn("relaz2", "interno", db::kSqlVarChar);
   c.AddColumn("relaz2", "esterno", db::kSqlVarChar);
   c.SetFrom("relaz2");
   c.SetOrderBy("nome, progr");
-  ForEachRow(c, [&](db::Selection& r) {
+  const bool readColumns = ForEachRow(c, [&](db::Selection& r) {
     std::string name = r.GetText(0);
     for (DictRelation& rel : relations) {
       if (rel.name != name) continue;
@@ -121,6 +127,7 @@ std::vector<DictRelation> ReadRelations(db::Database& db) {
       rel.childColumns.push_back(r.GetText(2));
     }
   });
+  if (!readColumns) return std::nullopt;
   return relations;
 }
 
@@ -201,11 +208,12 @@ void MarkDuplicates(Dictionary& dictionary) {
 }
 
 std::optional<Dictionary> ReadDictionary(db::Database& db) {
-  std::map<std::string, DictTable> tables = ReadTables(db);
-  if (tables.empty()) return std::nullopt;
-  ReadColumns(db, tables);
-  ReadIndices(db, tables);
-  return Assemble(std::move(tables), ReadRelations(db));
+  std::optional<std::map<std::string, DictTable>> tables = ReadTables(db);
+  if (!tables || tables->empty()) return std::nullopt;
+  if (!ReadColumns(db, *tables) || !ReadIndices(db, *tables)) return std::nullopt;
+  std::optional<std::vector<DictRelation>> relations = ReadRelations(db);
+  if (!relations) return std::nullopt;
+  return Assemble(std::move(*tables), *relations);
 }
 
 }  // namespace kvt::schema

@@ -81,7 +81,8 @@ std::optional<SeedEntry> ParseLine(std::string_view line, std::string* reason) {
   return SeedEntry{std::stoi(std::string(line.substr(0, digits))), std::string(name)};
 }
 
-bool HasPlaceholder(db::Database& db, std::string_view table) {
+// Row when the table has its placeholder row, End when not.
+db::Fetch HasPlaceholder(db::Database& db, std::string_view table) {
   db::Selection s(&db);
   s.AddColumn(table, "ID", db::kSqlSmallInt);
   s.SetFrom(table);
@@ -176,7 +177,11 @@ bool WriteSeedList(db::Database& db, std::string_view table,
 
 bool WritePlaceholderRows(db::Database& db, bool onlyMissing) {
   for (const Placeholder& p : Placeholders()) {
-    if (onlyMissing && HasPlaceholder(db, p.table)) continue;
+    if (onlyMissing) {
+      const db::Fetch found = HasPlaceholder(db, p.table);
+      if (found == db::Fetch::Error) return false;
+      if (found == db::Fetch::Row) continue;
+    }
     db::Table t(&db, p.table);
     if (!t.IsOpen() || !InsertRow(t, p.values)) return false;
   }

@@ -1,6 +1,7 @@
 // Completing existing tables and relations from the dictionary.
 #include <algorithm>
 #include <functional>
+#include <optional>
 
 #include "db/catalog.h"
 #include "db/database.h"
@@ -133,8 +134,9 @@ bool RebuildTable(db::Database& db, const DictTable& dict, const db::LiveTable& 
   return true;
 }
 
-// Rows of the child that the relation would refuse (their parent row is missing).
-long CountBrokenRows(db::Database& db, const DictRelation& r) {
+// Rows of the child that the relation would refuse (their parent row is missing); nullopt
+// when the count could not be read.
+std::optional<long> CountBrokenRows(db::Database& db, const DictRelation& r) {
   std::vector<std::string> on, where;
   for (size_t i = 0; i < r.childColumns.size(); ++i) {
     std::string c = r.child + "." + r.childColumns[i], p = r.parent + "." + r.parentColumns[i];
@@ -147,15 +149,17 @@ long CountBrokenRows(db::Database& db, const DictRelation& r) {
   s.SetFrom(r.child + " LEFT JOIN " + r.parent + " ON " + Join(on, " AND "));
   s.SetWhere(Join(where, " AND "));
   long rows = 0;
-  if (s.Open()) {
-    do ++rows;
-    while (s.MoveNext());
+  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
+    if (f == db::Fetch::Error) return std::nullopt;
+    ++rows;
   }
   return rows;
 }
 
 bool RefuseBrokenRelation(db::Database& db, const DictRelation& r, std::string_view caption) {
-  long broken = CountBrokenRows(db, r);
+  const std::optional<long> counted = CountBrokenRows(db, r);
+  if (!counted) return true;  // the read's failure has been shown
+  const long broken = *counted;
   if (broken == 0) return false;
   db.ui().Stop(
       WithDriverText("Errore creazione relazione \"" + r.name + "\"",
@@ -280,11 +284,12 @@ bool CompleteTable(db::Database& db, const DictTable& dict) {
 
 ForeignKeyChecksOff::ForeignKeyChecksOff(db::Database& db)
     : db_(db), active_(IsSqlite(db) && !db.InTransaction()) {
-  if (active_) db_.ExecuteSql("PRAGMA foreign_keys = OFF");
+  // Not switched off: the checks then refuse the step that needed them off, with its message.
+  if (active_) active_ = db_.ExecuteSql("PRAGMA foreign_keys = OFF");
 }
 
 ForeignKeyChecksOff::~ForeignKeyChecksOff() {
-  if (active_) db_.ExecuteSql("PRAGMA foreign_keys = ON");
+  if (active_) (void)db_.ExecuteSql("PRAGMA foreign_keys = ON");
 }
 
 bool EnsureRelations(db::Database& db, const Dictionary& dictionary, std::string_view caption) {

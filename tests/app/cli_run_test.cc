@@ -25,7 +25,9 @@ class CliRunTest : public ShellTest {
  protected:
   // kvtbase with these arguments, on the private settings file.
   Result Kvtbase(const std::string& args) {
-    std::string cmd = "KVTBASE_SETTINGS=" + ShellQuote(Path("kvtbase.ini")) + " " +
+    // In the test's folder: a file a command writes by mistake lands there.
+    std::string cmd = "cd " + ShellQuote(Path("")) + " && KVTBASE_SETTINGS=" +
+                      ShellQuote(Path("kvtbase.ini")) + " " +
                       ShellQuote(KVTBASE_EXE) + " " + args + " >" + ShellQuote(Path("out")) +
                       " 2>" + ShellQuote(Path("err")) + " </dev/null";
     int rc = std::system(cmd.c_str());
@@ -65,6 +67,12 @@ TEST_F(CliRunTest, CreateThenUseADatabaseFromTheCommandLine) {
   EXPECT_EQ(StoredSettings().database, db);
   EXPECT_EQ(Kvtbase("db-disconnect --yes").status, 0);
   EXPECT_EQ(StoredSettings().database, "");
+
+  // A PDF named for a command that prints nothing: said, and no file appears.
+  r = Kvtbase("about --db " + ShellQuote(db) + " --pdf " + ShellQuote(Path("x.pdf")));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "Il comando non ha stampato nulla: " + Path("x.pdf") + " non è stato scritto\n");
+  EXPECT_FALSE(std::filesystem::exists(Path("x.pdf")));
 }
 
 TEST_F(CliRunTest, RefusalsAndMistakesGiveTheirExitStatus) {
@@ -98,24 +106,63 @@ TEST_F(CliRunTest, RefusalsAndMistakesGiveTheirExitStatus) {
             std::string::npos);
 }
 
-TEST_F(CliRunTest, OptionsACommandReadsItselfAreNotCalledUnused) {
+TEST_F(CliRunTest, NoCommandWritesOverAFileItWasGivenToRead) {
   const std::string db = Path("kvt.mdb");
   ASSERT_EQ(Kvtbase("db-create " + ShellQuote(db)).status, 0);
-  // A communication that cannot be opened is refused; its (empty) report goes where asked.
-  Result r = Kvtbase("import-kvt --db " + ShellQuote(db) + " " + ShellQuote(Path("none.txt")) +
-                     " --report " + ShellQuote(Path("errori.txt")));
+  const std::string comm = Path("comm.txt");
+  const std::string text = "questa non e' una comunicazione\n";
+  std::ofstream(comm) << text;
+  const std::string refused =
+      "ERRORE: KVT-BASE2\n"
+      "ATTENZIONE: L'importazione della Comunicazione Aziendale in formato KvtTxt V2\n"
+      "non risulta possibile !!!\n\n"
+      "Vuoi salvare il report degli errori riscontrati ?\n";
+
+  // The report path first, options after the communication: each value stays with its option.
+  Result r = Kvtbase("import-kvt --report " + ShellQuote(Path("rep.txt")) + " " +
+                     ShellQuote(comm) + " --db " + ShellQuote(db) + " --yes");
   EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(std::filesystem::exists(Path("errori.txt")));
-  EXPECT_EQ(r.err,  // and --report is not called unused
-            "ERRORE: KVT-BASE2\n"
-            "ATTENZIONE: non risulta possibile aprire il file KvtTxt V2 selezionato !!!\n"
-            "ERRORE: KVT-BASE2\n"
-            "ATTENZIONE: L'importazione della Comunicazione Aziendale in formato KvtTxt V2\n"
-            "non risulta possibile !!!\n\n"
-            "Vuoi salvare il report degli errori riscontrati ?\n");
-  r = Kvtbase("about --db " + ShellQuote(db) + " --colore=blu");
+  EXPECT_EQ(r.err, refused);
+  EXPECT_EQ(ReadFile(comm), text);
+  EXPECT_NE(ReadFile(Path("rep.txt")).find("Errori Riscontrati durante l'importazione del file " +
+                                           comm + "\n"),
+            std::string::npos);
+
+  // --report without its path: a wrong command line, nothing read or written.
+  r = Kvtbase("import-kvt " + ShellQuote(comm) + " --db " + ShellQuote(db) + " --report");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err,
+            "L'opzione --report richiede un valore: --report=PERCORSO\n"
+            "(kvtbase import-kvt --help elenca le opzioni del comando)\n");
+  EXPECT_FALSE(std::filesystem::exists(Path("1")));
+
+  // The communication named as its own report is refused, and kept.
+  r = Kvtbase("import-kvt " + ShellQuote(comm) + " --db=" + ShellQuote(db) +
+              " --report=" + ShellQuote(comm));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, refused +
+                       "ERRORE: KVT-BASE2\n"
+                       "ATTENZIONE: il report degli errori non può essere salvato\n"
+                       "sul file della Comunicazione Aziendale che si sta importando !!!\n");
+  EXPECT_EQ(ReadFile(comm), text);
+
+  // A mistyped option stops the command before it runs.
+  r = Kvtbase("db-disconnect --yes --colore=blu");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err,
+            "Opzione sconosciuta: --colore\n"
+            "(kvtbase db-disconnect --help elenca le opzioni del comando)\n");
+  EXPECT_EQ(r.out, "");
+
+  r = Kvtbase("odbc-connect -h");
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, "Opzione non usata: --colore\n");
+  EXPECT_EQ(r.out.substr(0, r.out.find("\n\nOpzioni comuni:")),
+            "Uso: kvtbase odbc-connect [opzioni]\n"
+            "Database > Metodo ODBC > Connetti\n\n"
+            "Opzioni del comando:\n"
+            "  --datasource=NOME         il data source ODBC (DSN)\n"
+            "  --rowset-ordinary=N       RowsetSize per i dati di tipo ordinario\n"
+            "  --rowset-blob=N           RowsetSize per i dati di tipo BLOB");
 }
 
 }  // namespace

@@ -33,18 +33,21 @@ TEST_P(CommandLineTest, RefusedImportSavesItsReportWhereAskedAndEndsInFailure) {
   const std::string path = Generate(o, "bad.txt");
   const std::string saved = kvt::test::TempDir() + "/report.txt";
   // kvtbase import-kvt FILE --report=PATH
-  CommandLine line{{path}, {{"report", saved}}, {}};
+  CommandLine line{{path}, {{"report", saved}}};
   EXPECT_EQ(Run(RunImportCommand, CliAnswers{false, {path}, {}}, line), CliOutcome::Failed);
   EXPECT_TRUE(std::filesystem::exists(saved));
   EXPECT_NE(err.str().find(std::string(kRefusedQuestion)), std::string::npos) << err.str();
-  // kvtbase import-kvt FILE --report PATH: the path comes as a second argument.
-  std::filesystem::remove(saved);
-  line = CommandLine{{path, saved}, {{"report", "1"}}, {}};
-  EXPECT_EQ(Run(RunImportCommand, CliAnswers{false, {path, saved}, {}}, line), CliOutcome::Failed);
-  EXPECT_TRUE(std::filesystem::exists(saved));
+  // The communication named as its report: refused, the communication kept byte for byte.
+  const std::string before = ReadBytes(path);
+  line = CommandLine{{path}, {{"report", path}}};
+  EXPECT_EQ(Run(RunImportCommand, CliAnswers{false, {path}, {}}, line), CliOutcome::Failed);
+  EXPECT_EQ(err.str(), "ERRORE: KVT-BASE2\n" + std::string(kRefusedQuestion) +
+                           "\nERRORE: KVT-BASE2\n" +
+                           std::string(kReportOverCommunicationMessage) + "\n");
+  EXPECT_EQ(ReadBytes(path), before);
   // Without --report the question is answered Annulla: no report.
   std::filesystem::remove(saved);
-  line = CommandLine{{path}, {}, {}};
+  line = CommandLine{{path}, {}};
   EXPECT_NE(Run(RunImportCommand, CliAnswers{false, {path}, {}}, line), CliOutcome::Success);
   EXPECT_FALSE(std::filesystem::exists(saved));
   EXPECT_EQ(Count("proto"), 0);
@@ -52,7 +55,7 @@ TEST_P(CommandLineTest, RefusedImportSavesItsReportWhereAskedAndEndsInFailure) {
 
 TEST_P(CommandLineTest, ImportAndRebuildSucceedFromOptions) {
   const std::string path = Generate(Options(), "plan.txt");
-  CommandLine line{{path}, {}, {}};
+  CommandLine line{{path}, {}};
   EXPECT_EQ(Run(RunImportCommand, CliAnswers{false, {path}, {}}, line), CliOutcome::Success)
       << err.str();
   EXPECT_NE(out.str().find("Orari: inserite 30 righe di 30\n"), std::string::npos) << out.str();
@@ -60,7 +63,7 @@ TEST_P(CommandLineTest, ImportAndRebuildSucceedFromOptions) {
   ASSERT_GT(days, 0);
   Exec("DELETE FROM giorni");
   // kvtbase rebuild-days --azienda=0101
-  line = CommandLine{{}, {{"azienda", "0101"}}, {}};
+  line = CommandLine{{}, {{"azienda", "0101"}}};
   EXPECT_EQ(Run(RunRebuildCommand, CliAnswers{false, {}, line.values}, line), CliOutcome::Success)
       << err.str();
   EXPECT_EQ(Count("giorni"), days);

@@ -177,7 +177,7 @@ class CommsDbTest : public kvt::test::EngineTest {
   std::vector<std::string> Rows(const std::string& sql, int columns) {
     std::vector<std::string> rows;
     db::OdbcStatement stmt(*db().connection());
-    EXPECT_TRUE(stmt.ExecDirect(sql)) << sql << "\n" << stmt.lastError().text;
+    EXPECT_TRUE(stmt.ExecDirect(sql)) << sql << "\n" << stmt.LastError().text;
     while (stmt.Fetch() == SQL_SUCCESS) {
       std::string row;
       for (int c = 1; c <= columns; ++c) {

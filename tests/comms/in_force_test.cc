@@ -143,13 +143,13 @@ class InForceDbTest : public test::CommsDbTest {
                 const char* datfin) {
     db::Table t(&db(), "proto");
     ASSERT_TRUE(t.AddNew());
-    t.SetFieldText("azienda", std::to_string(azienda));
-    t.SetFieldText("protoc", std::to_string(protoc));
-    t.SetFieldText("datini", datini);
-    t.SetFieldText("datfin", datfin);
-    t.SetFieldText("primacom", "0");
-    t.SetFieldText("tipo", std::string(1, tipo));
-    t.SetFieldText("azzera", azzera ? "1" : "0");
+    EXPECT_TRUE(t.SetFieldText("azienda", std::to_string(azienda)));
+    EXPECT_TRUE(t.SetFieldText("protoc", std::to_string(protoc)));
+    EXPECT_TRUE(t.SetFieldText("datini", datini));
+    EXPECT_TRUE(t.SetFieldText("datfin", datfin));
+    EXPECT_TRUE(t.SetFieldText("primacom", "0"));
+    EXPECT_TRUE(t.SetFieldText("tipo", std::string(1, tipo)));
+    EXPECT_TRUE(t.SetFieldText("azzera", azzera ? "1" : "0"));
     ASSERT_TRUE(t.Update());
   }
 };
@@ -162,7 +162,9 @@ TEST_P(InForceDbTest, BuildsTheMapOfOneContextFromProto) {
   AddProto(101, 7, 'P', false, "01/06/2010", "99/99/9999");  // open end
   AddProto(101, 8, 'P', true, "00/00/0000", "31/12/2009");   // open start
 
-  const InForceMap map = BuildInForceMap(db(), 'P');
+  const std::optional<InForceMap> read = BuildInForceMap(db(), 'P');
+  ASSERT_TRUE(read.has_value());
+  const InForceMap& map = *read;
   EXPECT_TRUE(ui.messages.empty()) << ui.Texts().front();
   ASSERT_EQ(map.Companies().size(), 2u);
   EXPECT_EQ(map.Companies()[0].azienda, 101);
@@ -177,12 +179,12 @@ TEST_P(InForceDbTest, BuildsTheMapOfOneContextFromProto) {
   EXPECT_EQ(IntervalsOf(map, 101, 8), (std::vector<Interval>{{16000101, 20091231}}));
   EXPECT_TRUE(IsInForce(map.FindCompany(101), 7, "31/12/2399"));
 
-  const InForceMap budget = BuildInForceMap(db(), 'B');
+  const InForceMap budget = BuildInForceMap(db(), 'B').value();
   ASSERT_EQ(budget.Companies().size(), 1u);
   EXPECT_TRUE(IsInForce(budget.FindCompany(102), 3, "15/03/2010"));
   // A letter is always quoted: a stray quote selects nothing and breaks nothing.
-  EXPECT_TRUE(BuildInForceMap(db(), '\'').Companies().empty());
-  EXPECT_TRUE(BuildInForceMap(db(), 'I').Companies().empty());
+  EXPECT_TRUE(BuildInForceMap(db(), '\'').value().Companies().empty());
+  EXPECT_TRUE(BuildInForceMap(db(), 'I').value().Companies().empty());
   EXPECT_TRUE(ui.messages.empty()) << ui.Texts().front();
 }
 

@@ -89,8 +89,8 @@ TEST(DatabaseConnectTest, UnknownAndEmptyDataSourcesReportTheDriverManagersText)
   EXPECT_EQ(db->RowsetSizeOrdinary(), 40u);
   EXPECT_EQ(db->RowsetSizeBlob(), 2u);
   EXPECT_FALSE(db->Begin());
-  std::string error;
-  EXPECT_FALSE(db->ExecuteSql("SELECT 1", &error));
+  EXPECT_FALSE(db->ExecuteSql("SELECT 1"));
+  EXPECT_EQ(db->LastError().text, "????");
   auto empty = Database::ConnectOdbc(ui, "", nullptr, 25, 1);
   EXPECT_FALSE(empty->IsConnected());
   EXPECT_EQ(empty->Dsn(), "");
@@ -173,9 +173,9 @@ TEST(DatabaseConnectTest, AnSqliteFileReachedByOdbcKeepsForeignKeys) {
   EXPECT_EQ(db->dialect().engine(), Engine::Sqlite);
   ASSERT_TRUE(db->ExecuteSql("CREATE TABLE p (k INTEGER PRIMARY KEY)"));
   ASSERT_TRUE(db->ExecuteSql("CREATE TABLE c (k INTEGER PRIMARY KEY, p INTEGER REFERENCES p (k))"));
-  std::string error;
-  EXPECT_FALSE(db->ExecuteSql("INSERT INTO c VALUES (1, 9)", &error));
-  EXPECT_EQ(error, "[SQLite]FOREIGN KEY constraint failed (19)");
+  EXPECT_FALSE(db->ExecuteSql("INSERT INTO c VALUES (1, 9)"));
+  EXPECT_EQ(db->LastError().text, "[SQLite]FOREIGN KEY constraint failed (19)");
+  EXPECT_TRUE(db->LastError().RowRefused());
   EXPECT_TRUE(ui.messages.empty());
 }
 
@@ -185,7 +185,7 @@ class DatabaseTest : public kvt::test::EngineTest {
   void InsertRow(int k) {
     Table t(&db(), "t");
     ASSERT_TRUE(t.AddNew());
-    t.SetFieldText("k", std::to_string(k));
+    EXPECT_TRUE(t.SetFieldText("k", std::to_string(k)));
     ASSERT_TRUE(t.Update());
   }
 };
@@ -233,9 +233,9 @@ TEST_P(DatabaseTest, TransactionsCommitRollBackAndNest) {
 
 TEST_P(DatabaseTest, ExecuteSqlGivesTheDriverTextWithoutAMessage) {
   CreateTable();
-  std::string error;
-  EXPECT_FALSE(db().ExecuteSql("INSERT INTO nope VALUES (1)", &error));
-  EXPECT_EQ(error, IsPostgres() ? "ERROR: relation \"nope\" does not exist;\nError while "
+  EXPECT_FALSE(db().ExecuteSql("INSERT INTO nope VALUES (1)"));
+  EXPECT_FALSE(db().LastError().RowRefused());  // a failed statement, not a refused row
+  EXPECT_EQ(db().LastError().text, IsPostgres() ? "ERROR: relation \"nope\" does not exist;\nError while "
                                   "executing the query"
                                 : "[SQLite]no such table: nope (1)");
   EXPECT_TRUE(db().ExecuteSql("DELETE FROM t WHERE k = 99"));  // no rows: still success

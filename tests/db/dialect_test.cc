@@ -85,11 +85,11 @@ TEST_P(DialectTest, DateLiteralsSelectTheSameRowsOnEveryEngine) {
     const std::vector<std::string> dates{
         "00/00/0000", "31/12/2009", "01/01/2010", "02/01/2010", "29/02/2012", "99/99/9999", ""};
     for (size_t i = 0; i < dates.size(); ++i) {
-      t.AddNew();
-      t.SetFieldText("k", std::to_string(i + 1));
-      t.SetFieldText("d", dates[i]);
-      t.SetFieldText("flag", i % 2 ? "1" : "0");
-      t.Update();
+      EXPECT_TRUE(t.AddNew());
+      EXPECT_TRUE(t.SetFieldText("k", std::to_string(i + 1)));
+      EXPECT_TRUE(t.SetFieldText("d", dates[i]));
+      EXPECT_TRUE(t.SetFieldText("flag", i % 2 ? "1" : "0"));
+      EXPECT_TRUE(t.Update());
     }
   }
   EXPECT_EQ(Count("d < " + d.DateLiteral(1, 1, 2010)), 2);
@@ -110,7 +110,7 @@ TEST_P(DialectTest, DateLiteralsSelectTheSameRowsOnEveryEngine) {
   s.SetWhere("v.d >= " + d.DateLiteral(31, 12, 2009) + " AND v.d < " + d.DateLiteral(1, 1, 2400));
   s.SetOrderBy("v.d DESC");
   std::vector<std::string> seen;
-  for (bool ok = s.Open(); ok; ok = s.MoveNext()) seen.push_back(s.GetText(0));
+  for (Fetch f = s.Open(); f == Fetch::Row; f = s.MoveNext()) seen.push_back(s.GetText(0));
   EXPECT_EQ(seen,
             (std::vector<std::string>{"29/02/2012", "02/01/2010", "01/01/2010", "31/12/2009"}));
 }

@@ -28,17 +28,17 @@ std::string MakeFile(const std::string& name) {
   ScriptedUi ui;
   auto db = Database::OpenFile(ui, path);
   EXPECT_TRUE(db->IsConnected());
-  db->ExecuteSql(
+  EXPECT_TRUE(db->ExecuteSql(
       "CREATE TABLE fermate (azienda SMALLINT NOT NULL, ID INTEGER NOT NULL, denom "
-      "VARCHAR(40) NOT NULL, PRIMARY KEY (azienda, ID))");
-  db->ExecuteSql("CREATE INDEX fermate_denom ON fermate (denom)");
+      "VARCHAR(40) NOT NULL, PRIMARY KEY (azienda, ID))"));
+  EXPECT_TRUE(db->ExecuteSql("CREATE INDEX fermate_denom ON fermate (denom)"));
   Table t(db.get(), "fermate", true);
   for (int id = 1; id <= kRows; ++id) {
-    t.AddNew();
-    t.SetFieldText("azienda", "1");
-    t.SetFieldText("ID", std::to_string(id));
-    t.SetFieldText("denom", "Fermata numero " + std::to_string(id) + " di via Roma");
-    t.Update();
+    EXPECT_TRUE(t.AddNew());
+    EXPECT_TRUE(t.SetFieldText("azienda", "1"));
+    EXPECT_TRUE(t.SetFieldText("ID", std::to_string(id)));
+    EXPECT_TRUE(t.SetFieldText("denom", "Fermata numero " + std::to_string(id) + " di via Roma"));
+    EXPECT_TRUE(t.Update());
   }
   return path;
 }

@@ -47,7 +47,7 @@ std::string Hex(const void* data, size_t size) {
 std::vector<std::string> QueryTexts(Database& db, const std::string& sql) {
   OdbcStatement stmt(*db.connection());
   std::vector<std::string> out;
-  if (!stmt.ExecDirect(sql)) return {"error: " + stmt.lastError().text};
+  if (!stmt.ExecDirect(sql)) return {"error: " + stmt.LastError().text};
   while (stmt.Fetch() == SQL_SUCCESS) out.push_back(GetDataText(stmt, 1));
   return out;
 }
@@ -124,7 +124,7 @@ std::vector<std::string> ReadAllWays(Database& db, bool blobs) {
   s.SetFrom("v");
   s.SetOrderBy("v.k");
   std::vector<std::string> rows;
-  for (bool ok = s.Open(); ok; ok = s.MoveNext()) rows.push_back(DescribeRow(s, columns));
+  for (Fetch f = s.Open(); f == Fetch::Row; f = s.MoveNext()) rows.push_back(DescribeRow(s, columns));
   return rows;
 }
 
@@ -168,18 +168,18 @@ TEST_P(NativeSqliteTest, ReadsEveryValueAsTheDriverDoes) {
   s.SetFrom("v");
   s.SetWhere("v.k IN (4, 14, 34, 43, 19)");
   s.SetOrderBy("v.k");
-  ASSERT_TRUE(s.Open());
+  ASSERT_EQ(s.Open(), Fetch::Row);
   EXPECT_EQ(s.GetDouble(0), 0.3);  // 15 significant digits, as the library prints it
-  ASSERT_TRUE(s.MoveNext());
+  ASSERT_EQ(s.MoveNext(), Fetch::Row);
   EXPECT_EQ(s.GetText(1), "ab");  // a text ends at its first NUL byte
-  ASSERT_TRUE(s.MoveNext());
+  ASSERT_EQ(s.MoveNext(), Fetch::Row);
   EXPECT_TRUE(s.IsNull(2));  // "20100315" is no date for the driver
   EXPECT_EQ(s.GetLong(3), 20100315);
-  ASSERT_TRUE(s.MoveNext());
+  ASSERT_EQ(s.MoveNext(), Fetch::Row);
   EXPECT_EQ(s.GetText(1), longText);
-  ASSERT_TRUE(s.MoveNext());
+  ASSERT_EQ(s.MoveNext(), Fetch::Row);
   EXPECT_EQ(s.GetText(2), "00/00/0000");  // the lower bound shown as its sentinel
-  EXPECT_FALSE(s.MoveNext());
+  EXPECT_EQ(s.MoveNext(), Fetch::End);
 }
 
 TEST_P(NativeSqliteTest, LongTextsComeWhole) {
@@ -189,7 +189,7 @@ TEST_P(NativeSqliteTest, LongTextsComeWhole) {
   Selection s(&db());
   s.AddColumn("v", "a", kSqlVarChar);
   s.SetFrom("v");
-  ASSERT_TRUE(s.Open());
+  ASSERT_EQ(s.Open(), Fetch::Row);
   const std::string read = s.GetText(0);
   EXPECT_EQ(read.size(), text.size());
   EXPECT_TRUE(read == text);
@@ -206,19 +206,19 @@ TEST_P(NativeSqliteTest, BulkBlocksStoreWhatTheOdbcPathStores) {
     Table t(target, target == &db() ? "w1" : "w2", true);
     ASSERT_TRUE(t.IsOpen());
     for (int k = 1; k <= 450; ++k) {  // two full blocks of 200 and a partial one
-      t.AddNew();
-      t.SetFieldText("k", std::to_string(k));
-      t.SetFieldText("i", k % 7 ? std::to_string(k * 1000 - 7) : "");
-      t.SetFieldText("s", std::to_string(k % 300));
-      t.SetFieldText("f", k % 5 ? std::to_string(k) + ",125" : "0.30000000000000004");
+      EXPECT_TRUE(t.AddNew());
+      EXPECT_TRUE(t.SetFieldText("k", std::to_string(k)));
+      EXPECT_TRUE(t.SetFieldText("i", k % 7 ? std::to_string(k * 1000 - 7) : ""));
+      EXPECT_TRUE(t.SetFieldText("s", std::to_string(k % 300)));
+      EXPECT_TRUE(t.SetFieldText("f", k % 5 ? std::to_string(k) + ",125" : "0.30000000000000004"));
       const std::string date = k % 11 ? "1" + std::to_string(k % 9) + "/03/2010" : "00/00/0000";
-      t.SetFieldText("d", k % 13 ? date : "99/99/9999");
-      t.SetFieldText("ts", date);
-      t.SetFieldText("a", k % 3 ? "Città d'Aosta " + std::to_string(k) + "   " : "");
-      t.SetFieldText("t", std::string(260 + k % 40, 'z'));
-      if (k % 4) t.SetFieldBlob("b", bytes.data(), bytes.size() - k % 4);
-      t.SetFieldText("n", "12,50");
-      t.Update();
+      EXPECT_TRUE(t.SetFieldText("d", k % 13 ? date : "99/99/9999"));
+      EXPECT_TRUE(t.SetFieldText("ts", date));
+      EXPECT_TRUE(t.SetFieldText("a", k % 3 ? "Città d'Aosta " + std::to_string(k) + "   " : ""));
+      EXPECT_TRUE(t.SetFieldText("t", std::string(260 + k % 40, 'z')));
+      if (k % 4) EXPECT_TRUE(t.SetFieldBlob("b", bytes.data(), bytes.size() - k % 4));
+      EXPECT_TRUE(t.SetFieldText("n", "12,50"));
+      EXPECT_TRUE(t.Update());
     }
   }
   const std::string columns =
@@ -257,27 +257,27 @@ TEST_P(NativeSqliteTest, FailedSelectionsSayWhatTheOdbcPathSays) {
     Selection column(&target);
     column.AddColumn("v", "nope", kSqlInteger);
     column.SetFrom("v");
-    EXPECT_FALSE(column.Open());
-    EXPECT_FALSE(column.Requery());
+    EXPECT_EQ(column.Open(), Fetch::Error);
+    EXPECT_EQ(column.Requery(), Fetch::Error);
     Selection table(&target);
     table.AddColumn("nope", "k", kSqlInteger);
     table.SetFrom("nope");
-    EXPECT_FALSE(table.Open());
+    EXPECT_EQ(table.Open(), Fetch::Error);
     Selection syntax(&target);
     syntax.AddColumn("v", "k", kSqlInteger);
     syntax.SetFrom("v");
     syntax.SetWhere("v.k =");
-    EXPECT_FALSE(syntax.Open());
+    EXPECT_EQ(syntax.Open(), Fetch::Error);
     Selection overflow(&target);  // fails while stepping, not while compiling
     overflow.AddColumn("v", "k", kSqlInteger);
     overflow.SetFrom("v");
     overflow.SetWhere("abs(v.k - 9223372036854775807 - 2) > 0");
-    EXPECT_FALSE(overflow.Open());
+    EXPECT_EQ(overflow.Open(), Fetch::Error);
     Selection bytes(&target);
     bytes.AddColumn("v", "a", kSqlLongVarBinary);
     bytes.SetFrom("v");
     bytes.SetOrderBy("v.k");
-    EXPECT_FALSE(bytes.Open());
+    EXPECT_EQ(bytes.Open(), Fetch::Error);
     EXPECT_FALSE(bytes.IsPositioned());
     return Boxes(ui);
   };
@@ -312,7 +312,7 @@ TEST_P(NativeSqliteTest, ARowThatFailsKeepsTheRowsBeforeIt) {
   s.SetWhere("abs(v.k - 9223372036854775807 - 2) > 0");  // overflows at k = 1
   s.SetOrderBy("v.k DESC");
   std::vector<int> read;
-  for (bool ok = s.Open(); ok; ok = s.MoveNext()) read.push_back(s.GetLong(0));
+  for (Fetch f = s.Open(); f == Fetch::Row; f = s.MoveNext()) read.push_back(s.GetLong(0));
   EXPECT_EQ(read, (std::vector<int>{4, 3, 2}));
   EXPECT_EQ(ui.Texts(), std::vector<std::string>{"Errore lettura riga successiva della select "
                                                  "corrente\n\n[SQLite]integer overflow (1)"});
@@ -347,11 +347,11 @@ TEST_P(NativeSqliteTest, InterleavedSelectionsStreamWithoutGrowing) {
   ResetPeakMemory();
   const long before = PeakMemoryKiB();
   Selection up(&db()), down(&db());
-  bool upOk = open(up, "big.k"), downOk = open(down, "big.k DESC");
+  bool upOk = open(up, "big.k") == Fetch::Row, downOk = open(down, "big.k DESC") == Fetch::Row;
   int upRows = 0, downRows = 0, bad = 0;
   while (upOk || downOk) {
-    if (upOk) check(up, ++upRows, bad), upOk = up.MoveNext();
-    if (downOk) check(down, kRows - downRows++, bad), downOk = down.MoveNext();
+    if (upOk) check(up, ++upRows, bad), upOk = up.MoveNext() == Fetch::Row;
+    if (downOk) check(down, kRows - downRows++, bad), downOk = down.MoveNext() == Fetch::Row;
   }
   EXPECT_EQ(upRows, kRows);
   EXPECT_EQ(downRows, kRows);
@@ -376,15 +376,15 @@ TEST_P(NativeSqliteTest, BulkRowsJoinTheDriversTransaction) {
     Selection parents(target);  // sees the row not yet committed
     parents.AddColumn("p", "k", kSqlInteger);
     parents.SetFrom("p");
-    ASSERT_TRUE(parents.Open());
+    ASSERT_EQ(parents.Open(), Fetch::Row);
     EXPECT_EQ(parents.GetLong(0), 1);
     long stored = 0;
     {
       Table c(target, "c", true);
       for (int k = 1; k <= 250; ++k) {  // a full block of 200, then a partial one
-        c.AddNew();
-        c.SetFieldText("k", std::to_string(k == 220 ? 1 : k));  // 220 repeats the key 1
-        c.SetFieldText("p", k == 7 ? "99" : "1");               // 7 has no parent
+        EXPECT_TRUE(c.AddNew());
+        EXPECT_TRUE(c.SetFieldText("k", std::to_string(k == 220 ? 1 : k)));  // 220 repeats 1
+        EXPECT_TRUE(c.SetFieldText("p", k == 7 ? "99" : "1"));  // 7 has no parent
         if (c.Update()) stored += c.RowsWritten();
       }
       if (c.Flush()) stored += c.RowsWritten();
@@ -411,9 +411,9 @@ TEST_P(NativeSqliteTest, BlocksWiderThanAStatementGoInPieces) {
   {
     Table c(&db(), "c", true);
     for (int k = 1; k <= 250; ++k) {  // blocks of 200 rows, statements of 22
-      c.AddNew();
-      c.SetFieldText("k", std::to_string(k == 100 ? 7 : k));
-      c.SetFieldText("p", std::to_string(k * 2));
+      EXPECT_TRUE(c.AddNew());
+      EXPECT_TRUE(c.SetFieldText("k", std::to_string(k == 100 ? 7 : k)));
+      EXPECT_TRUE(c.SetFieldText("p", std::to_string(k * 2)));
       if (c.Update()) stored += c.RowsWritten();
     }
     if (c.Flush()) stored += c.RowsWritten();
@@ -449,16 +449,16 @@ TEST_P(NativeSqliteTest, EachConnectionReadsItsOwnFileUntilItCloses) {
       Selection s(&each);
       s.AddColumn("o", "k", kSqlInteger);
       s.SetFrom("o");
-      ASSERT_TRUE(s.Open());
+      ASSERT_EQ(s.Open(), Fetch::Row);
       EXPECT_EQ(s.GetLong(0), static_cast<int>(i));
     }
   }
   Selection left(open[0].get());
   left.AddColumn("o", "k", kSqlInteger);
   left.SetFrom("o");
-  ASSERT_TRUE(left.Open());
+  ASSERT_EQ(left.Open(), Fetch::Row);
   open[0]->Close();  // the selection must not step the closed connection
-  EXPECT_FALSE(left.MoveNext());
+  EXPECT_EQ(left.MoveNext(), Fetch::Error);  // not the end of the rows
   EXPECT_EQ(left.GetLong(0), 0);
   EXPECT_EQ(ui.Texts(), std::vector<std::string>{
                             "Errore lettura riga successiva della select corrente\n\n????"});

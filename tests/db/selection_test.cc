@@ -23,14 +23,14 @@ class SelectionTest : public kvt::test::EngineTest {
         ")");
     Table t(&db(), "corse", true);
     for (int id = 1; id <= rows; ++id) {
-      t.AddNew();
-      t.SetFieldText("azienda", "7");
-      t.SetFieldText("ID", std::to_string(id));
-      t.SetFieldText("lung", std::to_string(id * 100));
-      t.SetFieldText("v_media", id % 2 ? "12,5" : "");
-      t.SetFieldText("linea", "L" + std::to_string(id % 3));
-      t.SetFieldText("datini", "15/03/2010");
-      t.Update();
+      EXPECT_TRUE(t.AddNew());
+      EXPECT_TRUE(t.SetFieldText("azienda", "7"));
+      EXPECT_TRUE(t.SetFieldText("ID", std::to_string(id)));
+      EXPECT_TRUE(t.SetFieldText("lung", std::to_string(id * 100)));
+      EXPECT_TRUE(t.SetFieldText("v_media", id % 2 ? "12,5" : ""));
+      EXPECT_TRUE(t.SetFieldText("linea", "L" + std::to_string(id % 3)));
+      EXPECT_TRUE(t.SetFieldText("datini", "15/03/2010"));
+      EXPECT_TRUE(t.Update());
     }
   }
   void AddCorseColumns(Selection& s) {
@@ -54,34 +54,34 @@ TEST_P(SelectionTest, AssemblesTheSqlFromItsClauses) {
   s.SetWhere("corse.azienda = 7");
   s.SetGroupBy("corse.ID, mesi.anno");
   s.SetOrderBy("corse.ID");
-  ASSERT_TRUE(s.Open());
+  ASSERT_EQ(s.Open(), Fetch::Row);
   EXPECT_EQ(s.Sql(),
             "SELECT corse.ID, mesi.anno FROM corse LEFT JOIN mesi ON corse.ID = mesi.ID WHERE "
             "corse.azienda = 7 GROUP BY corse.ID, mesi.anno ORDER BY corse.ID ");
   EXPECT_EQ(s.GetLong(0), 1);
   EXPECT_TRUE(s.IsNull(1));
   s.SetWhere("corse.ID = 2");  // reuse runs the previous SQL, not the new clause
-  EXPECT_TRUE(s.Open(true));
+  EXPECT_EQ(s.Open(true), Fetch::Row);
 
   Selection plain(&db());
   plain.AddColumn("corse", "ID", kSqlInteger);
   plain.SetFrom("corse");
-  ASSERT_TRUE(plain.Open());
+  ASSERT_EQ(plain.Open(), Fetch::Row);
   EXPECT_EQ(plain.Sql(), "SELECT corse.ID FROM corse ");
 
   Selection none(&db());
   none.SetFrom("corse");
-  EXPECT_FALSE(none.Open());  // no columns: nothing to run
+  EXPECT_EQ(none.Open(), Fetch::Error);  // no columns: nothing to run, and no message
   EXPECT_EQ(none.Sql(), "");
   Selection noFrom(&db());
   noFrom.AddColumn("corse", "ID", kSqlInteger);
-  EXPECT_FALSE(noFrom.Open());
+  EXPECT_EQ(noFrom.Open(), Fetch::Error);
 
   DeleteSelection del(&db());
   del.SetColumns("azienda");
   del.SetFrom("corse");
   del.SetWhere("azienda = 7");
-  EXPECT_TRUE(del.Open());
+  EXPECT_EQ(del.Open(), Fetch::Row);
   EXPECT_EQ(del.Sql(), "SELECT azienda FROM corse WHERE azienda = 7 ");
 
   EditSelection edit(&db());
@@ -89,7 +89,7 @@ TEST_P(SelectionTest, AssemblesTheSqlFromItsClauses) {
   edit.SetFrom("corse");
   edit.SetWhere("azienda = 7");
   edit.SetOrderBy("lung");
-  EXPECT_TRUE(edit.Open());
+  EXPECT_EQ(edit.Open(), Fetch::Row);
   EXPECT_EQ(edit.Sql(), "SELECT corse.lung FROM corse WHERE azienda = 7 ORDER BY lung ");
   EXPECT_TRUE(ui.messages.empty()) << ::testing::PrintToString(ui.Texts());
 }
@@ -100,23 +100,23 @@ TEST_P(SelectionTest, DeliversEveryRowInOrderAcrossBlocks) {
   AddCorseColumns(s);
   s.SetOrderBy("corse.ID");
   std::vector<int> ids;
-  for (bool ok = s.Open(); ok; ok = s.MoveNext()) {
+  for (Fetch f = s.Open(); f == Fetch::Row; f = s.MoveNext()) {
     ids.push_back(s.GetLong(0));
     EXPECT_EQ(s.GetLong(1), s.GetLong(0) * 100);
   }
   ASSERT_EQ(ids.size(), 60u);
   for (int i = 0; i < 60; ++i) EXPECT_EQ(ids[static_cast<size_t>(i)], i + 1);
   EXPECT_FALSE(s.IsPositioned());
-  EXPECT_FALSE(s.MoveNext());
+  EXPECT_EQ(s.MoveNext(), Fetch::End);
   EXPECT_EQ(s.GetLong(0), 0);  // not positioned: nothing to read
 
-  ASSERT_TRUE(s.Requery());
+  ASSERT_EQ(s.Requery(), Fetch::Row);
   EXPECT_EQ(s.GetLong(0), 1);
 
   Selection empty(&db());
   AddCorseColumns(empty);
   empty.SetWhere("corse.ID > 1000");
-  EXPECT_FALSE(empty.Open());
+  EXPECT_EQ(empty.Open(), Fetch::End);
   EXPECT_FALSE(empty.IsPositioned());
   EXPECT_TRUE(ui.messages.empty());
 }
@@ -126,7 +126,7 @@ TEST_P(SelectionTest, ReadsValuesInTheTypeTheyWereListedWith) {
   Selection s(&db());
   AddCorseColumns(s);
   s.SetOrderBy("corse.ID");
-  ASSERT_TRUE(s.Open());
+  ASSERT_EQ(s.Open(), Fetch::Row);
   EXPECT_EQ(s.GetDouble(2), 12.5);
   EXPECT_EQ(s.GetTextByName("corse.v_media"), "000000000000012,5000");
   EXPECT_EQ(s.GetTextByName("corse.ID"), "1");
@@ -142,13 +142,13 @@ TEST_P(SelectionTest, ReadsValuesInTheTypeTheyWereListedWith) {
   EXPECT_EQ(s.GetLong(5), 0);
   EXPECT_EQ(s.GetDouble(1), 0);
   EXPECT_EQ(s.GetText(0), "");
-  ASSERT_TRUE(s.MoveNext());
+  ASSERT_EQ(s.MoveNext(), Fetch::Row);
   EXPECT_TRUE(s.IsNull(2));
   EXPECT_EQ(s.GetDouble(2), 0);
   EXPECT_EQ(s.GetTextByName("corse.v_media"), "0,0");
   Exec("UPDATE corse SET lung = NULL, linea = NULL, datini = NULL WHERE ID = 2");
-  ASSERT_TRUE(s.Requery());
-  ASSERT_TRUE(s.MoveNext());
+  ASSERT_EQ(s.Requery(), Fetch::Row);
+  ASSERT_EQ(s.MoveNext(), Fetch::Row);
   EXPECT_EQ(s.GetTextByName("corse.lung"), "0");
   EXPECT_EQ(s.GetTextByName("corse.linea"), "");
   EXPECT_EQ(s.GetTextByName("corse.datini"), "");
@@ -160,7 +160,7 @@ TEST_P(SelectionTest, DatesReadBackPerMethod) {
   Exec("UPDATE corse SET datini = " + db().dialect().DateLiteral(1, 1, 1600));
   Selection s(&db());
   AddCorseColumns(s);
-  ASSERT_TRUE(s.Open());
+  ASSERT_EQ(s.Open(), Fetch::Row);
   EXPECT_EQ(s.GetText(4), db().IsDao() ? "00/00/0000" : "01/01/1600");
   EXPECT_EQ(s.GetTextByName("corse.datini"), db().IsDao() ? "00/00/0000" : "01/01/1600");
 }
@@ -170,8 +170,11 @@ TEST_P(SelectionTest, ErrorsAreReportedWithTheDriverText) {
   Selection s(&db());
   s.AddColumn("corse", "nope", kSqlInteger);
   s.SetFrom("corse");
-  EXPECT_FALSE(s.Open());
-  EXPECT_TRUE(s.Failed());  // an error, not the end of the rows
+  EXPECT_EQ(s.Open(), Fetch::Error);  // an error, not the end of the rows
+  EXPECT_EQ(s.LastError().text, IsPostgres() ? "ERROR: column corse.nope does not exist;\n"
+                                                "Error while executing the query"
+                                              : "[SQLite]no such column: corse.nope (1)");
+  EXPECT_FALSE(s.LastError().state.empty());
   if (IsPostgres()) {
     EXPECT_EQ(ui.Texts(), std::vector<std::string>{
                               "Errore estrazione Select SQL\n\nERROR: column corse.nope does "
@@ -188,8 +191,7 @@ TEST_P(SelectionTest, ErrorsAreReportedWithTheDriverText) {
   odd.AddColumn("corse", "ID", 99);
   odd.AddColumn("corse", "lung", kSqlInteger);
   odd.SetFrom("corse");
-  ASSERT_TRUE(odd.Open());
-  EXPECT_FALSE(odd.Failed());
+  ASSERT_EQ(odd.Open(), Fetch::Row);
   EXPECT_EQ(odd.GetLong(1), 100);
   EXPECT_EQ(odd.GetTextByName("corse.ID"), "");
   EXPECT_EQ(ui.Texts(),
@@ -204,7 +206,7 @@ TEST_P(SelectionTest, EditSelectionOverTwoTablesDoesNotOpen) {
   edit.AddColumn("corse", "lung", kSqlInteger);
   edit.AddColumn("mesi", "anno", kSqlSmallInt);
   edit.SetFrom("corse, mesi");
-  EXPECT_FALSE(edit.Open());
+  EXPECT_EQ(edit.Open(), Fetch::Error);
   EXPECT_EQ(edit.Sql(), "");
   EXPECT_FALSE(edit.IsPositioned());
   EXPECT_FALSE(edit.Edit());
@@ -222,7 +224,7 @@ TEST_P(SelectionTest, EditSelectionRefusesTypesItDoesNotHandle) {
   edit.AddColumn("geo", "coord", kSqlLongVarBinary);
   edit.AddColumn("geo", "costo", kSqlDecimal);
   edit.SetFrom("geo");
-  ASSERT_TRUE(edit.Open());
+  ASSERT_EQ(edit.Open(), Fetch::Row);
   ASSERT_TRUE(edit.Edit());
   EXPECT_FALSE(edit.SetFieldText("coord", "0102"));
   std::vector<std::string> expected = {"VARBINARY NON GESTITO"};
@@ -246,7 +248,7 @@ TEST_P(SelectionTest, EditSelectionUpdatesEachRowByItsKey) {
   edit.SetWhere("linea = 'L1'");
   edit.SetOrderBy("lung");
   int seen = 0;
-  for (bool ok = edit.Open(); ok; ok = edit.MoveNext()) {
+  for (Fetch f = edit.Open(); f == Fetch::Row; f = edit.MoveNext()) {
     std::string lung;
     ASSERT_TRUE(edit.GetFieldText("lung", lung));
     ASSERT_TRUE(edit.Edit());
@@ -268,32 +270,29 @@ TEST_P(SelectionTest, DeleteSelectionDeletesTheMatchingRows) {
   some.SetFrom("corse");
   some.SetWhere("linea = 'L0'");
   long deleted = 0;
-  if (some.Open()) {
-    do {
-      ASSERT_TRUE(some.DeleteRowset());
-      deleted += some.RowsDeleted();
-    } while (some.MoveNext());
+  for (Fetch f = some.Open(); f != Fetch::End; f = some.MoveNext()) {
+    ASSERT_EQ(f, Fetch::Row);
+    ASSERT_TRUE(some.DeleteRowset());
+    deleted += some.RowsDeleted();
   }
   EXPECT_EQ(deleted, 20);
   EXPECT_EQ(QueryInt("SELECT COUNT(*) FROM corse"), 40);
-  EXPECT_FALSE(some.Open(true));  // nothing left to delete
-  EXPECT_FALSE(some.Failed());
+  EXPECT_EQ(some.Open(true), Fetch::End);  // nothing left to delete, and no error
 
   DeleteSelection all(&db());
   all.SetColumns("azienda");
   all.SetFrom("corse");
-  ASSERT_TRUE(all.Open());
+  ASSERT_EQ(all.Open(), Fetch::Row);
   ASSERT_TRUE(all.DeleteRowset());
   EXPECT_EQ(all.RowsDeleted(), 40);
-  EXPECT_FALSE(all.MoveNext());
+  EXPECT_EQ(all.MoveNext(), Fetch::End);
   EXPECT_EQ(QueryInt("SELECT COUNT(*) FROM corse"), 0);
   EXPECT_TRUE(ui.messages.empty());
 
   DeleteSelection missing(&db());
   missing.SetColumns("azienda");
   missing.SetFrom("corse_altrove");
-  EXPECT_FALSE(missing.Open());
-  EXPECT_TRUE(missing.Failed());
+  EXPECT_EQ(missing.Open(), Fetch::Error);
   ASSERT_EQ(ui.Texts().size(), 1u);
   EXPECT_EQ(ui.Texts()[0].rfind("Errore estrazione Select SQL\n\n", 0), 0u) << ui.Texts()[0];
 }
@@ -321,18 +320,19 @@ TEST_P(SelectionTest, StaysReadableWhileOtherObjectsWrite) {
     int expected = 1;
     {
       Table copy(&db(), "copia", true);
-      for (bool ok = s.Open(); ok; ok = s.MoveNext(), ++expected) {
+      for (Fetch f = s.Open(); f == Fetch::Row; f = s.MoveNext(), ++expected) {
         ASSERT_EQ(s.GetLong(0), expected);
-        copy.AddNew();
-        copy.SetFieldText("ID", std::to_string(s.GetLong(0)));
-        copy.SetFieldText("lung", std::to_string(s.GetLong(1)));
-        copy.Update();
+        EXPECT_TRUE(copy.AddNew());
+        EXPECT_TRUE(copy.SetFieldText("ID", std::to_string(s.GetLong(0))));
+        EXPECT_TRUE(copy.SetFieldText("lung", std::to_string(s.GetLong(1))));
+        EXPECT_TRUE(copy.Update());
         if (s.GetLong(0) % 1000 != 0) continue;
         DeleteSelection del(&db());
         del.SetColumns("ID");
         del.SetFrom("scarto");
         del.SetWhere("ID = " + std::to_string(s.GetLong(0)));
-        if (del.Open()) del.DeleteRowset();
+        ASSERT_EQ(del.Open(), Fetch::Row);
+        ASSERT_TRUE(del.DeleteRowset());
       }
     }
     if (inTransaction) {

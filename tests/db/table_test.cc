@@ -22,21 +22,21 @@ class TableTest : public kvt::test::EngineTest {
   void Insert(Table& t, const std::string& k, const std::string& column, const std::string& value) {
     ASSERT_TRUE(t.AddNew());
     ASSERT_TRUE(t.SetFieldText("k", k));
-    t.SetFieldText(column, value);
+    EXPECT_TRUE(t.SetFieldText(column, value));
     ASSERT_TRUE(t.Update()) << ::testing::PrintToString(ui.Texts());
   }
   // Positions `t` on the row with key k by the lookup of the connection's method.
   bool Find(Table& t, int k) {
     if (db().IsDao()) {
       std::vector<std::string> keys{std::to_string(k)};
-      return t.SetCurrentIndex("codice") && t.Seek(keys);
+      return t.SetCurrentIndex("codice") && t.Seek(keys) == Fetch::Row;
     }
-    return t.FindWhere("k = " + std::to_string(k));
+    return t.FindWhere("k = " + std::to_string(k)) == Fetch::Row;
   }
   std::string FieldOf(int k, const std::string& column) {
     Table t(&db(), "t");
     std::string out = "<none>";
-    if (Find(t, k)) t.GetFieldText(column, out);
+    if (Find(t, k)) EXPECT_TRUE(t.GetFieldText(column, out));
     return out;
   }
   std::string DuplicateKeyText(int k) {
@@ -71,7 +71,7 @@ TEST_P(TableTest, MalformedDateStoresNothing) {
   {
     Table t(&db(), "t");
     ASSERT_TRUE(t.AddNew());
-    t.SetFieldText("k", "1");
+    EXPECT_TRUE(t.SetFieldText("k", "1"));
     EXPECT_FALSE(t.SetFieldText("d", "1/3/2010"));
     EXPECT_FALSE(t.SetFieldText("d", "31/02/2010"));
     EXPECT_TRUE(t.Update());
@@ -93,7 +93,7 @@ TEST_P(TableTest, ConvertsNumbersTextsAndEmptyText) {
   {
     Table t(&db(), "t");
     ASSERT_TRUE(t.AddNew());
-    t.SetFieldText("k", "1");
+    EXPECT_TRUE(t.SetFieldText("k", "1"));
     EXPECT_TRUE(t.SetFieldText("f", "12,5"));
     EXPECT_TRUE(t.SetFieldText("nome", "Via Roma   "));
     EXPECT_TRUE(t.SetFieldText("flag", "1"));
@@ -131,7 +131,7 @@ TEST_P(TableTest, UnknownColumnIsANoOp) {
   {
     Table t(&db(), "t");
     ASSERT_TRUE(t.AddNew());
-    t.SetFieldText("k", "7");
+    EXPECT_TRUE(t.SetFieldText("k", "7"));
     EXPECT_FALSE(t.SetFieldText("nope", "1"));
     std::string out = "x";
     EXPECT_FALSE(t.GetFieldText("nope", out));
@@ -162,8 +162,8 @@ TEST_P(TableTest, BulkTableDestroyedAfterThreeUpdatesWritesExactlyThree) {
     Table t(&db(), "t", true);
     ASSERT_TRUE(t.IsOpen());
     for (int k = 1; k <= 3; ++k) {
-      t.AddNew();
-      t.SetFieldText("k", std::to_string(k));
+      EXPECT_TRUE(t.AddNew());
+      EXPECT_TRUE(t.SetFieldText("k", std::to_string(k)));
       ASSERT_TRUE(t.Update());
       EXPECT_EQ(t.RowsWritten(), 0);  // the block is not full: nothing sent yet
     }
@@ -179,10 +179,10 @@ TEST_P(TableTest, BulkBlocksAreSentWhenFullAndFlushSendsTheRest) {
   long written = 0;
   std::vector<long> sends;
   for (int k = 1; k <= 2530; ++k) {
-    t.AddNew();
-    t.SetFieldText("k", std::to_string(k));
-    t.SetFieldText("nome", "n" + std::to_string(k));
-    t.SetFieldText("d", "01/02/2003");
+    EXPECT_TRUE(t.AddNew());
+    EXPECT_TRUE(t.SetFieldText("k", std::to_string(k)));
+    EXPECT_TRUE(t.SetFieldText("nome", "n" + std::to_string(k)));
+    EXPECT_TRUE(t.SetFieldText("d", "01/02/2003"));
     ASSERT_TRUE(t.Update());
     if (t.RowsWritten() > 0) sends.push_back(t.RowsWritten());
     written += t.RowsWritten();
@@ -210,15 +210,15 @@ TEST_P(TableTest, RefusedRowsInABulkBlockLoseOnlyThemselves) {
   {
     Table t(&db(), "t", true);
     for (int k = 1; k <= 10; ++k) {
-      t.AddNew();
-      t.SetFieldText("k", std::to_string(k));
-      t.Update();
+      EXPECT_TRUE(t.AddNew());
+      EXPECT_TRUE(t.SetFieldText("k", std::to_string(k)));
+      EXPECT_TRUE(t.Update());
     }
     EXPECT_TRUE(t.Flush());  // rows were stored: the caller adds RowsWritten
     EXPECT_EQ(t.RowsWritten(), 9);
-    t.AddNew();  // a block whose every row is refused
-    t.SetFieldText("k", "5");
-    t.Update();
+    EXPECT_TRUE(t.AddNew());  // a block whose every row is refused
+    EXPECT_TRUE(t.SetFieldText("k", "5"));
+    EXPECT_TRUE(t.Update());
     EXPECT_FALSE(t.Flush());
     EXPECT_EQ(t.RowsWritten(), 0);
   }
@@ -229,9 +229,9 @@ TEST_P(TableTest, RefusedRowsInABulkBlockLoseOnlyThemselves) {
   ASSERT_TRUE(db().Rollback());
   {
     Table t(&db(), "t", true);
-    t.AddNew();
-    t.SetFieldText("k", "11");
-    t.Update();
+    EXPECT_TRUE(t.AddNew());
+    EXPECT_TRUE(t.SetFieldText("k", "11"));
+    EXPECT_TRUE(t.Update());
     EXPECT_FALSE(t.Flush());
     EXPECT_EQ(t.RowsWritten(), 0);
   }
@@ -252,8 +252,8 @@ TEST_P(TableTest, RefusedRowsInsideATransactionKeepTheTransactionsOtherWork) {
   {
     Table t(&db(), "t", true);
     for (int k = 1; k <= 30; ++k) {
-      t.AddNew();
-      t.SetFieldText("k", std::to_string(k == 20 ? 3 : k));  // 20 repeats the key 3
+      EXPECT_TRUE(t.AddNew());
+      EXPECT_TRUE(t.SetFieldText("k", std::to_string(k == 20 ? 3 : k)));  // 20 repeats 3
       if (t.Update()) stored += t.RowsWritten();             // the importer's way of counting
     }
     if (t.Flush()) stored += t.RowsWritten();
@@ -262,10 +262,10 @@ TEST_P(TableTest, RefusedRowsInsideATransactionKeepTheTransactionsOtherWork) {
   {
     Table c(&db(), "c", true);
     for (int k = 1; k <= 6; ++k) {
-      c.AddNew();
-      c.SetFieldText("k", std::to_string(k));
+      EXPECT_TRUE(c.AddNew());
+      EXPECT_TRUE(c.SetFieldText("k", std::to_string(k)));
       // 2: no such parent; 4: NULL where NOT NULL is required.
-      c.SetFieldText("tk", k == 2 ? "999" : k == 4 ? "" : std::to_string(k));
+      EXPECT_TRUE(c.SetFieldText("tk", k == 2 ? "999" : k == 4 ? "" : std::to_string(k)));
       if (c.Update()) children += c.RowsWritten();
     }
     if (c.Flush()) children += c.RowsWritten();
@@ -290,7 +290,7 @@ TEST_P(TableTest, DuplicateKeyOnUpdateShowsTheTableAndTheDriverText) {
   Table t(&db(), "t");
   Insert(t, "1", "nome", "a");
   ASSERT_TRUE(t.AddNew());
-  t.SetFieldText("k", "1");
+  EXPECT_TRUE(t.SetFieldText("k", "1"));
   EXPECT_FALSE(t.Update());
   EXPECT_EQ(t.RowsWritten(), 0);
   EXPECT_EQ(ui.Texts(),
@@ -312,17 +312,17 @@ TEST_P(TableTest, KeyedLookupByTheMethodsOwnWayThenEdit) {
   Table t(&db(), "t");
   std::vector<std::string> two{"2"};
   if (db().IsDao()) {
-    EXPECT_FALSE(t.FindWhere("k = 2"));
+    EXPECT_EQ(t.FindWhere("k = 2"), Fetch::Error);  // not the lookup of this method
     ASSERT_TRUE(t.SetCurrentIndex("codice"));
-    ASSERT_TRUE(t.Seek(two));
+    ASSERT_EQ(t.Seek(two), Fetch::Row);
     std::vector<std::string> missing{"9"};
-    EXPECT_FALSE(t.Seek(missing));
-    ASSERT_TRUE(t.Seek(two));
+    EXPECT_EQ(t.Seek(missing), Fetch::End);
+    ASSERT_EQ(t.Seek(two), Fetch::Row);
   } else {
     EXPECT_TRUE(t.SetCurrentIndex("codice"));
-    EXPECT_FALSE(t.Seek(two));
-    EXPECT_FALSE(t.FindWhere("k = 9"));
-    ASSERT_TRUE(t.FindWhere("k = 2"));
+    EXPECT_EQ(t.Seek(two), Fetch::Error);  // not the lookup of this method
+    EXPECT_EQ(t.FindWhere("k = 9"), Fetch::End);
+    ASSERT_EQ(t.FindWhere("k = 2"), Fetch::Row);
   }
   ASSERT_TRUE(t.Edit());
   EXPECT_TRUE(t.SetFieldText("nome", "DUE"));
@@ -337,7 +337,7 @@ TEST_P(TableTest, KeyedLookupByTheMethodsOwnWayThenEdit) {
   if (db().IsDao()) {  // another index of the table, by the generator's name for it
     ASSERT_TRUE(t.SetCurrentIndex("nome"));
     std::vector<std::string> tre{"tre"};
-    ASSERT_TRUE(t.Seek(tre));
+    ASSERT_EQ(t.Seek(tre), Fetch::Row);
     ASSERT_TRUE(t.GetFieldText("k", name));
     EXPECT_EQ(name, "3");
     EXPECT_FALSE(t.SetCurrentIndex("nope"));
@@ -381,9 +381,9 @@ TEST_P(TableTest, ATableOnADisconnectedDatabaseDoesNothing) {
   CreateTable();
   {
     Table t(&db(), "t", true);
-    t.AddNew();
-    t.SetFieldText("k", "1");
-    t.Update();
+    EXPECT_TRUE(t.AddNew());
+    EXPECT_TRUE(t.SetFieldText("k", "1"));
+    EXPECT_TRUE(t.Update());
     db().Close();  // the shell disconnects: the pending row has nowhere to go
     EXPECT_FALSE(t.AddNew());
     EXPECT_FALSE(t.Flush());
@@ -402,18 +402,18 @@ TEST_P(TableTest, ByteBlocksRoundTripWholeWhateverTheBufferSize) {
   {
     Table t(&db(), "g", true, 16);  // a buffer smaller than the block must not cut it
     for (int id = 1; id <= 3; ++id) {
-      t.AddNew();
-      t.SetFieldText("ID", std::to_string(id));
+      EXPECT_TRUE(t.AddNew());
+      EXPECT_TRUE(t.SetFieldText("ID", std::to_string(id)));
       if (id != 2) {
         EXPECT_TRUE(t.SetFieldBlob("coord", big.data(), big.size() - id));
       }
-      t.Update();
+      EXPECT_TRUE(t.Update());
     }
   }
   {
     Table t(&db(), "g");
     ASSERT_TRUE(t.AddNew());
-    t.SetFieldText("ID", "4");
+    EXPECT_TRUE(t.SetFieldText("ID", "4"));
     EXPECT_TRUE(t.SetFieldBlob("coord", "abc", 0));  // length 0: NULL
     EXPECT_TRUE(t.Update());
   }
@@ -423,7 +423,7 @@ TEST_P(TableTest, ByteBlocksRoundTripWholeWhateverTheBufferSize) {
   s.SetFrom("g");
   s.SetOrderBy("g.ID");
   std::vector<size_t> sizes;
-  for (bool ok = s.Open(false, 16); ok; ok = s.MoveNext()) {
+  for (Fetch f = s.Open(false, 16); f == Fetch::Row; f = s.MoveNext()) {
     std::vector<uint8_t> bytes;
     const bool present = s.GetBlob(1, bytes);
     sizes.push_back(present ? bytes.size() : 0);
@@ -443,10 +443,10 @@ TEST_P(TableTest, TextsWithAccentsApostrophesAndEuroRoundTrip) {
   {
     Table bulk(&db(), "t", true);
     for (int k = 1; k <= 4; ++k) {
-      bulk.AddNew();
-      bulk.SetFieldText("k", std::to_string(k));
-      bulk.SetFieldText("nome", k == 1 ? name : k == 3 ? odd : k == 4 ? "NULL" : "");
-      bulk.Update();
+      EXPECT_TRUE(bulk.AddNew());
+      EXPECT_TRUE(bulk.SetFieldText("k", std::to_string(k)));
+      EXPECT_TRUE(bulk.SetFieldText("nome", k == 1 ? name : k == 3 ? odd : k == 4 ? "NULL" : ""));
+      EXPECT_TRUE(bulk.Update());
     }
   }
   {
@@ -465,7 +465,7 @@ TEST_P(TableTest, TextsWithAccentsApostrophesAndEuroRoundTrip) {
   s.AddColumn("t", "nome", kSqlVarChar);
   s.SetFrom("t");
   s.SetWhere(db().dialect().Contains("t.nome", "D'AOSTA"));
-  ASSERT_TRUE(s.Open());
+  ASSERT_EQ(s.Open(), Fetch::Row);
   EXPECT_EQ(s.GetText(0), name);
 }
 
@@ -474,7 +474,7 @@ TEST_P(TableTest, TypesTheOdbcFormsDoNotHandleSaySo) {
   Exec("CREATE TABLE n (k INTEGER NOT NULL PRIMARY KEY, amount DECIMAL(10,2), memo TEXT)");
   Exec("INSERT INTO n VALUES (1, 12.50, 'nota')");
   Table t(&db(), "n");
-  ASSERT_TRUE(t.FindWhere("k = 1"));
+  ASSERT_EQ(t.FindWhere("k = 1"), Fetch::Row);
   ASSERT_TRUE(t.Edit());
   EXPECT_FALSE(t.SetFieldText("amount", "3,5"));
   std::string out;

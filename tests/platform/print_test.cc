@@ -245,7 +245,7 @@ TEST(CliPrintTest, ReportsGoToTheNamedPdfOrAreRefusedWithTheReason) {
   DemoReport report(Rows(100));
   {
     CliPrint r("/tmp/out.pdf");  // a command that prints nothing
-    EXPECT_EQ(r.ui.UnusedFields(), (std::vector<std::string>{"pdf"}));
+    EXPECT_FALSE(r.ui.PrintAsked());
   }
   {
     CliPrint r(std::nullopt);
@@ -274,7 +274,7 @@ TEST(CliPrintTest, ReportsGoToTheNamedPdfOrAreRefusedWithTheReason) {
     EXPECT_TRUE(r.ui.PrintReport(report, PrintMode::Preview));
     EXPECT_EQ(written, "/tmp/out.pdf");
     EXPECT_EQ(r.out.str(), "PDF scritto: /tmp/out.pdf (3 pagine)\n");
-    EXPECT_TRUE(r.ui.UnusedFields().empty());
+    EXPECT_TRUE(r.ui.PrintAsked());
     EXPECT_EQ(r.err.str(), "");
     EXPECT_EQ(r.ui.Outcome(), CliOutcome::Success);
   }

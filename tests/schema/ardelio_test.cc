@@ -61,7 +61,7 @@ class ArdelioTest : public ::testing::Test {
     {
       db::Transaction tx(*d);
       for (const std::string& sql : statements) {
-        EXPECT_TRUE(d->ExecuteSql(sql, &error)) << sql << error;
+        EXPECT_TRUE(d->ExecuteSql(sql)) << sql << d->LastError().text;
       }
       EXPECT_TRUE(tx.Commit());
     }
@@ -76,10 +76,10 @@ class ArdelioTest : public ::testing::Test {
     s.SetFrom(table);
     s.SetOrderBy(order);
     std::vector<std::string> out;
-    if (s.Open()) {
-      do out.push_back(s.GetTextByName(table + "." + column));
-      while (s.MoveNext());
-    }
+    db::Fetch f = s.Open();
+    for (; f == db::Fetch::Row; f = s.MoveNext())
+      out.push_back(s.GetTextByName(table + "." + column));
+    EXPECT_EQ(f, db::Fetch::End);
     return out;
   }
 
@@ -173,12 +173,10 @@ TEST_F(ArdelioTest, CompletionBuildsTheSchemaAfterRemovingOrphans) {
   EXPECT_EQ(db::ReadLiveTable(d, "regazi").primaryKey, std::vector<std::string>{"codice"});
   EXPECT_EQ(Column(d, "proto", "datini", "azienda", db::kSqlDate),
             (std::vector<std::string>{"00/00/0000", "00/00/0000"}));
-  std::string error;
-  EXPECT_FALSE(d.ExecuteSql("DELETE FROM lotti WHERE ID = 0", &error));
+  EXPECT_FALSE(d.ExecuteSql("DELETE FROM lotti WHERE ID = 0"));
   EXPECT_FALSE(
       d.ExecuteSql("INSERT INTO archi (azienda, ID, protoc, inizio, fine, lung) "
-                   "VALUES (101, 13, 1, 1, 97, 100)",
-                   &error));
+                   "VALUES (101, 13, 1, 1, 97, 100)"));
   EXPECT_TRUE(AloneInItsFolder());
   ui.Clear();
   // The routes of the file start at 1: mended once the file is complete.
@@ -243,9 +241,8 @@ TEST_F(ArdelioTest, CompletedFilesAreRenumberedOnlyWhenEveryRouteStartsAboveZero
   EXPECT_TRUE(ui.messages.empty());
   EXPECT_EQ(Column(d, "detitine", "sub", "azienda, ID, sub", db::kSqlSmallInt),
             (std::vector<std::string>{"0", "1", "1", "2"}));
-  std::string error;
-  ASSERT_TRUE(d.ExecuteSql("UPDATE detitine SET sub = sub + 10 WHERE azienda = 101", &error));
-  ASSERT_TRUE(d.ExecuteSql("UPDATE detitine SET sub = sub - 9 WHERE azienda = 101", &error));
+  ASSERT_TRUE(d.ExecuteSql("UPDATE detitine SET sub = sub + 10 WHERE azienda = 101"));
+  ASSERT_TRUE(d.ExecuteSql("UPDATE detitine SET sub = sub - 9 WHERE azienda = 101"));
   EXPECT_TRUE(FixArdelioRouteNumbering(d));
   EXPECT_EQ(ui.Texts(), (std::vector<std::string>{std::string(kShifted), std::string(kMended)}));
   EXPECT_EQ(Column(d, "detitine", "sub", "azienda, ID, sub", db::kSqlSmallInt),
@@ -254,9 +251,9 @@ TEST_F(ArdelioTest, CompletedFilesAreRenumberedOnlyWhenEveryRouteStartsAboveZero
             (std::vector<std::string>{"10", "11", "12", "13"}));
   // Not yet completed: the numbering waits for the completion.
   ui.Clear();
-  ASSERT_TRUE(d.ExecuteSql("UPDATE ardelio SET convert = 1", &error));
-  ASSERT_TRUE(d.ExecuteSql("UPDATE detitine SET sub = sub + 10", &error));
-  ASSERT_TRUE(d.ExecuteSql("UPDATE detitine SET sub = sub - 9", &error));
+  ASSERT_TRUE(d.ExecuteSql("UPDATE ardelio SET convert = 1"));
+  ASSERT_TRUE(d.ExecuteSql("UPDATE detitine SET sub = sub + 10"));
+  ASSERT_TRUE(d.ExecuteSql("UPDATE detitine SET sub = sub - 9"));
   EXPECT_TRUE(FixArdelioRouteNumbering(d));
   EXPECT_TRUE(ui.messages.empty());
 

@@ -108,8 +108,8 @@ Strings Rows(db::Database& db, std::string_view table,
   s.SetFrom(table);
   s.SetOrderBy(order);
   Strings rows;
-  if (!s.Open()) return rows;
-  do {
+  db::Fetch f = s.Open();
+  for (; f == db::Fetch::Row; f = s.MoveNext()) {
     std::string row;
     for (size_t i = 0; i < columns.size(); ++i) {
       row += i ? "|" : "";
@@ -118,7 +118,8 @@ Strings Rows(db::Database& db, std::string_view table,
                  : s.GetTextByName(std::string(table) + "." + columns[i].first);
     }
     rows.push_back(row);
-  } while (s.MoveNext());
+  }
+  EXPECT_EQ(f, db::Fetch::End);
   std::sort(rows.begin(), rows.end());
   return rows;
 }

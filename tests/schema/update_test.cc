@@ -32,12 +32,11 @@ class UpdateFromDictionaryTest : public kvt::test::EngineTest {
     s.SetFrom("lotti");
     s.SetOrderBy("ID");
     std::vector<std::string> rows;
-    if (s.Open()) {
-      do
-        rows.push_back(std::to_string(s.GetShort(0)) + "|" + s.GetText(1) +
-                       (s.IsNull(1) ? "<NULL>" : ""));
-      while (s.MoveNext());
-    }
+    db::Fetch f = s.Open();
+    for (; f == db::Fetch::Row; f = s.MoveNext())
+      rows.push_back(std::to_string(s.GetShort(0)) + "|" + s.GetText(1) +
+                     (s.IsNull(1) ? "<NULL>" : ""));
+    EXPECT_EQ(f, db::Fetch::End);
     return rows;
   }
 };
@@ -77,9 +76,8 @@ TEST_P(UpdateFromDictionaryTest, CompletesTablesAndAddsTheRelationsTheRowsAllow)
   ASSERT_EQ(corse.foreignKeys.size(), 1u);
   EXPECT_EQ(corse.columns.size(), 3u);  // only the relation was added here
   EXPECT_EQ(QueryInt("SELECT COUNT(*) FROM corse"), 1);
-  std::string error;
-  EXPECT_FALSE(db().ExecuteSql("DELETE FROM lotti WHERE ID = 5", &error));
-  EXPECT_TRUE(db().ExecuteSql("DELETE FROM lotti WHERE ID = 0", &error)) << error;
+  EXPECT_FALSE(db().ExecuteSql("DELETE FROM lotti WHERE ID = 5"));
+  EXPECT_TRUE(db().ExecuteSql("DELETE FROM lotti WHERE ID = 0")) << db().LastError().text;
   // The idx_ index the relation on `id` asks for, created once.
   bool idx = false;
   for (const db::LiveIndex& i : db::ReadLiveTable(db(), "lotti").indices) {

@@ -92,8 +92,8 @@ void EngineTest::SetUp() {
     db::Database* maintenance = Maintenance();
     ASSERT_NE(maintenance, nullptr) << "cannot reach the PostgreSQL test server";
     pgDatabase_ = NewPgDatabaseName();
-    std::string error;
-    ASSERT_TRUE(maintenance->ExecuteSql("CREATE DATABASE " + pgDatabase_, &error)) << error;
+    ASSERT_TRUE(maintenance->ExecuteSql("CREATE DATABASE " + pgDatabase_))
+        << maintenance->LastError().text;
     target_ = std::string("DSN=") + PgDsn() + ";Database=" + pgDatabase_;
     db_ = db::Database::ConnectOdbc(ui, target_, nullptr, 25, 1);
   }
@@ -104,7 +104,8 @@ void EngineTest::TearDown() {
   db_.reset();
   if (pgDatabase_.empty()) return;
   if (db::Database* maintenance = Maintenance())
-    maintenance->ExecuteSql("DROP DATABASE IF EXISTS " + pgDatabase_ + " WITH (FORCE)");
+    EXPECT_TRUE(maintenance->ExecuteSql("DROP DATABASE IF EXISTS " + pgDatabase_ + " WITH (FORCE)"))
+        << maintenance->LastError().text;
   pgDatabase_.clear();
 }
 
@@ -120,8 +121,7 @@ std::unique_ptr<db::Database> EngineTest::Connect() {
 }
 
 void EngineTest::Exec(const std::string& sql) {
-  std::string error;
-  EXPECT_TRUE(db_->ExecuteSql(sql, &error)) << sql << "\n" << error;
+  EXPECT_TRUE(db_->ExecuteSql(sql)) << sql << "\n" << db_->LastError().text;
 }
 
 long long EngineTest::QueryInt(const std::string& sql) {
