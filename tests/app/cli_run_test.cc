@@ -71,7 +71,8 @@ TEST_F(CliRunTest, CreateThenUseADatabaseFromTheCommandLine) {
   // A PDF named for a command that prints nothing: said, and no file appears.
   r = Kvtbase("about --db " + ShellQuote(db) + " --pdf " + ShellQuote(Path("x.pdf")));
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.err, "Il comando non ha stampato nulla: " + Path("x.pdf") + " non è stato scritto\n");
+  EXPECT_EQ(r.err,
+            "Il comando non ha stampato nulla: " + Path("x.pdf") + " non è stato scritto\n");
   EXPECT_FALSE(std::filesystem::exists(Path("x.pdf")));
 }
 
