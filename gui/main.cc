@@ -1,8 +1,10 @@
 // kvtbase: with no argument the window; with a command, that command without a window
 // (see cli/cli.h; printed reports become the --pdf file); with --screenshot FILE
-// [--menu "Menu>Submenu" | --command ID] [--delay MS] the window, a menu opened or a command
-// started, and a picture of the screen saved to FILE.
+// [--menu "Menu>Submenu" | --command ID] [--delay MS] [--after MS] [--file PATH]... the
+// window, a menu opened or a command started (its file choosers answered with the given
+// paths), and a picture of the screen taken --after MS later (700) saved to FILE.
 #include <QApplication>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPixmap>
@@ -29,7 +31,15 @@ struct Screenshot {
   QStringList menu;
   std::string command;  // run before the picture is taken (its dialog shows in it)
   int delayMs = 1500;
+  int afterMs = 700;
+  QStringList files;  // answers to the command's file choosers, in order
 };
+
+bool ParseMs(const std::string& text, int* out) {
+  bool ok = false;
+  *out = QString::fromStdString(text).toInt(&ok);
+  return ok && *out >= 0;
+}
 
 std::optional<Screenshot> ParseScreenshot(const std::vector<std::string>& args) {
   Screenshot shot;
@@ -40,9 +50,11 @@ std::optional<Screenshot> ParseScreenshot(const std::vector<std::string>& args) 
     } else if (args[i] == "--command") {
       shot.command = args[i + 1];
     } else if (args[i] == "--delay") {
-      bool ok = false;
-      shot.delayMs = QString::fromStdString(args[i + 1]).toInt(&ok);
-      if (!ok || shot.delayMs < 0) return std::nullopt;
+      if (!ParseMs(args[i + 1], &shot.delayMs)) return std::nullopt;
+    } else if (args[i] == "--after") {
+      if (!ParseMs(args[i + 1], &shot.afterMs)) return std::nullopt;
+    } else if (args[i] == "--file") {
+      shot.files << QString::fromStdString(args[i + 1]);
     } else {
       return std::nullopt;
     }
@@ -72,14 +84,31 @@ void DrawFrames(QPixmap& picture, QWidget* window) {
   if (QWidget* dialog = QApplication::activeModalWidget()) DrawFrame(p, dialog);
 }
 
+// Answers each file chooser that opens with the next of `files`, as a user typing the path.
+void AnswerChoosers(QObject* owner, QStringList files) {
+  auto* timer = kvt::gui::MakeChild<QTimer>(owner);
+  timer->setInterval(50);
+  QPointer<QWidget> answered;
+  QObject::connect(timer, &QTimer::timeout, timer, [timer, files, answered]() mutable {
+    auto* chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (!chooser || chooser == answered || !chooser->isVisible() || files.isEmpty()) return;
+    answered = chooser;
+    chooser->selectFile(files.takeFirst());
+    static_cast<QDialog*>(chooser)->accept();  // the dialog's own checks run
+    if (files.isEmpty()) timer->stop();
+  });
+  timer->start();
+}
+
 void TakeScreenshot(kvt::gui::MainWindow& window, const Screenshot& shot) {
+  if (!shot.files.isEmpty()) AnswerChoosers(&window, shot.files);
   if (!shot.command.empty()) {
     // The picture is taken from inside the command's own dialog loop.
     QTimer::singleShot(0, &window, [&window, shot] { window.RunCommand(shot.command); });
   } else if (!shot.menu.isEmpty() && !window.OpenMenu(shot.menu))
     std::cerr << "menu non trovato: " << shot.menu.join(QStringLiteral(" > ")).toStdString()
               << "\n";
-  QTimer::singleShot(700, &window, [&window, shot] {
+  QTimer::singleShot(shot.afterMs, &window, [&window, shot] {
     QPixmap picture = window.screen()->grabWindow(0);
     if (picture.isNull()) picture = window.grab();
     DrawFrames(picture, &window);
@@ -89,6 +118,7 @@ void TakeScreenshot(kvt::gui::MainWindow& window, const Screenshot& shot) {
 }
 
 int RunWindow(int argc, char** argv, const std::optional<Screenshot>& shot) {
+  kvt::gui::UseItalianDates();
   QApplication app(argc, argv);
   // QApplication adopts the user's locale; numbers in files, SQL and messages are always
   // written and read with a decimal point, so the C conventions must stay in force.
@@ -100,12 +130,15 @@ int RunWindow(int argc, char** argv, const std::optional<Screenshot>& shot) {
   kvt::app::RegisterAllCommands(registry);
   kvt::gui::MainWindow window(shell, registry, ui);
   ui.SetWindow(&window, window.band());
+  ui.SetFolderMemory(&shell.settings().folders);
   shell.SetOnChange([&window] { window.Refresh(); });
   window.move(0, shot ? kTitleBar : 0);  // room for the drawn title bar
   window.show();
   int status = 0;
   QTimer::singleShot(0, &window, [&] {
-    if (shell.Startup()) return;
+    bool started = false;
+    window.RunWork([&] { started = shell.Startup(); });
+    if (started) return;
     status = 1;
     window.CloseWithoutAsking();
   });
@@ -146,7 +179,7 @@ int main(int argc, char** argv) {
   std::optional<Screenshot> shot = ParseScreenshot(args);
   if (!shot) {
     std::cerr << "Uso: kvtbase --screenshot FILE.png [--menu \"Menu>Sottomenu\" | --command ID]"
-                 " [--delay MS]\n";
+                 " [--delay MS] [--after MS] [--file PERCORSO]...\n";
     return 2;
   }
   return RunWindow(argc, argv, shot);

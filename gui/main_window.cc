@@ -4,7 +4,10 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QMenuBar>
+#include <QThread>
 #include <QVBoxLayout>
 
 #include "app/commands.h"
@@ -84,11 +87,35 @@ void MainWindow::BuildMenu() {
   }
 }
 
+bool MainWindow::RunWork(const std::function<void()>& work) {
+  if (busy_) return false;
+  busy_ = true;
+  if (auto* qt = dynamic_cast<QtUi*>(&ui_)) qt->ResetCancel();
+  menuBar()->setEnabled(false);
+  QEventLoop loop;
+  std::unique_ptr<QThread> worker(QThread::create(work));
+  connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+  worker->start();
+  loop.exec();
+  // The program is being ended from outside while the work runs: it is asked to stop, and
+  // its calls are still served until it has.
+  if (!worker->isFinished()) {
+    if (auto* qt = dynamic_cast<QtUi*>(&ui_)) qt->RequestCancel();
+    while (!worker->wait(QDeadlineTimer(20))) QCoreApplication::processEvents();
+  }
+  worker->wait();  // "finished" is sent just before the thread has wholly ended
+  menuBar()->setEnabled(true);
+  busy_ = false;
+  return true;
+}
+
 void MainWindow::RunCommand(const std::string& id) {
   const app::CommandFn* fn = registry_.Find(id);
   if (!fn) return;
+  if (busy_) return;
+  ui_.ShowProgressText("");  // what the last command left in the status line goes
   app::AppContext ctx{ui_, shell_, nullptr};
-  (*fn)(ctx);
+  if (!RunWork([&] { (*fn)(ctx); })) return;
   Refresh();
   if (shell_.exitRequested()) {
     closing_ = true;
@@ -97,6 +124,11 @@ void MainWindow::RunCommand(const std::string& id) {
 }
 
 void MainWindow::Refresh() {
+  if (QThread::currentThread() != thread()) {
+    // The worker waits, so that the shell does not change while it is read.
+    QMetaObject::invokeMethod(this, [this] { Refresh(); }, Qt::BlockingQueuedConnection);
+    return;
+  }
   setWindowTitle(ToQ(app::kMainTitle));
   database_->setText(ToQ("Database: " + shell_.DatabaseLine()));
 }
@@ -107,6 +139,10 @@ void MainWindow::CloseWithoutAsking() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+  if (busy_) {  // the work ends first: stopped from its own window, or to its end
+    event->ignore();
+    return;
+  }
   if (!closing_) {
     if (const app::CommandFn* exit = registry_.Find("exit")) {
       app::AppContext ctx{ui_, shell_, nullptr};

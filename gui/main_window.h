@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <functional>
 #include <string>
 
 #include "app/menu.h"
@@ -27,9 +28,13 @@ class MainWindow : public QMainWindow {
   MainWindow(app::Shell& shell, const app::Registry& registry, Ui& ui);
 
   QLabel* band() const { return band_; }
-  // Runs one command by id (what a menu item does).
+  // Runs one command by id (what a menu item does), through RunWork.
   void RunCommand(const std::string& id);
-  // Title and window contents after a change of connection.
+  // Runs `work` on a worker thread and returns when it has ended; meanwhile the window
+  // keeps painting and its menu is disabled. False (nothing run) while other work runs.
+  bool RunWork(const std::function<void()>& work);
+  bool busy() const { return busy_; }
+  // Title and window contents after a change of connection; from any thread.
   void Refresh();
   // Ends the program without asking (start-up could not go on).
   void CloseWithoutAsking();
@@ -49,6 +54,7 @@ class MainWindow : public QMainWindow {
   Ui& ui_;
   QLabel* database_ = nullptr;
   QLabel* band_ = nullptr;
+  bool busy_ = false;
   bool closing_ = false;
   bool shutDown_ = false;
 };

@@ -9,13 +9,17 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QPainter>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
 #include <QTranslator>
 
+#include <QDir>
+#include <QFileInfo>
+#include <QThread>
+
 #include "gui/form_dialog.h"
+#include "gui/progress_window.h"
 
 namespace kvt::gui {
 
@@ -46,10 +50,8 @@ class BusyWindow : public QWidget {
     QPainter p(this);
     p.fillRect(rect(), QColor(0, 0, 128));
     p.setPen(Qt::white);
-    qint64 s = clock_.isValid() ? clock_.elapsed() / 1000 : 0;
-    QString text = QStringLiteral("Elaborazione in corso ...\n\nTempo trascorso %1:%2")
-                       .arg(s / 60, 2, 10, QChar('0'))
-                       .arg(s % 60, 2, 10, QChar('0'));
+    QString text = QStringLiteral("Elaborazione in corso ...\n\n") +
+                   ElapsedText(clock_.isValid() ? clock_.elapsed() : 0);
     p.drawText(rect(), Qt::AlignCenter, text);
   }
 
@@ -58,7 +60,33 @@ class BusyWindow : public QWidget {
   QElapsedTimer clock_;
 };
 
+void UseItalianDates() {
+  // Qt reads the environment once, at the first use of the system locale.
+  const QByteArray previous = qgetenv("LC_TIME");
+  const bool had = qEnvironmentVariableIsSet("LC_TIME");
+  const QByteArray all = qgetenv("LC_ALL");
+  qunsetenv("LC_ALL");
+  qputenv("LC_TIME", "it_IT.UTF-8");
+  (void)QLocale::system().name();
+  if (had) {
+    qputenv("LC_TIME", previous);
+  } else {
+    qunsetenv("LC_TIME");
+  }
+  if (!all.isNull()) qputenv("LC_ALL", all);
+}
+
+QString ElapsedText(qint64 milliseconds) {
+  const qint64 s = milliseconds / 1000;
+  return QStringLiteral("Tempo trascorso %1:%2")
+      .arg(s / 60, 2, 10, QChar('0'))
+      .arg(s % 60, 2, 10, QChar('0'));
+}
+
 bool InstallItalianQtTexts(QCoreApplication& app) {
+  // Dates and names of the choosers; the numbers of files and SQL follow the C library's
+  // locale, which the window keeps at "C".
+  QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
   auto* translator = MakeChild<QTranslator>(&app);
   if (!translator->load(QLocale(QLocale::Italian, QLocale::Italy), QStringLiteral("qtbase"),
                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
@@ -96,7 +124,31 @@ void WidenToLongestLine(QMessageBox& box) {
 
 }  // namespace
 
-QtUi::QtUi() = default;
+std::string FolderKey(const FileDialogSpec& spec, bool save) {
+  FileKind kind = spec.kind;
+  if (kind == FileKind::Automatic) {
+    QString ext = ToQ(spec.defaultExt).toLower();
+    if (ext.endsWith(QLatin1String("mdb"))) {
+      kind = FileKind::Database;
+    } else {
+      kind = save ? FileKind::Export : FileKind::Communication;
+    }
+  }
+  switch (kind) {
+    case FileKind::Communication:
+      return "Comunicazioni";
+    case FileKind::Report:
+      return "Report";
+    case FileKind::Database:
+      return "Database";
+    case FileKind::Export:
+    case FileKind::Automatic:
+      break;
+  }
+  return "Esportazioni";
+}
+
+QtUi::QtUi() : bridge_(std::make_unique<QObject>()) {}
 QtUi::~QtUi() = default;
 
 void QtUi::SetWindow(QWidget* window, QLabel* band) {
@@ -104,50 +156,151 @@ void QtUi::SetWindow(QWidget* window, QLabel* band) {
   band_ = band;
 }
 
+ProgressWindow* QtUi::progressWindow() const {
+  return progress_.data();
+}
+
 QWidget* QtUi::Parent() const {
   if (QWidget* modal = QApplication::activeModalWidget()) return modal;
   return window_.data();
 }
 
-void QtUi::Pump() {
-  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+// Records a change of progress; the GUI thread shows the latest state at its next turn
+// (at once when the change is made there).
+template <class Change>
+void QtUi::Update(Change change) {
+  bool post = false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    change(state_);
+    post = !pending_;
+    pending_ = true;
+  }
+  if (QThread::currentThread() == bridge_->thread()) {
+    Apply();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  } else if (post) {
+    QMetaObject::invokeMethod(bridge_.get(), [this] { Apply(); }, Qt::QueuedConnection);
+  }
+}
+
+void QtUi::Apply() {
+  State s;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    s = state_;
+    pending_ = false;
+  }
+  if (s.waitDepth > 0 && !cursorSet_) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    cursorSet_ = true;
+  } else if (s.waitDepth == 0 && cursorSet_) {
+    QApplication::restoreOverrideCursor();
+    cursorSet_ = false;
+  }
+  const bool busy = s.waitDepth > 0 && s.busyWindow;
+  if (busy && !(busy_ && busy_->isVisible())) {
+    if (!busy_) busy_ = std::make_unique<BusyWindow>();
+    busy_->Start(window_.data());
+  } else if (!busy && busy_) {
+    busy_->Stop();
+  }
+  if (band_ && s.band != bandShown_) {
+    bandShown_ = s.band;
+    band_->setText(ToQ(s.band));
+    band_->setVisible(!s.band.empty());
+  }
+  if (s.progressOpen && !progress_) {
+    progress_ = MakeChild<ProgressWindow>(Parent(), [this] { cancel_ = true; });
+    progress_->show();
+  } else if (!s.progressOpen && progress_) {
+    progress_->hide();
+    progress_->deleteLater();
+    progress_ = nullptr;
+  }
+  if (progress_) {
+    progress_->SetCaption(ToQ(s.caption));
+    progress_->SetPercent(s.percent);
+    progress_->SetPhase(s.phase, s.phases);
+    progress_->SetCancellable(s.cancellable);
+  }
+}
+
+void QtUi::ArrowCursor(bool on) {
+  // A box or a chooser takes the ordinary cursor even inside a long operation.
+  if (!cursorSet_) return;
+  if (on) {
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+  } else {
+    QApplication::restoreOverrideCursor();
+  }
+}
+
+MsgResult QtUi::ShowMessage(MsgIcon icon, std::string_view text, std::string_view caption,
+                            MsgButtons buttons, std::string_view detail) {
+  static constexpr QMessageBox::Icon kIcons[] = {QMessageBox::Information, QMessageBox::Critical,
+                                                 QMessageBox::Warning, QMessageBox::Question};
+  MsgResult result = MsgResult::Ok;
+  OnGui([&] {
+    QMessageBox box(kIcons[static_cast<int>(icon)], ToQ(caption), ToQ(text), QMessageBox::Ok,
+                    Parent());
+    if (buttons == MsgButtons::OkCancel) {
+      box.addButton(QMessageBox::Cancel)->setText(QStringLiteral("Annulla"));
+      box.setDefaultButton(QMessageBox::Ok);
+    }
+    if (!detail.empty()) box.setDetailedText(ToQ(detail));
+    WidenToLongestLine(box);
+    ArrowCursor(true);
+    int answer = box.exec();
+    ArrowCursor(false);
+    result = answer == QMessageBox::Ok ? MsgResult::Ok : MsgResult::Cancel;
+  });
+  return result;
 }
 
 MsgResult QtUi::Message(MsgIcon icon, std::string_view text, std::string_view caption,
                         MsgButtons buttons) {
-  static constexpr QMessageBox::Icon kIcons[] = {QMessageBox::Information, QMessageBox::Critical,
-                                                 QMessageBox::Warning, QMessageBox::Question};
-  QMessageBox box(kIcons[static_cast<int>(icon)], ToQ(caption), ToQ(text), QMessageBox::Ok,
-                  Parent());
-  if (buttons == MsgButtons::OkCancel) {
-    box.addButton(QMessageBox::Cancel)->setText(QStringLiteral("Annulla"));
-    box.setDefaultButton(QMessageBox::Ok);
-  }
-  WidenToLongestLine(box);
-  // The box takes the ordinary cursor even inside a long operation.
-  if (waitDepth_ > 0) QApplication::setOverrideCursor(Qt::ArrowCursor);
-  int answer = box.exec();
-  if (waitDepth_ > 0) QApplication::restoreOverrideCursor();
-  return answer == QMessageBox::Ok ? MsgResult::Ok : MsgResult::Cancel;
+  return ShowMessage(icon, text, caption, buttons, {});
+}
+
+MsgResult QtUi::MessageWithDetail(MsgIcon icon, std::string_view text, std::string_view caption,
+                                  MsgButtons buttons, std::string_view detail) {
+  return ShowMessage(icon, text, caption, buttons, detail);
 }
 
 std::optional<std::string> QtUi::ChooseFile(const FileDialogSpec& spec, bool save) {
-  QFileDialog dialog(Parent(), ToQ(spec.title));
-  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-  dialog.setOption(QFileDialog::HideNameFilterDetails);
-  if (!spec.overwritePrompt) dialog.setOption(QFileDialog::DontConfirmOverwrite);
-  QStringList filters = ConvertFilter(spec.filter);
-  if (!filters.isEmpty()) dialog.setNameFilters(filters);
-  QString ext = ToQ(spec.defaultExt);
-  while (ext.startsWith(QLatin1Char('*')) || ext.startsWith(QLatin1Char('.'))) ext.remove(0, 1);
-  if (!ext.isEmpty()) dialog.setDefaultSuffix(ext);
-  if (!spec.defaultName.empty()) dialog.selectFile(ToQ(spec.defaultName));
-  if (waitDepth_ > 0) QApplication::setOverrideCursor(Qt::ArrowCursor);
-  bool chosen = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
-  if (waitDepth_ > 0) QApplication::restoreOverrideCursor();
-  if (!chosen) return std::nullopt;
-  return QFile::encodeName(dialog.selectedFiles().first()).toStdString();
+  std::optional<std::string> chosen;
+  OnGui([&] {
+    QFileDialog dialog(Parent(), ToQ(spec.title));
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    if (!spec.overwritePrompt) dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    QStringList filters = ConvertFilter(spec.filter);
+    if (!filters.isEmpty()) dialog.setNameFilters(filters);
+    QString ext = ToQ(spec.defaultExt);
+    while (ext.startsWith(QLatin1Char('*')) || ext.startsWith(QLatin1Char('.'))) ext.remove(0, 1);
+    if (!ext.isEmpty()) dialog.setDefaultSuffix(ext);
+    // The folder asked for, else the one this kind of file came from last time.
+    const std::string key = FolderKey(spec, save);
+    QString folder = ToQ(spec.folder);
+    if (folder.isEmpty() && folders_) {
+      auto it = folders_->find(key);
+      if (it != folders_->end()) folder = ToQ(it->second);
+    }
+    // Nothing known: where the program was started (not the folder of another kind).
+    if (folder.isEmpty() || !QFileInfo(folder).isDir()) folder = QDir::currentPath();
+    dialog.setDirectory(folder);
+    if (!spec.defaultName.empty()) dialog.selectFile(ToQ(spec.defaultName));
+    ArrowCursor(true);
+    bool accepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
+    ArrowCursor(false);
+    if (!accepted) return;
+    const QString file = dialog.selectedFiles().first();
+    if (folders_) (*folders_)[key] = QFileInfo(file).absolutePath().toStdString();
+    chosen = QFile::encodeName(file).toStdString();
+  });
+  return chosen;
 }
 
 std::optional<std::string> QtUi::OpenFile(const FileDialogSpec& spec) {
@@ -158,68 +311,69 @@ std::optional<std::string> QtUi::SaveFile(const FileDialogSpec& spec) {
   return ChooseFile(spec, true);
 }
 
+bool QtUi::RunForm(Form& form) {
+  bool ok = false;
+  OnGui([&] {
+    FormDialog dialog(form, Parent());
+    ArrowCursor(true);
+    ok = dialog.exec() == QDialog::Accepted;
+    ArrowCursor(false);
+  });
+  return ok;
+}
+
 void QtUi::BeginWait(bool busyWindow) {
-  if (waitDepth_++ == 0) QApplication::setOverrideCursor(Qt::WaitCursor);
-  if (busyWindow && !(busy_ && busy_->isVisible())) {
-    if (!busy_) busy_ = std::make_unique<BusyWindow>();
-    busy_->Start(window_.data());
-  }
-  Pump();
+  Update([busyWindow](State& s) {
+    ++s.waitDepth;
+    s.busyWindow = s.busyWindow || busyWindow;
+  });
 }
 
 void QtUi::EndWait() {
-  if (waitDepth_ == 0) return;
-  if (--waitDepth_ > 0) return;
-  if (busy_) busy_->Stop();
-  QApplication::restoreOverrideCursor();
+  Update([](State& s) {
+    if (s.waitDepth == 0) return;
+    if (--s.waitDepth == 0) s.busyWindow = false;
+  });
 }
 
 void QtUi::ShowProgressText(std::string_view text) {
-  if (!band_) return;
-  band_->setText(ToQ(text));
-  band_->setVisible(!text.empty());
-  band_->repaint();
-  Pump();
+  Update([text](State& s) { s.band = text; });
 }
 
 void QtUi::ProgressBegin(std::string_view caption) {
-  ProgressEnd();
-  progress_ = MakeChild<QProgressDialog>(ToQ(caption), QString(), 0, 100, Parent());
-  progress_->setWindowTitle(ToQ(kAppCaption));
-  progress_->setWindowModality(Qt::WindowModal);
-  progress_->setMinimumDuration(0);
-  progress_->setAutoClose(false);
-  progress_->setAutoReset(false);
-  progress_->setValue(0);
-  progress_->show();
-  Pump();
+  Update([caption](State& s) {
+    s.progressOpen = true;
+    s.caption = caption;
+    s.percent = 0;
+    s.phase = s.phases = 0;
+    s.cancellable = false;
+  });
 }
 
 void QtUi::ProgressCaption(std::string_view caption) {
-  if (!progress_) return;
-  progress_->setLabelText(ToQ(caption));
-  Pump();
+  Update([caption](State& s) { s.caption = caption; });
 }
 
 void QtUi::ProgressSet(int percent) {
-  if (!progress_) return;
-  progress_->setValue(std::clamp(percent, 0, 100));
-  Pump();
+  Update([percent](State& s) { s.percent = percent; });
 }
 
 void QtUi::ProgressEnd() {
-  if (!progress_) return;
-  progress_->hide();
-  progress_->deleteLater();
-  progress_ = nullptr;
+  Update([](State& s) {
+    s.progressOpen = false;
+    s.phase = s.phases = 0;
+  });
 }
 
-bool QtUi::RunForm(Form& form) {
-  FormDialog dialog(form, Parent());
-  if (waitDepth_ > 0) QApplication::setOverrideCursor(Qt::ArrowCursor);
-  bool ok = dialog.exec() == QDialog::Accepted;
-  if (waitDepth_ > 0) QApplication::restoreOverrideCursor();
-  return ok;
+void QtUi::SetCancellable(bool cancellable) {
+  Update([cancellable](State& s) { s.cancellable = cancellable; });
+}
+
+void QtUi::ProgressPhase(int phase, int phases) {
+  Update([phase, phases](State& s) {
+    s.phase = phase;
+    s.phases = phases;
+  });
 }
 
 }  // namespace kvt::gui

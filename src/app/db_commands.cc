@@ -1,5 +1,6 @@
 // The commands of the "&Database" menu, "&Fine" and "&?".
 #include <filesystem>
+#include <optional>
 
 #include "app/commands.h"
 #include "app/odbc_dialog.h"
@@ -28,6 +29,48 @@ FileDialogSpec JetDialog(std::string title, bool overwritePrompt = true) {
   return spec;
 }
 
+// The progress window of a repair or a compaction: the step as its caption, the share of
+// bytes written on the bar and, in figures, in the band; "Annulla" stops it.
+class FileWork {
+ public:
+  FileWork(Ui& ui, db::FileStep first, std::string check, std::string copy)
+      : ui_(ui),
+        check_(std::move(check)),
+        copy_(std::move(copy)),
+        shown_(first),
+        scope_(ui, first == db::FileStep::Check ? check_ : copy_, 0, 0, /*cancellable=*/true) {
+    ui_.ProgressSet(-1);
+  }
+  ~FileWork() { ui_.ShowProgressText(""); }
+
+  db::FileProgress Callback() {
+    return [this](db::FileStep step, long long done, long long total) {
+      if (step != shown_) {
+        scope_.Caption(step == db::FileStep::Check ? check_ : copy_);
+        shown_ = step;
+      }
+      if (total > 0) {
+        done = std::min(done, total);
+        scope_.Set(done, total);
+        constexpr long long kMB = 1024 * 1024;
+        ui_.ShowProgressText(std::to_string(done / kMB) + " MB scritti su " +
+                             std::to_string((total + kMB - 1) / kMB) + " MB");
+      } else {
+        ui_.ProgressSet(-1);
+        ui_.ShowProgressText("");
+      }
+      return !scope_.Stopped();
+    };
+  }
+  bool Stopped() const { return scope_.Stopped(); }
+
+ private:
+  Ui& ui_;
+  std::string check_, copy_;
+  db::FileStep shown_;
+  ProgressScope scope_;
+};
+
 // Whether two paths name the same file (the second may not exist yet).
 bool SameFile(const std::string& a, const std::string& b) {
   std::error_code ec;
@@ -45,7 +88,7 @@ void CreateCommand(AppContext& ctx) {
   // The engine refuses an existing file, so asking to replace one would mislead.
   auto path = ctx.ui.SaveFile(JetDialog("Creazione Nuovo Database", false));
   if (!path) return;
-  WaitScope wait(ctx.ui);
+  WaitScope wait(ctx.ui, /*busyWindow=*/true);
   CreateDatabaseFile(ctx.ui, *path);
 }
 
@@ -71,8 +114,16 @@ void RepairCommand(AppContext& ctx) {
   bool reconnect = !connected.empty() && SameFile(connected, *path);
   if (reconnect) ctx.shell.Disconnect();
   std::string error;
-  bool ok = db::RepairDatabaseFile(*path, &error);
-  if (ok) {
+  bool ok = false, stopped = false;
+  {
+    FileWork work(ctx.ui, db::FileStep::Check, "Verifica dell'integrità del database",
+                  "Ricostruzione del database");
+    ok = db::RepairDatabaseFile(*path, &error, work.Callback());
+    stopped = !ok && work.Stopped();
+  }
+  if (stopped) {
+    ctx.ui.Info(kCancelledMessage, caption);
+  } else if (ok) {
     ctx.ui.Info("Il database " + *path + " è stato riparato con successo\n\n", caption);
   } else {
     ctx.ui.Stop("Errore durante la riparazione del database\n\n" + error, caption);
@@ -105,7 +156,18 @@ void DuplicateCommand(AppContext& ctx) {
   constexpr std::string_view caption = "Duplicazione database";
   WaitScope wait(ctx.ui);
   std::string error;
-  if (!db::CompactDatabaseFile(*source, *target, &error)) {
+  bool ok = false, stopped = false;
+  {
+    FileWork work(ctx.ui, db::FileStep::Copy, "Verifica del database duplicato",
+                  "Duplicazione del database");
+    ok = db::CompactDatabaseFile(*source, *target, &error, work.Callback());
+    stopped = !ok && work.Stopped();
+  }
+  if (stopped) {
+    ctx.ui.Info(kCancelledFileMessage, caption);
+    return;
+  }
+  if (!ok) {
     ctx.ui.Stop("Errore durante la duplicazione del database\n\n" + error, caption);
     return;
   }
@@ -121,7 +183,7 @@ void InitialiseCommand(AppContext& ctx) {
         "Inizializzazione database");
     return;
   }
-  WaitScope wait(ctx.ui);
+  WaitScope wait(ctx.ui, /*busyWindow=*/true);
   InitialiseOdbcDatabase(*current);
 }
 

@@ -38,6 +38,24 @@ bool WriteText(std::FILE* f, std::string_view utf8) {
 
 }  // namespace
 
+std::string ReportHead(const std::vector<std::string>& errors, size_t lines) {
+  std::string head;
+  size_t taken = 0;
+  for (const std::string& message : errors) {
+    size_t from = 0;
+    while (from <= message.size()) {
+      size_t end = message.find('\n', from);
+      if (end == std::string::npos) end = message.size();
+      if (taken == lines) return head + "...";
+      head.append(message, from, end - from).push_back('\n');
+      ++taken;
+      from = end + 1;
+    }
+  }
+  if (!head.empty()) head.pop_back();
+  return head;
+}
+
 std::string SummaryText(const ImportSummary& s) {
   return "Risultati dell'acquisizione della Comunicazione Aziendale:\n\n" +
          InsertedLine("Protocollo", s.proto) + InsertedLine("Fermate", s.fermate) +
@@ -67,8 +85,9 @@ void Report(Ui& ui, const std::string& path, const std::vector<std::string>& err
   if (target) {
     ui.Stop(kRefusedQuestion);
   } else {
-    if (ui.Message(MsgIcon::Stop, kRefusedQuestion, kAppCaption, MsgButtons::OkCancel) !=
-        MsgResult::Ok) {
+    // The reasons one click away, so that a single fault can be read without a file.
+    if (ui.MessageWithDetail(MsgIcon::Stop, kRefusedQuestion, kAppCaption, MsgButtons::OkCancel,
+                             ReportHead(errors, kReportHeadLines)) != MsgResult::Ok) {
       return;
     }
     FileDialogSpec spec;
@@ -77,6 +96,8 @@ void Report(Ui& ui, const std::string& path, const std::vector<std::string>& err
     spec.defaultExt = "TXT";
     spec.defaultName = "ERRORI_KVT_TXT_V2";
     spec.overwritePrompt = true;
+    spec.kind = FileKind::Report;
+    spec.folder = std::filesystem::path(FullName(path)).parent_path().string();
     target = ui.SaveFile(spec);
     if (!target) return;
   }
@@ -86,7 +107,11 @@ void Report(Ui& ui, const std::string& path, const std::vector<std::string>& err
     ui.Stop(kReportOverCommunicationMessage);
     return;
   }
-  if (!WriteErrorReport(*target, path, errors)) ui.Stop(kReportFailedMessage);
+  if (!WriteErrorReport(*target, path, errors)) {
+    ui.Stop(kReportFailedMessage);
+  } else if (!reportPath) {
+    ui.ShowProgressText(std::string(kReportSavedText) + *target);
+  }
 }
 
 bool ImportCommunication(db::Database& db, Ui& ui, const std::optional<std::string>& reportPath) {
@@ -95,6 +120,7 @@ bool ImportCommunication(db::Database& db, Ui& ui, const std::optional<std::stri
   spec.filter = kTextFileFilter;
   spec.defaultExt = "TXT";
   spec.overwritePrompt = false;
+  spec.kind = FileKind::Communication;
   const std::optional<std::string> path = ui.OpenFile(spec);
   if (!path) return false;
   std::vector<std::string> errors;
@@ -105,7 +131,7 @@ bool ImportCommunication(db::Database& db, Ui& ui, const std::optional<std::stri
     return false;
   }
   if (!reader) {
-    Report(ui, *path, errors, reportPath);
+    if (!ui.CancelRequested()) Report(ui, *path, errors, reportPath);
     return false;
   }
   ImportSummary summary;

@@ -70,25 +70,41 @@ inline constexpr std::string_view kImportAbortedMessage =
     "ATTENZIONE: l'acquisizione della Comunicazione Aziendale si è interrotta per un errore.\n\n"
     "Il database non è stato modificato: la comunicazione non risulta acquisita.";
 
+// The import as one job of numbered phases, one per caption: the first pass has 16
+// (protocol, seven reference sets, seven sections, <corse> read twice), the second 10
+// (protocol, seven sections, two for the running days, which a communication that marks
+// no days skips).
+inline constexpr int kCheckPhases = 16;
+inline constexpr int kImportPhases = kCheckPhases + 10;
+
 inline constexpr std::string_view kTextFileFilter =
     "File di testo (*.txt)|*.txt|Tutti i files (*.*)|*.*||";
 
 // The first pass. Returns the open reader when the file can be imported; nothing when it
-// cannot be opened (after the stop message), when `errors` is not empty, or when the
-// database could not be read (after the database's message; *databaseFailed is then set).
+// cannot be opened (after the stop message), when `errors` is not empty, when the user
+// stopped it (after kCancelledMessage), or when the database could not be read (after the
+// database's message; *databaseFailed is then set).
 std::unique_ptr<LineReader> Validate(db::Database& db, Ui& ui, const std::string& path,
                                      std::vector<std::string>& errors,
                                      bool* databaseFailed = nullptr);
 
 // The second pass over a reader that Validate accepted. Writes everything in one
 // transaction; true when it was committed (then `summary` holds the counts). On failure
-// the transaction is rolled back and kImportAbortedMessage shown. Closes the reader.
+// the transaction is rolled back and kImportAbortedMessage shown (kCancelledMessage when the
+// user stopped it). Closes the reader.
 bool Insert(db::Database& db, Ui& ui, LineReader& reader, ImportSummary& summary);
 
 // The refusal dialogue. `reportPath`, when given, answers it without asking: the report
 // goes there (the command line's --report). Otherwise the user is asked and chooses.
 void Report(Ui& ui, const std::string& path, const std::vector<std::string>& errors,
             const std::optional<std::string>& reportPath = std::nullopt);
+
+// The first `lines` lines of the report's messages (then "..." when there are more): the
+// detail of the refusal question.
+inline constexpr size_t kReportHeadLines = 20;
+std::string ReportHead(const std::vector<std::string>& errors, size_t lines);
+// In the status line once the report is saved, followed by its path.
+inline constexpr std::string_view kReportSavedText = "Report degli errori salvato in ";
 
 // Writes the error report: date-time line, rule, header with the file name, rule, empty
 // line, the messages. Windows-1252 like every text file the office exchanges. False when

@@ -112,6 +112,7 @@ bool Inserter::InsertSection(Section s, std::string_view caption, std::string_vi
   Row parsed;
   RunningChecksum checksum;
   for (int64_t done = 0; done < declared; ++done) {
+    if (progress_.Stopped()) return false;
     if (!Next(record) || !ParseRow(record, parsed)) return false;
     checksum.Add(record);
     ++count.read;
@@ -226,7 +227,7 @@ bool Inserter::DeleteObsoleteDays() {
   days.SetFrom("giorni");
   days.SetWhere(where);
   for (db::Fetch f = days.Open(); f != db::Fetch::End; f = days.MoveNext()) {
-    if (f == db::Fetch::Error || !days.DeleteRowset()) return false;
+    if (f == db::Fetch::Error || progress_.Stopped() || !days.DeleteRowset()) return false;
     summary_.giorniDeleted += days.RowsDeleted();
   }
   progress_.Set(1, 1);
@@ -245,6 +246,7 @@ bool Inserter::InsertDays() {
   std::string_view record;
   GiorniRow month;
   for (int64_t done = 0; done < declared; ++done) {
+    if (progress_.Stopped()) return false;
     if (!Next(record) || !ParseRow(record, month)) return false;
     for (int d = 1; d <= kDayStringLength; ++d) {
       if (!(month.days & (uint32_t{1} << d))) continue;
@@ -263,6 +265,7 @@ bool Inserter::InsertDays() {
 
 bool Inserter::Run() {
   if (!reader_.Rewind() || !ReadProtocol()) return false;
+  if (!Produces(protocol_.tipo)) progress_.SetPhases(kImportPhases - 2);
   if (!InsertProtocol() || !InsertSections()) return false;
   if (!Produces(protocol_.tipo)) return true;
   return DeleteObsoleteDays() && InsertDays();
@@ -275,7 +278,8 @@ bool Insert(db::Database& db, Ui& ui, LineReader& reader, ImportSummary& summary
   bool done = false;
   {
     WaitScope wait(ui);
-    ProgressScope progress(ui, "Inserimento Protocollo Comunicazione");
+    ProgressScope progress(ui, "Inserimento Protocollo Comunicazione", kCheckPhases + 1,
+                           kImportPhases, /*cancellable=*/true);
     db::Transaction transaction(db);
     done =
         db.InTransaction() && Inserter(db, reader, progress, summary).Run() && transaction.Commit();
@@ -283,7 +287,11 @@ bool Insert(db::Database& db, Ui& ui, LineReader& reader, ImportSummary& summary
   reader.Close();
   if (!done) {
     summary = ImportSummary{};
-    ui.Stop(kImportAbortedMessage);
+    if (ui.CancelRequested()) {
+      ui.Info(kCancelledMessage);
+    } else {
+      ui.Stop(kImportAbortedMessage);
+    }
   }
   return done;
 }

@@ -220,6 +220,7 @@ bool Validator::ReadSection(Section s, void (Validator::*check)(const Row&)) {
   std::string_view record;
   Row row;
   for (int64_t done = 0; done < declared; ++done) {
+    if (progress_.Stopped()) return false;
     if (!Next(record) || !ParseRow(record, row))
       return Blocking(s, "\tla riga tipo " + std::string(OpenTag(s)) + " ha un formato illegale");
     (this->*check)(row);
@@ -310,12 +311,19 @@ std::unique_ptr<LineReader> Validate(db::Database& db, Ui& ui, const std::string
     return nullptr;
   }
   WaitScope wait(ui);
+  bool ran = false;
   {
-    ProgressScope progress(ui, "Recupero Protocollo Comunicazione KvtTxt V2");
-    if (!Validator(db, *reader, progress, errors).Run()) {
-      if (databaseFailed) *databaseFailed = true;
-      return nullptr;
-    }
+    ProgressScope progress(ui, "Recupero Protocollo Comunicazione KvtTxt V2", 1, kImportPhases,
+                           /*cancellable=*/true);
+    ran = Validator(db, *reader, progress, errors).Run();
+  }
+  if (ui.CancelRequested()) {
+    ui.Info(kCancelledMessage);
+    return nullptr;
+  }
+  if (!ran) {
+    if (databaseFailed) *databaseFailed = true;
+    return nullptr;
   }
   if (!errors.empty()) return nullptr;
   return reader;

@@ -14,13 +14,13 @@ namespace kvt::comms {
 namespace {
 
 // Deletes every day row of the company; false when the database refused.
-bool DeleteDays(db::Database& db, int azienda, long& deleted) {
+bool DeleteDays(db::Database& db, int azienda, const ProgressScope& progress, long& deleted) {
   db::DeleteSelection days(&db);
   days.SetColumns("azienda");
   days.SetFrom("giorni");
   days.SetWhere(Format("azienda = %d", azienda));
   for (db::Fetch f = days.Open(); f != db::Fetch::End; f = days.MoveNext()) {
-    if (f == db::Fetch::Error || !days.DeleteRowset()) return false;
+    if (f == db::Fetch::Error || progress.Stopped() || !days.DeleteRowset()) return false;
     deleted += days.RowsDeleted();
   }
   return true;
@@ -80,6 +80,10 @@ bool InsertDays(db::Database& db, int azienda, const CalendarRebuild& model,
   bool going = true;
   model.ForEachDay([&](const DayRow& day) {
     if (!going) return;
+    if (progress.Stopped()) {
+      going = false;
+      return;
+    }
     row.Begin();
     row.Int(azienda).Int(day.ID).Int(day.protoc).DateText(day.data).Char(day.giorno);
     going = row.End(result.inserted);
@@ -89,12 +93,13 @@ bool InsertDays(db::Database& db, int azienda, const CalendarRebuild& model,
 }
 
 bool Rebuild(db::Database& db, int azienda, ProgressScope& progress, RebuildResult& result) {
-  if (!DeleteDays(db, azienda, result.deleted)) return false;
+  if (!DeleteDays(db, azienda, progress, result.deleted)) return false;
   progress.Caption("Determinazione Giorni Effettuazione");
   CalendarRebuild model;
   std::vector<RebuildCommunication> communications;
   if (!ReadCommunications(db, azienda, communications)) return false;
   for (const RebuildCommunication& q : communications) {
+    if (progress.Stopped()) return false;
     model.Begin(q);
     if (!ReadMonths(db, azienda, q.protoc, model)) return false;
   }
@@ -141,13 +146,18 @@ bool RebuildRunningDays(db::Database& db, Ui& ui, int azienda, RebuildResult& re
   bool done = false;
   {
     WaitScope wait(ui);
-    ProgressScope progress(ui, "Eliminazione Giorni Effettuazione Esistenti");
+    ProgressScope progress(ui, "Eliminazione Giorni Effettuazione Esistenti", 1, 3,
+                           /*cancellable=*/true);
     db::Transaction transaction(db);
     done = db.InTransaction() && Rebuild(db, azienda, progress, result) && transaction.Commit();
   }
   if (!done) {
     result = RebuildResult{};
-    ui.Stop(kRebuildAbortedMessage);
+    if (ui.CancelRequested()) {
+      ui.Info(kCancelledMessage);
+    } else {
+      ui.Stop(kRebuildAbortedMessage);
+    }
   }
   return done;
 }

@@ -37,7 +37,7 @@ std::optional<std::vector<std::string>> RebuildCompanyEntries(db::Database& db);
 Form RebuildCompanyForm(Ui& ui, std::vector<std::string> entries, int& code);
 
 // Rebuilds the days of `azienda` in one transaction. False when it failed (rolled back,
-// kRebuildAbortedMessage shown).
+// kRebuildAbortedMessage shown, or kCancelledMessage when the user stopped it).
 bool RebuildRunningDays(db::Database& db, Ui& ui, int azienda, RebuildResult& result);
 
 // The result message.

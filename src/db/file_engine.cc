@@ -6,6 +6,7 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -86,6 +87,53 @@ std::string QuotedName(const std::string& name) {
     if (c == '"') out += '"';
   }
   return out + "\"";
+}
+
+long long FileSize(const std::string& path) {
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(path, ec);
+  return ec ? 0 : static_cast<long long>(size);
+}
+
+// Reports a long operation and stops it on request, from the engine's progress handler.
+class Watch {
+ public:
+  Watch(const FileProgress& progress, long long total) : progress_(progress), total_(total) {}
+
+  // Watches the work of `db` as `step`, measured by the growth of `written` (may be empty).
+  void On(sqlite3* db, FileStep step, std::string written = {}) {
+    step_ = step;
+    written_ = std::move(written);
+    if (progress_) sqlite3_progress_handler(db, 4000, &Watch::Tick, this);
+    Report();
+  }
+  bool stopped() const { return stopped_; }
+
+ private:
+  static int Tick(void* self) {
+    auto* w = static_cast<Watch*>(self);
+    const auto now = std::chrono::steady_clock::now();
+    if (!w->stopped_ && now - w->last_ >= std::chrono::milliseconds(100)) w->Report();
+    return w->stopped_ ? 1 : 0;
+  }
+  void Report() {
+    last_ = std::chrono::steady_clock::now();
+    if (!progress_ || stopped_) return;
+    const long long done = written_.empty() ? 0 : FileSize(written_);
+    stopped_ = !progress_(step_, done, written_.empty() ? 0 : total_);
+  }
+
+  const FileProgress& progress_;
+  long long total_;
+  FileStep step_ = FileStep::Check;
+  std::string written_;
+  std::chrono::steady_clock::time_point last_{};
+  bool stopped_ = false;
+};
+
+bool Stopped(const Watch& watch, std::string* errorText) {
+  if (watch.stopped() && errorText) *errorText = std::string(kFileStopped);
+  return watch.stopped();
 }
 
 struct SchemaEntry {
@@ -170,10 +218,12 @@ long long CopyRows(sqlite3* from, sqlite3* to, const std::string& table) {
 }
 
 // Builds a fresh file with the schema and every readable row of `damaged`.
-bool Rebuild(sqlite3* damaged, const std::string& target, std::string* errorText) {
+bool Rebuild(sqlite3* damaged, const std::string& target, Watch& watch, std::string* errorText) {
   std::filesystem::remove(target);
   DbPtr out = OpenDb(target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, errorText);
   if (!out) return false;
+  watch.On(damaged, FileStep::Copy, target);
+  watch.On(out.get(), FileStep::Copy, target);
   const std::vector<SchemaEntry> schema = ReadSchema(damaged);
   if (schema.empty()) {
     if (errorText) *errorText = "Lo schema del database non è leggibile.";
@@ -183,9 +233,11 @@ bool Rebuild(sqlite3* damaged, const std::string& target, std::string* errorText
   for (const SchemaEntry& entry : schema) {
     if (!Exec(out.get(), entry.sql, errorText)) return false;
     if (entry.type == "table") CopyRows(damaged, out.get(), entry.name);
+    if (Stopped(watch, errorText)) return false;
   }
   if (!Exec(out.get(), "COMMIT", errorText)) return false;
-  return IntegrityOk(out.get(), errorText);
+  watch.On(out.get(), FileStep::Check);
+  return IntegrityOk(out.get(), errorText) && !Stopped(watch, errorText);
 }
 
 }  // namespace
@@ -210,7 +262,8 @@ bool IsAccessFile(std::string_view path) {
   return tag == "Standard Jet DB" || tag == "Standard ACE DB";
 }
 
-bool RepairDatabaseFile(std::string_view path, std::string* errorText) {
+bool RepairDatabaseFile(std::string_view path, std::string* errorText,
+                        const FileProgress& progress) {
   const std::string file(path);
   if (!Exists(file)) {
     if (errorText) *errorText = "Impossibile trovare il file '" + file + "'.";
@@ -222,12 +275,15 @@ bool RepairDatabaseFile(std::string_view path, std::string* errorText) {
   }
   const std::string target = TempPathNear(file, "repair");
   bool rebuilt = false;
+  Watch watch(progress, FileSize(file));
   {
     DbPtr db = OpenDb(file, SQLITE_OPEN_READWRITE, errorText);
     if (!db) return false;
+    watch.On(db.get(), FileStep::Check);
     std::string problem;
     if (IntegrityOk(db.get(), &problem)) return true;
-    rebuilt = Rebuild(db.get(), target, errorText);
+    if (Stopped(watch, errorText)) return false;
+    rebuilt = Rebuild(db.get(), target, watch, errorText);
   }
   std::error_code ec;
   if (rebuilt) std::filesystem::rename(target, file, ec);
@@ -240,7 +296,7 @@ bool RepairDatabaseFile(std::string_view path, std::string* errorText) {
 }
 
 bool CompactDatabaseFile(std::string_view source, std::string_view destination,
-                         std::string* errorText) {
+                         std::string* errorText, const FileProgress& progress) {
   const std::string from(source), to(destination);
   if (!Exists(from)) {
     if (errorText) *errorText = "Impossibile trovare il file '" + from + "'.";
@@ -254,16 +310,19 @@ bool CompactDatabaseFile(std::string_view source, std::string_view destination,
   std::error_code ec;
   std::filesystem::remove(temp, ec);
   bool ok = false;
+  Watch watch(progress, FileSize(from));
   {
     DbPtr db = OpenDb(from, SQLITE_OPEN_READONLY, errorText);
     if (!db) return false;
+    watch.On(db.get(), FileStep::Copy, temp);
     char* sql = sqlite3_mprintf("VACUUM INTO %Q", temp.c_str());
-    ok = Exec(db.get(), sql, errorText);
+    ok = Exec(db.get(), sql, errorText) && !Stopped(watch, errorText);
     sqlite3_free(sql);
   }
   if (ok) {
     DbPtr copy = OpenDb(temp, SQLITE_OPEN_READONLY, errorText);
-    ok = copy && IntegrityOk(copy.get(), errorText);
+    if (copy) watch.On(copy.get(), FileStep::Check);
+    ok = copy && IntegrityOk(copy.get(), errorText) && !Stopped(watch, errorText);
   }
   if (ok) std::filesystem::rename(temp, to, ec);
   if (!ok || ec) {

@@ -4,10 +4,19 @@
 // and the caller shows it under its own wording.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
 namespace kvt::db {
+
+// What a long file operation is doing, for its progress window.
+enum class FileStep { Check, Copy };
+// Called now and then (a few times a second at most) during a repair or a compaction with
+// the step, the bytes written so far and the bytes expected (0 when there is no measure).
+// Returning false stops the operation: it fails with kFileStopped, every file as it was.
+using FileProgress = std::function<bool(FileStep step, long long done, long long total)>;
+inline constexpr std::string_view kFileStopped = "interrupted";
 
 // A new, empty database file. Fails when the file exists.
 bool CreateDatabaseFile(std::string_view path, std::string* errorText);
@@ -16,11 +25,12 @@ bool CreateDatabaseFile(std::string_view path, std::string* errorText);
 bool IsAccessFile(std::string_view path);
 
 // Checks the file and rebuilds it in place when damaged (never loses readable rows).
-bool RepairDatabaseFile(std::string_view path, std::string* errorText);
+bool RepairDatabaseFile(std::string_view path, std::string* errorText,
+                        const FileProgress& progress = {});
 
 // A compacted, checked copy of `source` at `destination` (replaced if present).
 bool CompactDatabaseFile(std::string_view source, std::string_view destination,
-                         std::string* errorText);
+                         std::string* errorText, const FileProgress& progress = {});
 
 // Short version text of the engine, shown as " (Jet " + version + ")".
 std::string EngineVersion();

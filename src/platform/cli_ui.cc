@@ -1,5 +1,7 @@
 #include "platform/cli_ui.h"
 
+#include <atomic>
+#include <csignal>
 #include <filesystem>
 #include <ostream>
 
@@ -16,10 +18,38 @@ size_t CharCount(std::string_view text) {
   return n;
 }
 
+std::atomic<bool> gCancel{false};
+struct sigaction gPrevious {};
+
+extern "C" void OnInterrupt(int) {
+  gCancel.store(true);
+}
+
 }  // namespace
 
 CliUi::CliUi(CliAnswers answers, std::ostream& out, std::ostream& err, bool progressVisible)
-    : answers_(std::move(answers)), out_(out), err_(err), progressVisible_(progressVisible) {}
+    : answers_(std::move(answers)), out_(out), err_(err), progressVisible_(progressVisible) {
+  gCancel.store(false);
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESETHAND;  // the second Ctrl-C is the default one: the end
+  handlerInstalled_ = sigaction(SIGINT, &action, &gPrevious) == 0;
+}
+
+CliUi::~CliUi() {
+  if (handlerInstalled_) sigaction(SIGINT, &gPrevious, nullptr);
+}
+
+void CliUi::RequestCancel() {
+  gCancel.store(true);
+}
+
+bool CliUi::CancelRequested() {
+  if (!gCancel.load()) return false;
+  cancelSeen_ = true;
+  return true;
+}
 
 const char* CliUi::IconWord(MsgIcon icon) {
   switch (icon) {
@@ -36,6 +66,7 @@ const char* CliUi::IconWord(MsgIcon icon) {
 }
 
 CliOutcome CliUi::Outcome() const {
+  if (cancelSeen_) return CliOutcome::Cancelled;
   if (failed_) return CliOutcome::Failed;
   if (cancelled_) return CliOutcome::Cancelled;
   return CliOutcome::Success;
@@ -110,6 +141,7 @@ void CliUi::ProgressCaption(std::string_view caption) {
 }
 
 void CliUi::ProgressSet(int percent) {
+  if (percent < 0) return ProgressLine(progressCaption_ + " ...");
   ProgressLine(progressCaption_ + " " + std::to_string(percent) + "%");
 }
 

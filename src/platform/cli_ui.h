@@ -14,6 +14,8 @@
 //  - A printed report becomes the PDF file named by `pdf` (--pdf FILE), written by the
 //    PdfWriter the front end supplies (the Qt one); preview and print alike. Without a file
 //    or a writer the printer cannot be opened.
+//  - Ctrl-C (SIGINT) asks the running work to stop, as "Annulla" does in the window; a
+//    command that stops on it ends Cancelled. A second Ctrl-C ends the program at once.
 #pragma once
 
 #include <deque>
@@ -52,12 +54,16 @@ enum class CliOutcome {
   Success = 0,    // finished; no stop/warning box, or a success message came after it
   Failed = 1,     // ended in refusal or error (a stop/warning box was its last word)
   Usage = 2,      // the command line itself was wrong (set by the front end)
-  Cancelled = 3,  // a question answered Annulla, a chooser without a file, a cancelled form
+  Cancelled = 3,  // a question answered Annulla, a chooser without a file, a cancelled form,
+                  // work stopped by Ctrl-C
 };
 
 class CliUi : public Ui {
  public:
   CliUi(CliAnswers answers, std::ostream& out, std::ostream& err, bool progressVisible);
+  ~CliUi() override;
+  CliUi(const CliUi&) = delete;
+  CliUi& operator=(const CliUi&) = delete;
 
   void SetPdfWriter(PdfWriter writer) { pdfWriter_ = std::move(writer); }
 
@@ -83,6 +89,10 @@ class CliUi : public Ui {
   void ProgressEnd() override;
   bool RunForm(Form& form) override;
   bool PrintReport(Report& report, PrintMode mode) override;
+  bool CancelRequested() override;
+
+  // What the SIGINT handler does (also for tests, which cannot press Ctrl-C).
+  static void RequestCancel();
 
   static const char* IconWord(MsgIcon icon);
 
@@ -97,6 +107,8 @@ class CliUi : public Ui {
   bool failed_ = false;
   bool cancelled_ = false;
   bool progressOpen_ = false;
+  bool cancelSeen_ = false;  // the command saw the request to stop (and stopped)
+  bool handlerInstalled_ = false;
   std::string progressCaption_;
   std::set<std::string> usedFields_;
   PdfWriter pdfWriter_;

@@ -28,6 +28,7 @@ void ScriptedUi::Clear() {
   progressCaptions.clear();
   progressTexts.clear();
   prints.clear();
+  progressPhases.clear();
   lastProgress = -1;
 }
 
@@ -43,7 +44,7 @@ MsgResult ScriptedUi::Message(MsgIcon icon, std::string_view text, std::string_v
     }
   }
   if (echo) std::cerr << "[" << caption << "] " << text << "\n";
-  messages.push_back({icon, std::string(text), std::string(caption), buttons, answer});
+  messages.push_back({icon, std::string(text), std::string(caption), buttons, answer, std::string()});
   return answer;
 }
 
@@ -74,13 +75,36 @@ void ScriptedUi::ShowProgressText(std::string_view text) {
   progressTexts.emplace_back(text);
 }
 
-void ScriptedUi::ProgressBegin(std::string_view caption) {
+void ScriptedUi::CaptionShown(std::string_view caption) {
   progressCaptions.emplace_back(caption);
+  if (!cancelAtCaption.empty() && (cancelAtCaption == "*" || cancelAtCaption == caption))
+    cancelRequested = true;
+}
+
+void ScriptedUi::ProgressBegin(std::string_view caption) {
+  CaptionShown(caption);
   lastProgress = 0;
 }
 
 void ScriptedUi::ProgressCaption(std::string_view caption) {
-  progressCaptions.emplace_back(caption);
+  CaptionShown(caption);
+}
+
+void ScriptedUi::SetCancellable(bool on) {
+  cancellable = on;
+  everCancellable = everCancellable || on;
+}
+
+void ScriptedUi::ProgressPhase(int phase, int phases) {
+  progressPhases.push_back(std::to_string(phase) + "/" + std::to_string(phases));
+}
+
+MsgResult ScriptedUi::MessageWithDetail(MsgIcon icon, std::string_view text,
+                                        std::string_view caption, MsgButtons buttons,
+                                        std::string_view detail) {
+  MsgResult answer = Message(icon, text, caption, buttons);
+  messages.back().detail = detail;
+  return answer;
 }
 
 void ScriptedUi::ProgressSet(int percent) {

@@ -33,6 +33,7 @@ struct RecordedMessage {
   std::string caption;
   MsgButtons buttons;
   MsgResult answer;
+  std::string detail;  // the folded text of MessageWithDetail
 };
 
 class ScriptedUi : public Ui {
@@ -61,6 +62,11 @@ class ScriptedUi : public Ui {
   int printPageWidth = 4800;
   int printPageHeight = 6800;
 
+  // Asks to stop as the progress caption `cancelAtCaption` is shown (as a user pressing
+  // "Annulla" there would), or at once when set to "*".
+  std::string cancelAtCaption;
+  bool cancelRequested = false;
+
   // --- record ---
   std::vector<RecordedMessage> messages;
   std::vector<std::string> fileTitles;      // titles of the choosers shown
@@ -68,7 +74,10 @@ class ScriptedUi : public Ui {
   std::vector<std::string> formTitles;      // titles of the forms shown
   std::vector<std::string> progressCaptions;
   std::vector<std::string> progressTexts;  // ShowProgressText lines
+  std::vector<std::string> progressPhases;  // "phase/phases", as announced
   int lastProgress = -1;
+  bool cancellable = false;         // "Annulla" on offer now
+  bool everCancellable = false;     // ... at some time
   int waitDepth = 0;
   int maxWaitDepth = 0;
   bool busyWindowShown = false;
@@ -94,8 +103,15 @@ class ScriptedUi : public Ui {
   void ProgressEnd() override;
   bool RunForm(Form& form) override;
   bool PrintReport(Report& report, PrintMode mode) override;
+  void SetCancellable(bool on) override;
+  bool CancelRequested() override { return cancelRequested; }
+  void ProgressPhase(int phase, int phases) override;
+  MsgResult MessageWithDetail(MsgIcon icon, std::string_view text, std::string_view caption,
+                              MsgButtons buttons, std::string_view detail) override;
 
  private:
+  void CaptionShown(std::string_view caption);
+
   std::deque<MsgResult> answers_;
   std::deque<std::optional<std::string>> files_;
   std::deque<FormFiller> forms_;

@@ -104,12 +104,16 @@ std::string SettingsFile::Render(const Settings& v) {
       << "RowSzAlfa=" << v.rowSzAlfa << "\n"
       << "RowSzBlob=" << v.rowSzBlob << "\n"
       << "Directory=" << Escape(v.directory) << "\n";
+  if (!v.folders.empty()) {
+    out << "\n[" << kFoldersSection << "]\n";
+    for (const auto& [kind, folder] : v.folders) out << kind << "=" << Escape(folder) << "\n";
+  }
   return out.str();
 }
 
 bool SettingsFile::Parse(std::string_view text, Settings* out, std::string* error) {
   Settings parsed = *out;
-  bool inKey = false;
+  bool inKey = false, inFolders = false;
   int lineNo = 0;
   std::string why;
   while (!text.empty()) {
@@ -122,11 +126,18 @@ bool SettingsFile::Parse(std::string_view text, Settings* out, std::string* erro
       if (line.back() != ']') {
         why = "unterminated section name";
       } else {
-        inKey = EqualsNoCase(TrimBlanks(line.substr(1, line.size() - 2)), kSettingsKey);
+        const std::string_view name = TrimBlanks(line.substr(1, line.size() - 2));
+        inKey = EqualsNoCase(name, kSettingsKey);
+        inFolders = EqualsNoCase(name, kFoldersSection);
         continue;
       }
     } else if (size_t eq = line.find('='); eq == std::string_view::npos || eq == 0) {
       why = "expected name=value";
+    } else if (inFolders) {
+      const std::string_view folder = TrimBlanks(line.substr(eq + 1));
+      if (!folder.empty())
+        parsed.folders[std::string(TrimBlanks(line.substr(0, eq)))] = Unescape(folder);
+      continue;
     } else if (!inKey || ApplyValue(TrimBlanks(line.substr(0, eq)), TrimBlanks(line.substr(eq + 1)),
                                     &parsed, &why)) {
       continue;

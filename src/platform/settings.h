@@ -8,12 +8,15 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 
 namespace kvt {
 
 inline constexpr std::string_view kSettingsKey = "Software\\KVTBASE\\KVTBASE\\1.00";
+// Our own section, after the key: the last folder of each kind of file the choosers saw.
+inline constexpr std::string_view kFoldersSection = "KVT-BASE2 Cartelle";
 inline constexpr uint32_t kDefaultRowSzAlfa = 25;
 inline constexpr uint32_t kDefaultRowSzBlob = 1;
 
@@ -23,6 +26,9 @@ struct Settings {
   uint32_t rowSzAlfa = kDefaultRowSzAlfa;  // `RowSzAlfa`: rowset size, ordinary data
   uint32_t rowSzBlob = kDefaultRowSzBlob;  // `RowSzBlob`: rowset size, BLOB data
   std::string directory;  // `Directory`: where the first start creates its database
+  // Section kFoldersSection: kind of file ("Comunicazioni", "Report", "Database",
+  // "Esportazioni") -> the folder its chooser last returned a file from.
+  std::map<std::string, std::string> folders;
 
   bool operator==(const Settings&) const = default;
 };

@@ -1,4 +1,7 @@
 // Creating, duplicating and repairing database files through the menu commands.
+#include <algorithm>
+#include <filesystem>
+
 #include "shell_fixture.h"
 
 namespace kvt::app::test {
@@ -92,6 +95,60 @@ TEST_F(ShellTest, FilesTheEngineCannotTakeAreRefusedAndLeftUntouched) {
     EXPECT_EQ(d.filter, "Database JET (*.mdb)|*.mdb|Tutti i files (*.*)|*.*||") << d.title;
     EXPECT_EQ(d.defaultExt, "MDB") << d.title;
   }
+}
+
+// "Annulla" during a duplication or a repair: every file as it was, the folder holds no
+// partial copy, and the user is told.
+TEST_F(ShellTest, StoppedDuplicationAndRepairLeaveEveryFileAsItWas) {
+  const std::string source = CreateDatabase("stop.mdb");
+  const std::string old = CreateDatabase("old.mdb");
+  const std::string bytes = ReadFile(source), oldBytes = ReadFile(old);
+  auto folder = [this] {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(Path("")))
+      names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+  const std::vector<std::string> before = folder();
+  for (const std::string& target : {Path("new.mdb"), old}) {
+    ui.Clear();
+    ui.cancelRequested = false;
+    ui.cancelAtCaption = "*";
+    ui.QueueFile(source);
+    ui.QueueFile(target);
+    Run("db-duplicate");
+    EXPECT_EQ(ui.Texts(), std::vector<std::string>{"Operazione annullata: nessun file è stato scritto."});
+    EXPECT_EQ(ui.messages[0].caption, "Duplicazione database");
+    EXPECT_EQ(ui.messages[0].icon, MsgIcon::Information);
+  }
+  ui.Clear();
+  ui.cancelRequested = false;
+  ui.QueueFile(source);
+  Run("db-repair");
+  EXPECT_EQ(ui.Texts(),
+            std::vector<std::string>{"Operazione annullata: il database non è stato modificato."});
+  EXPECT_EQ(ui.messages[0].caption, "Riparazione database");
+  EXPECT_EQ(ui.progressCaptions, std::vector<std::string>{"Verifica dell'integrità del database"});
+  EXPECT_EQ(folder(), before);
+  EXPECT_EQ(ReadFile(source), bytes);
+  EXPECT_EQ(ReadFile(old), oldBytes);
+  EXPECT_EQ(ui.waitDepth, 0);
+  EXPECT_FALSE(ui.cancellable);
+
+  // Not stopped, the duplication shows its step and measures the copy in bytes.
+  ui.Clear();
+  ui.cancelRequested = false;
+  ui.cancelAtCaption.clear();
+  ui.QueueFile(source);
+  ui.QueueFile(Path("new.mdb"));
+  Run("db-duplicate");
+  EXPECT_EQ(ui.progressCaptions.front(), "Duplicazione del database");
+  EXPECT_EQ(ui.progressCaptions.back(), "Verifica del database duplicato");
+  ASSERT_FALSE(ui.progressTexts.empty());
+  EXPECT_EQ(ui.progressTexts.front(), "0 MB scritti su 1 MB");
+  EXPECT_EQ(ui.progressTexts.back(), "");  // the band is cleared at the end
+  EXPECT_TRUE(std::filesystem::exists(Path("new.mdb")));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 int main(int argc, char** argv) {
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  kvt::gui::UseItalianDates();  // as the program does
   QApplication app(argc, argv);
   kvt::gui::InstallItalianQtTexts(app);  // as the program does
   ::testing::InitGoogleTest(&argc, argv);

@@ -10,7 +10,7 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMessageBox>
-#include <QProgressDialog>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 #include "app/odbc_dialog.h"
 #include "gui/form_dialog.h"
+#include "gui/progress_window.h"
 #include "platform/scripted_ui.h"
 
 namespace kvt::gui::test {
@@ -86,14 +87,20 @@ TEST(QtUiTest, ProgressBandBarAndWaitCursor) {
   EXPECT_FALSE(band.isVisibleTo(&window));
 
   ui.ProgressBegin("Importazione fermate");
-  auto* bar = window.findChild<QProgressDialog*>();
-  ASSERT_NE(bar, nullptr);
+  ProgressWindow* progress = ui.progressWindow();
+  ASSERT_NE(progress, nullptr);
+  auto* bar = progress->findChild<QProgressBar*>("progressBar");
   ui.ProgressSet(40);
   ui.ProgressCaption("Importazione corse");
   EXPECT_EQ(bar->value(), 40);
-  EXPECT_EQ(bar->labelText(), QStringLiteral("Importazione corse"));
+  EXPECT_EQ(progress->findChild<QLabel*>("progressCaption")->text(),
+            QStringLiteral("Importazione corse"));
+  EXPECT_FALSE(progress->findChild<QLabel*>("progressPhase")->isVisible());
+  ui.ProgressSet(-1);  // no measure: the bar moves without a figure
+  EXPECT_EQ(bar->maximum(), 0);
   ui.ProgressEnd();
-  EXPECT_FALSE(bar->isVisible());
+  EXPECT_EQ(ui.progressWindow(), nullptr);
+  EXPECT_FALSE(progress->isVisible());
 
   // Waits nest: the cursor and the busy window go only at the outermost end.
   auto busyShown = [] {

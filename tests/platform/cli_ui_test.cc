@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <sstream>
 
 #include "platform/form.h"
@@ -28,6 +29,23 @@ TEST(CliUiTest, OutcomeIsTheLastWordOfTheCommand) {
   EXPECT_EQ(r.ui.Outcome(), CliOutcome::Failed);
   EXPECT_EQ(r.out.str(), "INFORMAZIONE: KVT-BASE2\nIl bug è stato sanato.\n\n");
   EXPECT_EQ(r.err.str(), "ERRORE: KVT-BASE2\nno\nATTENZIONE: KVT-BASE2\nattenzione\n");
+}
+
+// Ctrl-C asks the work to stop; a command that stops on it ends Cancelled (exit 3) even
+// after its "annullata" information. A request nobody looked at changes nothing.
+TEST(CliUiTest, InterruptStopsTheWorkAndEndsCancelled) {
+  {
+    CliRun r;
+    std::raise(SIGINT);  // the handler of the run, not the default end of the program
+    r.ui.Info("finito");
+    EXPECT_EQ(r.ui.Outcome(), CliOutcome::Success);
+    EXPECT_TRUE(r.ui.CancelRequested());
+    r.ui.Info(kCancelledMessage);
+    EXPECT_EQ(r.ui.Outcome(), CliOutcome::Cancelled);
+  }
+  CliRun next;  // a new run starts without the request
+  EXPECT_FALSE(next.ui.CancelRequested());
+  EXPECT_EQ(next.ui.Outcome(), CliOutcome::Success);
 }
 
 // OK is refused while the size is empty or 0.

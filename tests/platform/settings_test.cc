@@ -34,10 +34,10 @@ class SettingsTest : public ::testing::Test {
 TEST_F(SettingsTest, EveryValueSurvivesSaveAndLoad) {
   Settings s;
   EXPECT_EQ(SettingsFile(PathOf("none.ini")).Load(&s), SettingsLoad::Missing);
-  EXPECT_EQ(s, (Settings{"", "", 25, 1, ""}));  // a first start: the defaults
+  EXPECT_EQ(s, (Settings{"", "", 25, 1, "", {}}));  // a first start: the defaults
 
   Settings written{"/dati/Velmora 2024\\bis\nseconda riga.mdb", "kvt_pg", 4000000000u, 7,
-                   "/opt/kvtbase/città"};
+                   "/opt/kvtbase/città", {}};
   SettingsFile file(PathOf("nested/deeper/kvtbase.ini"));  // folders made on the way
   ASSERT_TRUE(file.Save(written));
   Settings read;
@@ -59,7 +59,34 @@ TEST_F(SettingsTest, EveryValueSurvivesSaveAndLoad) {
         "  database =  C:\\dati\\KVTBASE.MDB  \r\nROWSZBLOB=3\r\nUnknown=x\r\n");
   s = Settings{};
   EXPECT_EQ(SettingsFile(PathOf("hand.ini")).Load(&s), SettingsLoad::Ok);
-  EXPECT_EQ(s, (Settings{"C:\\dati\\KVTBASE.MDB", "", 25, 3, ""}));
+  EXPECT_EQ(s, (Settings{"C:\\dati\\KVTBASE.MDB", "", 25, 3, "", {}}));
+}
+
+// The choosers' folders go in a section of their own after the key, whose lines stay
+// exactly as they were; a hand-edited file keeps them apart from the key's values.
+TEST_F(SettingsTest, RememberedFoldersLiveInTheirOwnSectionAndLeaveTheKeyAlone) {
+  Settings plain{"/dati/KVTBASE.MDB", "", 25, 1, "/dati", {}};
+  Settings withFolders = plain;
+  withFolders.folders = {{"Comunicazioni", "/scambio/lotto 3"}, {"Report", "C:\\report"}};
+  const std::string key = SettingsFile::Render(plain);
+  EXPECT_EQ(SettingsFile::Render(withFolders),
+            key + "\n[KVT-BASE2 Cartelle]\nComunicazioni=/scambio/lotto 3\nReport=C:\\\\report\n");
+  SettingsFile file(PathOf("kvtbase.ini"));
+  ASSERT_TRUE(file.Save(withFolders));
+  Settings read;
+  EXPECT_EQ(file.Load(&read), SettingsLoad::Ok);
+  EXPECT_EQ(read, withFolders);
+
+  // A folder-named value inside the key is not a folder; a key value in the folders'
+  // section does not reach the key.
+  Write(PathOf("hand.ini"),
+        "[KVT-BASE2 Cartelle]\nDatabase=/non/questo.mdb\nEsportazioni=/export\n"
+        "[Software\\KVTBASE\\KVTBASE\\1.00]\nDatabase=/dati/KVTBASE.MDB\nReport=/no\n");
+  Settings hand;
+  EXPECT_EQ(SettingsFile(PathOf("hand.ini")).Load(&hand), SettingsLoad::Ok);
+  EXPECT_EQ(hand.database, "/dati/KVTBASE.MDB");
+  EXPECT_EQ(hand.folders, (std::map<std::string, std::string>{{"Database", "/non/questo.mdb"},
+                                                              {"Esportazioni", "/export"}}));
 }
 
 TEST_F(SettingsTest, DamagedFileIsReportedAndNeverLost) {
@@ -74,7 +101,7 @@ TEST_F(SettingsTest, DamagedFileIsReportedAndNeverLost) {
   EXPECT_EQ(SettingsFile(PathOf("bad2.ini")).Load(&s), SettingsLoad::Unreadable);
 
   // The next save keeps the damaged file aside.
-  ASSERT_TRUE(file.Save(Settings{"/b.mdb", "", 25, 1, ""}));
+  ASSERT_TRUE(file.Save(Settings{"/b.mdb", "", 25, 1, "", {}}));
   EXPECT_EQ(Read(PathOf("bad.ini.bak")), damaged);
   EXPECT_EQ(file.Load(&s), SettingsLoad::Ok);
   EXPECT_EQ(s.database, "/b.mdb");
