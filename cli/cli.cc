@@ -37,10 +37,12 @@ bool OpenDatabase(const ParsedLine& line, app::Shell& shell) {
   return true;
 }
 
-int Run(const ParsedLine& line, const app::CommandFn& fn, std::ostream& out,
-        std::ostream& err) {
-  CliAnswers answers{line.yes, {line.files.begin(), line.files.end()}, line.options.values};
+int Run(const ParsedLine& line, const app::CommandFn& fn, const PdfWriter& pdfWriter,
+        std::ostream& out, std::ostream& err) {
+  CliAnswers answers{line.yes, {line.files.begin(), line.files.end()}, line.options.values,
+                     line.pdf};
   CliUi ui(std::move(answers), out, err, isatty(STDERR_FILENO) == 1);
+  ui.SetPdfWriter(pdfWriter);
   app::Shell shell(ui, SettingsFile(SettingsFile::DefaultPath()));
   if (!OpenDatabase(line, shell)) return static_cast<int>(CliOutcome::Failed);
   // A warning of the start (damaged settings, a stored database that would not open) has
@@ -48,6 +50,8 @@ int Run(const ParsedLine& line, const app::CommandFn& fn, std::ostream& out,
   ui.ResetOutcome();
   app::AppContext ctx{ui, shell, &line.options};
   fn(ctx);
+  if (line.pdf && !ui.PrintAsked())
+    err << "Il comando non ha stampato nulla: " << *line.pdf << " non è stato scritto\n";
   // A database named on the command line is for this run only: the settings stay as they
   // were. Otherwise the run ends like the program does.
   if (line.db || line.dsn) {
@@ -71,11 +75,13 @@ void PrintUsage(std::ostream& out) {
          "  --db FILE | --dsn NOME   database da usare per questa esecuzione\n"
          "  --yes, -y                risponde OK a ogni domanda\n"
          "  --file PERCORSO          file per le finestre di scelta file (ripetibile)\n"
+         "  --pdf FILE               le stampe e le anteprime scritte in questo file PDF\n"
          "  --                       termina le opzioni: il resto sono percorsi\n"
          "Uscita: 0 eseguito, 1 rifiutato o errore, 2 riga di comando errata, 3 annullato\n";
 }
 
-int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+         const PdfWriter& pdfWriter) {
   app::Registry registry;
   app::RegisterAllCommands(registry);
   if (args.empty() || args[0] == "--help" || args[0] == "-h") {
@@ -117,7 +123,7 @@ int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
     out << CommandHelp(*command);
     return 0;
   }
-  return Run(line, command->fn, out, err);
+  return Run(line, command->fn, pdfWriter, out, err);
 }
 
 }  // namespace kvt::cli

@@ -6,18 +6,23 @@
 // Options: --db FILE or --dsn NAME (the database for this run only; without them the
 // stored settings are used, and written back at the end), --yes (answer OK to every
 // question), --file PATH (repeatable; positional PATHs are appended: the file choosers take
-// them in order), --FIELD=value (a dialog field by id), --FIELD (a check box set, a button
-// pressed), "--" ends the options.
+// them in order), --pdf FILE (printed reports are written to this PDF file), --FIELD=value
+// (a dialog field by id), --FIELD (a check box set, a button pressed), "--" ends the
+// options.
 #pragma once
 
 #include <iosfwd>
 #include <string>
 #include <vector>
 
+#include "platform/cli_ui.h"
+
 namespace kvt::cli {
 
 // Exit status: 0 success, 1 refusal or error, 2 bad command line, 3 cancelled.
-int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// `pdfWriter` writes printed reports (--pdf); without it printing is refused.
+int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+         const PdfWriter& pdfWriter = {});
 
 // The usage text.
 void PrintUsage(std::ostream& out);

@@ -29,11 +29,13 @@ std::string Spelling(const app::Option& o) {
 // Stores one option and its value where it belongs. An error text when the value cannot
 // be taken.
 std::optional<std::string> Store(const app::Option& o, std::string value, ParsedLine* out) {
-  if (o.name == "db" || o.name == "dsn" || o.name == "file") {
+  if (o.name == "db" || o.name == "dsn" || o.name == "file" || o.name == "pdf") {
     // An empty database or file name is always a slip ("--db=" or "--db \"$UNSET\"").
     if (value.empty()) return "L'opzione --" + o.name + " richiede un valore: " + Spelling(o);
     if (o.name == "file") {
       out->files.push_back(std::move(value));
+    } else if (o.name == "pdf") {
+      out->pdf = std::move(value);
     } else {
       (o.name == "db" ? out->db : out->dsn) = std::move(value);
     }

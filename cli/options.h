@@ -23,6 +23,7 @@ namespace kvt::cli {
 struct ParsedLine {
   std::optional<std::string> db;   // --db FILE
   std::optional<std::string> dsn;  // --dsn NAME
+  std::optional<std::string> pdf;  // --pdf FILE: where printed reports go
   bool yes = false;                // --yes, -y
   bool help = false;               // --help, -h
   // The files for the command's choosers, in order: --file values and operands as given.

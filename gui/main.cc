@@ -1,17 +1,19 @@
 // kvtbase: with no argument the window; with a command, that command without a window
-// (see cli/cli.h); with --screenshot FILE [--menu "Menu>Submenu" | --command ID]
-// [--delay MS] [--after MS] [--file PATH]... the window, a menu opened or a command started
-// (its file choosers answered with the given paths), and a picture of the screen taken
-// --after MS later (700) saved to FILE.
+// (see cli/cli.h; printed reports become the --pdf file); with --screenshot FILE
+// [--menu "Menu>Submenu" | --command ID] [--delay MS] [--after MS] [--file PATH]... the
+// window, a menu opened or a command started (its file choosers answered with the given
+// paths), and a picture of the screen taken --after MS later (700) saved to FILE.
 #include <QApplication>
 #include <QFileDialog>
 #include <QIcon>
+#include <QGuiApplication>
 #include <QPainter>
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
 #include <clocale>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,6 +22,7 @@
 #include "app/shell.h"
 #include "cli/cli.h"
 #include "gui/main_window.h"
+#include "gui/print_output.h"
 #include "gui/qt_ui.h"
 
 namespace {
@@ -150,12 +153,34 @@ int RunWindow(int argc, char** argv, const std::optional<Screenshot>& shot) {
   return status != 0 ? status : loop;
 }
 
+// One command without a window. A report it prints is drawn by Qt into the --pdf file; Qt
+// starts only then, on the offscreen platform: no window is ever shown, so no display is
+// needed.
+int RunCommand(char** argv, const std::vector<std::string>& args) {
+  int qtArgc = 1;
+  std::unique_ptr<QGuiApplication> app;
+  auto writer = [&](kvt::Report& report, const std::string& path) {
+    if (!QCoreApplication::instance()) {
+      qputenv("QT_QPA_PLATFORM", "offscreen");
+      // Qt's own notices (a missing runtime folder, ...) mean nothing to the user of a
+      // command; only its errors are let through.
+      qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& msg) {
+        if (type == QtCriticalMsg || type == QtFatalMsg) std::cerr << msg.toStdString() << "\n";
+      });
+      app = std::make_unique<QGuiApplication>(qtArgc, argv);
+      std::setlocale(LC_NUMERIC, "C");  // as in RunWindow
+    }
+    return kvt::gui::WriteDefaultPdf(report, path);
+  };
+  return kvt::cli::Main(args, std::cout, std::cerr, writer);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) return RunWindow(argc, argv, std::nullopt);
-  if (args[0] != "--screenshot") return kvt::cli::Main(args, std::cout, std::cerr);
+  if (args[0] != "--screenshot") return RunCommand(argv, args);
   std::optional<Screenshot> shot = ParseScreenshot(args);
   if (!shot) {
     std::cerr << "Uso: kvtbase --screenshot FILE.png [--menu \"Menu>Sottomenu\" | --command ID]"

@@ -89,6 +89,8 @@ class QtUi : public Ui {
   void ProgressSet(int percent) override;
   void ProgressEnd() override;
   bool RunForm(Form& form) override;
+  // The print view: print dialog, preview window, printing (print_view.cc).
+  bool PrintReport(Report& report, PrintMode mode) override;
 
   void SetCancellable(bool cancellable) override;
   bool CancelRequested() override { return cancel_; }
@@ -144,6 +146,10 @@ class QtUi : public Ui {
   // GUI side: what is shown now.
   bool cursorSet_ = false;
   std::string bandShown_;
+
+  // The print view (print_view.cc).
+  bool printing_ = false;   // it holds a report
+  bool landscape_ = false;  // the orientation last chosen in a print dialog
 };
 
 }  // namespace kvt::gui

@@ -36,6 +36,7 @@ const std::vector<Option>& CommonOptions() {
       Option::Value("dsn", "NOME", "database da usare per questa esecuzione (data source ODBC)"),
       Option::Flag("yes", "risponde OK a ogni domanda"),
       Option::Value("file", "PERCORSO", "file per le finestre di scelta file (ripetibile)"),
+      Option::Value("pdf", "FILE", "le stampe e le anteprime scritte in questo file PDF"),
       Option::Flag("help", "mostra le opzioni del comando"),
   };
   return options;

@@ -187,4 +187,42 @@ bool CliUi::RunForm(Form& form) {
   return true;
 }
 
+bool CliUi::PrintReport(Report& report, PrintMode mode) {
+  if (printing_) {
+    Info(kPrintBusyMessage);
+    return false;
+  }
+  printing_ = true;
+  printAsked_ = true;
+  struct Done {
+    bool& flag;
+    ~Done() { flag = false; }
+  } done{printing_};
+  if (!answers_.pdf || answers_.pdf->empty()) {
+    err_ << "Nessun file indicato per la stampa (--pdf FILE)\n";
+    Stop(kPrinterOpenMessage);
+    return false;
+  }
+  if (!pdfWriter_) {
+    err_ << "Stampa in PDF non disponibile: kvtbase costruito senza Qt\n";
+    Stop(kPrinterOpenMessage);
+    return false;
+  }
+  PdfResult result = pdfWriter_(report, *answers_.pdf);
+  if (!result.ok) {
+    if (!result.error.empty()) err_ << result.error << "\n";
+    Stop(kPrinterOpenMessage);
+    return false;
+  }
+  if (result.pages <= 0) {
+    Info(kNothingToPrintMessage);
+    return false;
+  }
+  if (progressOpen_) ProgressEnd();
+  out_ << "PDF scritto: " << *answers_.pdf << " (" << result.pages
+       << (result.pages == 1 ? " pagina)\n" : " pagine)\n");
+  out_.flush();
+  return true;
+}
+
 }  // namespace kvt

@@ -27,6 +27,7 @@ void ScriptedUi::Clear() {
   formTitles.clear();
   progressCaptions.clear();
   progressTexts.clear();
+  prints.clear();
   progressPhases.clear();
   lastProgress = -1;
 }
@@ -121,6 +122,38 @@ bool ScriptedUi::RunForm(Form& form) {
     if (form.Accept()) return true;
   }
   return false;
+}
+
+bool ScriptedUi::PrintReport(Report& report, PrintMode mode) {
+  if (printing_) {
+    Info(kPrintBusyMessage);
+    return false;
+  }
+  printing_ = true;
+  struct Done {
+    bool& flag;
+    ~Done() { flag = false; }
+  } done{printing_};
+  if (printDialogCancels) return false;
+  if (printerFails) {
+    Stop(kPrinterOpenMessage);
+    return false;
+  }
+  RecordedPrint print{report.Title(), mode, printLandscape, 0, nullptr};
+  int w = printLandscape ? printPageHeight : printPageWidth;
+  int h = printLandscape ? printPageWidth : printPageHeight;
+  print.canvas = std::make_shared<RecordingCanvas>(w, h);
+  print.pageCount = report.Layout(*print.canvas);
+  if (print.pageCount <= 0) {
+    Info(kNothingToPrintMessage);
+    return false;
+  }
+  for (int page = 1; page <= print.pageCount; ++page) {
+    print.canvas->BeginPage(page);
+    report.DrawPage(*print.canvas, page);
+  }
+  prints.push_back(std::move(print));
+  return true;
 }
 
 }  // namespace kvt

@@ -6,13 +6,26 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/recording_canvas.h"
+#include "platform/report.h"
 #include "platform/ui.h"
 
 namespace kvt {
+
+// One report handed to PrintReport and laid out: every page drawn, in order, on its canvas
+// (RecordingCanvas::PageCalls(n) gives page n).
+struct RecordedPrint {
+  std::string title;
+  PrintMode mode = PrintMode::Preview;
+  bool landscape = false;
+  int pageCount = 0;
+  std::shared_ptr<RecordingCanvas> canvas;
+};
 
 struct RecordedMessage {
   MsgIcon icon;
@@ -41,6 +54,14 @@ class ScriptedUi : public Ui {
   // Convenience: set these field values (by id, as a user would) and press OK.
   void QueueFormValues(std::map<std::string, std::string> values);
 
+  // The print dialog: cancelled, or a printer that cannot be opened; else the page it hands
+  // out (device units, as a 600 dpi printer's A4 printable area; landscape swaps the two).
+  bool printDialogCancels = false;
+  bool printerFails = false;
+  bool printLandscape = false;
+  int printPageWidth = 4800;
+  int printPageHeight = 6800;
+
   // Asks to stop as the progress caption `cancelAtCaption` is shown (as a user pressing
   // "Annulla" there would), or at once when set to "*".
   std::string cancelAtCaption;
@@ -60,6 +81,7 @@ class ScriptedUi : public Ui {
   int waitDepth = 0;
   int maxWaitDepth = 0;
   bool busyWindowShown = false;
+  std::vector<RecordedPrint> prints;  // reports laid out and drawn, in order
   // When set, every message is also written to stderr (handy while writing a test).
   bool echo = false;
 
@@ -80,6 +102,7 @@ class ScriptedUi : public Ui {
   void ProgressSet(int percent) override;
   void ProgressEnd() override;
   bool RunForm(Form& form) override;
+  bool PrintReport(Report& report, PrintMode mode) override;
   void SetCancellable(bool on) override;
   bool CancelRequested() override { return cancelRequested; }
   void ProgressPhase(int phase, int phases) override;
@@ -92,6 +115,7 @@ class ScriptedUi : public Ui {
   std::deque<MsgResult> answers_;
   std::deque<std::optional<std::string>> files_;
   std::deque<FormFiller> forms_;
+  bool printing_ = false;
 };
 
 }  // namespace kvt

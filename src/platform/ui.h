@@ -40,6 +40,9 @@ struct FileDialogSpec {
   FileKind kind = FileKind::Automatic;
 };
 
+class Report;          // platform/report.h
+enum class PrintMode;  // platform/report.h
+
 class Ui {
  public:
   virtual ~Ui() = default;
@@ -89,6 +92,16 @@ class Ui {
     (void)detail;
     return Message(icon, text, caption, buttons);
   }
+
+  // --- Printing ---------------------------------------------------------------------------
+  // Prints or previews a report: the print dialog (one copy, pages from 1), then Layout on
+  // the chosen printer's page and DrawPage for every page printed or shown. The preview
+  // window stays open until the user closes it; the report must outlive the call only.
+  // False, after its message, when the view is already printing ("E' impossibile associare
+  // la stampa !!!\n") or the printer cannot be opened; false, silently, when the user
+  // cancels the print dialog. True when the pages were printed or previewed.
+  virtual bool PrintReport(Report& report, PrintMode mode) = 0;
+  // ----------------------------------------------------------------------------------------
 
   // Conveniences over Message().
   void Info(std::string_view text, std::string_view caption = kAppCaption) {

@@ -50,6 +50,12 @@ TEST_F(CommandLineParseTest, AnOptionAndItsValueAreOneUnitWhereverTheyStand) {
   EXPECT_EQ(line.dsn, "kvt_pg");
   EXPECT_TRUE(line.yes);
 
+  // --pdf is a common option: any command may print; it is not a dialog field.
+  EXPECT_EQ(Parse("about", {"--pdf", "stampa.pdf"}), "");
+  EXPECT_EQ(line.pdf, "stampa.pdf");
+  EXPECT_TRUE(line.options.values.empty());
+  EXPECT_TRUE(line.files.empty());
+
   // "--" ends the options: a file named like one, and "-" itself, are operands.
   EXPECT_EQ(Parse("import-kvt", {"-yh", "--", "--report", "-", "-y"}), "");
   EXPECT_EQ(line.files, (Strings{"--report", "-", "-y"}));
@@ -77,6 +83,7 @@ TEST_F(CommandLineParseTest, AWrongLineIsRefusedBeforeTheCommandRuns) {
   // db-connect-file '' connected nothing, said nothing and exited 0.
   EXPECT_EQ(Parse("db-connect-file", {""}), "Percorso vuoto: indicare un file");
   EXPECT_EQ(Parse("db-connect-file", {"--", ""}), "Percorso vuoto: indicare un file");
+  EXPECT_EQ(Parse("about", {"--pdf="}), "L'opzione --pdf richiede un valore: --pdf=FILE");
   EXPECT_EQ(Parse("about", {"--yes=no"}), "L'opzione --yes non accetta un valore: --yes=no");
   EXPECT_EQ(Parse("about", {"--colore=blu"}), "Opzione sconosciuta: --colore");
   // Another command's option, and an abbreviation, are unknown here.
@@ -111,6 +118,7 @@ TEST_F(CommandLineParseTest, HelpListsTheCommandsOptions) {
             "ODBC)\n"
             "  --yes                     risponde OK a ogni domanda\n"
             "  --file=PERCORSO           file per le finestre di scelta file (ripetibile)\n"
+            "  --pdf=FILE                le stampe e le anteprime scritte in questo file PDF\n"
             "  --help                    mostra le opzioni del comando\n");
 }
 

@@ -73,6 +73,13 @@ TEST_F(CliRunTest, CreateThenUseADatabaseFromTheCommandLine) {
   EXPECT_EQ(StoredSettings().database, db);
   EXPECT_EQ(Kvtbase("db-disconnect --yes").status, 0);
   EXPECT_EQ(StoredSettings().database, "");
+
+  // A PDF named for a command that prints nothing: said, and no file appears.
+  r = Kvtbase("about --db " + ShellQuote(db) + " --pdf " + ShellQuote(Path("x.pdf")));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err,
+            "Il comando non ha stampato nulla: " + Path("x.pdf") + " non è stato scritto\n");
+  EXPECT_FALSE(std::filesystem::exists(Path("x.pdf")));
 }
 
 TEST_F(CliRunTest, RefusalsAndMistakesGiveTheirExitStatus) {

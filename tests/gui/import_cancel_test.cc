@@ -46,6 +46,7 @@ class SlowStep : public Ui {
   void SetCancellable(bool c) override { ui_.SetCancellable(c); }
   bool CancelRequested() override { return ui_.CancelRequested(); }
   void ProgressPhase(int p, int n) override { ui_.ProgressPhase(p, n); }
+  bool PrintReport(Report& r, PrintMode m) override { return ui_.PrintReport(r, m); }
 
  private:
   QtUi& ui_;

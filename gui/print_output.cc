@@ -1,0 +1,72 @@
+#include "gui/print_output.h"
+
+#include <QFile>
+#include <QPagedPaintDevice>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSaveFile>
+#include <algorithm>
+
+#include "gui/painter_canvas.h"
+#include "gui/qt_ui.h"
+
+namespace kvt::gui {
+
+int DrawReport(Report& report, QPainter& painter, QPagedPaintDevice& device, int from, int to) {
+  // The device's pixels are the printable page: the painter's origin is its top-left corner.
+  PainterCanvas canvas(painter, device.width(), device.height(), device.logicalDpiX());
+  int pages = report.Layout(canvas);
+  from = std::max(from, 1);
+  to = to <= 0 ? pages : std::min(to, pages);
+  for (int page = from; page <= to; ++page) {
+    if (page > from) device.newPage();
+    report.DrawPage(canvas, page);
+  }
+  return std::max(0, to - from + 1);
+}
+
+QPageLayout DefaultPdfLayout(bool landscape) {
+  return QPageLayout(QPageSize(QPageSize::A4),
+                     landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
+                     QMarginsF(5, 5, 5, 5), QPageLayout::Millimeter);
+}
+
+PdfResult WritePdf(Report& report, const std::string& path, const QPageLayout& layout, int dpi) {
+  PdfResult result;
+  QSaveFile file(QFile::decodeName(QByteArray::fromStdString(path)));
+  if (!file.open(QIODevice::WriteOnly)) {
+    result.error = "Impossibile creare il file " + path + ": " + file.errorString().toStdString();
+    return result;
+  }
+  QPdfWriter writer(&file);
+  writer.setResolution(dpi);
+  writer.setPageLayout(layout);
+  writer.setTitle(ToQ(report.Title()));
+  writer.setCreator(QStringLiteral("KVT-BASE2"));
+  QPainter painter;
+  if (!painter.begin(&writer)) {
+    result.error = "Impossibile scrivere il file " + path;
+    file.cancelWriting();
+    return result;
+  }
+  result.pages = DrawReport(report, painter, writer, 1, 0);
+  bool ended = painter.end();
+  if (result.pages == 0) {
+    file.cancelWriting();
+    result.ok = true;
+    return result;
+  }
+  if (!ended || !file.commit()) {
+    result.error = "Impossibile scrivere il file " + path + ": " + file.errorString().toStdString();
+    file.cancelWriting();
+    return result;
+  }
+  result.ok = true;
+  return result;
+}
+
+PdfResult WriteDefaultPdf(Report& report, const std::string& path) {
+  return WritePdf(report, path, DefaultPdfLayout());
+}
+
+}  // namespace kvt::gui
