@@ -287,29 +287,13 @@ void StatementReport::DrawPage(Canvas& c, int page) {
   Line(c, tableLeft, y, tableRight, y);
 }
 
-namespace {
-
-// The Ui's printing: the preview (from which the pages can still be printed) or the
-// printer, as the dialog chose.
-template <typename U>
-bool HandToUi(U& ui, Report& report, OutputKind output) {
-#if __has_include("platform/report.h")
-  return ui.PrintReport(report,
-                        output == OutputKind::Print ? PrintMode::Print : PrintMode::Preview);
-#else
-  (void)ui, (void)report, (void)output;
-  return false;  // no print view in this build
-#endif
-}
-
-}  // namespace
-
 bool PrintStatement(Ui& ui, db::Database& db, std::vector<StatementRow> rows,
                     const StatementParams& params, StatementKind kind) {
   std::optional<HeaderNames> names = ReadHeaderNames(db);
   if (!names) return false;
   StatementReport report(std::move(rows), params, kind, std::move(*names), Now());
-  return HandToUi(ui, report, params.output);
+  return ui.PrintReport(report, params.output == OutputKind::Print ? PrintMode::Print
+                                                                    : PrintMode::Preview);
 }
 
 }  // namespace kvt::contracts

@@ -15,7 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "contracts/print_api.h"
+#include "platform/canvas.h"
+#include "platform/report.h"
 #include "contracts/statement.h"
 #include "core/dates.h"
 

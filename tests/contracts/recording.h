@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "contracts/print_api.h"
+#include "platform/canvas.h"
+#include "platform/report.h"
 #include "core/text.h"
 
 namespace kvt::contracts::test {

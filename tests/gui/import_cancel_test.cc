@@ -76,7 +76,12 @@ TEST_P(ImportCancelTest, AnnullaInTheSecondPassLeavesEveryTableAsItWas) {
   QString caption, answer;
   QTimer timer;
   QObject::connect(&timer, &QTimer::timeout, [&] {
-    QWidget* modal = QApplication::activeModalWidget();
+    // The dialog shown, looked for among the windows rather than as the active modal one.
+    QWidget* modal = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (w->isVisible() && (qobject_cast<QFileDialog*>(w) || qobject_cast<QMessageBox*>(w)))
+        modal = w;
+    }
     if (auto* chooser = qobject_cast<QFileDialog*>(modal)) {
       chooser->selectFile(QString::fromStdString(second));
       static_cast<QDialog*>(chooser)->accept();

@@ -193,7 +193,12 @@ QString ChooseAndRestart(const std::string& ini, const FileDialogSpec& spec, QSt
   ui.SetFolderMemory(&shell.settings().folders);
   QString openedIn;
   Watcher watch([&] {
-    auto* chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    // Looked for among the windows, not as the active modal one: a window an earlier test
+    // left behind may hold that place.
+    QFileDialog* chooser = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (auto* d = qobject_cast<QFileDialog*>(w); d && d->isVisible()) chooser = d;
+    }
     if (!chooser) return;
     // Answered again at every tick: on a busy machine the chooser may not take the first
     // answer (its folder still loading), and a test must not wait forever for it.
