@@ -112,7 +112,8 @@ TEST(ManualTest, OptionsAndExamplesAreThoseTheCommandLineTakes) {
       std::vector<std::string> args = {spelling};
       if (option.takesValue) args.push_back("x");
       EXPECT_EQ(ParseCommandLine(args, {}, &line), std::nullopt) << spelling;
-      EXPECT_TRUE(line.yes || line.help || line.db || line.dsn || !line.files.empty()) << spelling;
+      EXPECT_TRUE(line.yes || line.help || line.db || line.dsn || line.pdf || !line.files.empty())
+          << spelling;
     }
   }
   // Every example is a command line the program accepts.

@@ -178,6 +178,7 @@ void WhenShown(std::function<void(T*)> step) {
   auto poll = std::make_shared<std::function<void()>>();
   *poll = [poll, step] {
     if (auto* w = dynamic_cast<T*>(QApplication::activeModalWidget())) {
+      *poll = nullptr;  // the function held itself: let it go once it has run
       step(w);
       return;
     }
