@@ -57,6 +57,34 @@ FileDialogSpec SaveSpec(std::string_view title, std::string defaultName) {
   return spec;
 }
 
+
+// A trip from the first 17 columns both exports select (ID, codcorsa, codlinea, verso, ente,
+// route code, codperc, capol_p, hh_p, mm_p, capol_a, hh_a, mm_a, lung, tempo, ct_lung,
+// ct_tempo). Its texts live in `code`, `line` and `route` while the row is written.
+CorsaRow TripFromSelection(const db::Selection& s, std::string& code, std::string& line,
+                           std::string& route) {
+  code = FileText(s.GetText(1)), line = FileText(s.GetText(2)), route = FileText(s.GetText(5));
+  CorsaRow r;
+  r.ID = s.GetLong(0);
+  r.codcorsa = code;
+  r.codlinea = line;
+  r.verso = FirstByte(s.GetText(3));
+  r.ente = s.GetShort(4);
+  r.percorso = route;
+  r.codperc = s.GetLong(6);
+  r.capol_p = s.GetLong(7);
+  r.hh_p = s.GetShort(8);
+  r.mm_p = s.GetShort(9);
+  r.capol_a = s.GetLong(10);
+  r.hh_a = s.GetShort(11);
+  r.mm_a = s.GetShort(12);
+  r.lung = s.GetLong(13);
+  r.tempo = s.GetShort(14);
+  r.ct_lung = s.GetLong(15);
+  r.ct_tempo = s.GetShort(16);
+  return r;
+}
+
 }  // namespace
 
 std::string ExportFailedMessage(const std::string& path) {
@@ -282,25 +310,7 @@ bool ReferenceExport::Run(KvtWriter& writer) {
                               " AND corse.azienda = tesitine.azienda AND corse.codperc = tesitine.ID");
                  },
                  [&](db::Selection& s) {
-                   a = FileText(s.GetText(1)), b = FileText(s.GetText(2)), c = FileText(s.GetText(5));
-                   CorsaRow r;
-                   r.ID = s.GetLong(0);
-                   r.codcorsa = a;
-                   r.codlinea = b;
-                   r.verso = FirstByte(s.GetText(3));
-                   r.ente = s.GetShort(4);
-                   r.percorso = c;
-                   r.codperc = s.GetLong(6);
-                   r.capol_p = s.GetLong(7);
-                   r.hh_p = s.GetShort(8);
-                   r.mm_p = s.GetShort(9);
-                   r.capol_a = s.GetLong(10);
-                   r.hh_a = s.GetShort(11);
-                   r.mm_a = s.GetShort(12);
-                   r.lung = s.GetLong(13);
-                   r.tempo = s.GetShort(14);
-                   r.ct_lung = s.GetLong(15);
-                   r.ct_tempo = s.GetShort(16);
+                   CorsaRow r = TripFromSelection(s, a, b, c);
                    r.prevcor = s.GetLong(17);
                    r.nextcor = s.GetLong(18);
                    r.mezzo = FirstByte(s.GetText(19));
@@ -622,26 +632,7 @@ bool RegularityExport::Run(TaggedFile& file) {
                     });
   ok = ok && Section(file, "corse", counts_.corse, &RegularityExport::Trips,
                      [&](db::Selection& s, std::string& row) {
-                       a = FileText(s.GetText(1)), b = FileText(s.GetText(2));
-                       c = FileText(s.GetText(5));
-                       CorsaRow r;
-                       r.ID = s.GetLong(0);
-                       r.codcorsa = a;
-                       r.codlinea = b;
-                       r.verso = FirstByte(s.GetText(3));
-                       r.ente = s.GetShort(4);
-                       r.percorso = c;
-                       r.codperc = s.GetLong(6);
-                       r.capol_p = s.GetLong(7);
-                       r.hh_p = s.GetShort(8);
-                       r.mm_p = s.GetShort(9);
-                       r.capol_a = s.GetLong(10);
-                       r.hh_a = s.GetShort(11);
-                       r.mm_a = s.GetShort(12);
-                       r.lung = s.GetLong(13);
-                       r.tempo = s.GetShort(14);
-                       r.ct_lung = s.GetLong(15);
-                       r.ct_tempo = s.GetShort(16);
+                       CorsaRow r = TripFromSelection(s, a, b, c);
                        AppendRow(row, r);
                        // The first 15 fields: no previous, next trip or mode here.
                        size_t tabs = 0, at = 0;
