@@ -5,7 +5,6 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTimer>
 #include <chrono>
 #include <thread>
 
@@ -16,6 +15,7 @@
 #include "gui/main_window.h"
 #include "gui/progress_window.h"
 #include "gui/qt_ui.h"
+#include "gui/answer.h"
 
 namespace kvt::gui::test {
 namespace {
@@ -74,29 +74,22 @@ TEST_P(ImportCancelTest, AnnullaInTheSecondPassLeavesEveryTableAsItWas) {
   qt.SetWindow(&window, window.band());
   window.show();
   QString caption, answer;
-  QTimer timer;
-  QObject::connect(&timer, &QTimer::timeout, [&] {
-    // The dialog shown, looked for among the windows rather than as the active modal one.
-    QWidget* modal = nullptr;
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-      if (w->isVisible() && (qobject_cast<QFileDialog*>(w) || qobject_cast<QMessageBox*>(w)))
-        modal = w;
-    }
-    if (auto* chooser = qobject_cast<QFileDialog*>(modal)) {
-      chooser->selectFile(QString::fromStdString(second));
-      static_cast<QDialog*>(chooser)->accept();
-    } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-      answer = box->text();
-      box->accept();
-    } else if (ProgressWindow* w = qt.progressWindow()) {
-      auto* cancel = w->findChild<QPushButton*>("progressCancel");
-      caption = w->findChild<QLabel*>("progressCaption")->text();
-      if (caption == QStringLiteral("Inserimento Orari") && cancel->isVisible() &&
-          cancel->isEnabled())
-        cancel->click();
-    }
-  });
-  timer.start(20);
+  Watcher watch(
+      [&] {
+        if (auto* chooser = Shown<QFileDialog>()) {
+          Choose(chooser, QString::fromStdString(second));
+        } else if (auto* box = Shown<QMessageBox>()) {
+          answer = box->text();
+          box->accept();
+        } else if (ProgressWindow* w = qt.progressWindow()) {
+          auto* cancel = w->findChild<QPushButton*>("progressCancel");
+          caption = w->findChild<QLabel*>("progressCaption")->text();
+          if (caption == QStringLiteral("Inserimento Orari") && cancel->isVisible() &&
+              cancel->isEnabled())
+            cancel->click();
+        }
+      },
+      [&] { qt.RequestCancel(); });
   window.RunCommand("import");
   EXPECT_EQ(caption, QStringLiteral("Inserimento Orari"));
   EXPECT_EQ(answer.toStdString(), kCancelledMessage);

@@ -9,7 +9,6 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTimer>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -21,24 +20,13 @@
 #include "gui/main_window.h"
 #include "gui/progress_window.h"
 #include "gui/qt_ui.h"
+#include "gui/answer.h"
 #include "support/engines.h"
 
 namespace kvt::gui::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-// Calls `step` every 20 ms on the GUI thread while the object lives.
-class Watcher {
- public:
-  explicit Watcher(std::function<void()> step) {
-    QObject::connect(&timer_, &QTimer::timeout, std::move(step));
-    timer_.start(20);
-  }
-
- private:
-  QTimer timer_;
-};
 
 class LongWorkTest : public ::testing::Test {
  protected:
@@ -124,7 +112,7 @@ TEST_F(LongWorkTest, AnnullaStopsTheCommandThatOffersItAndItsAnswerFollows) {
   QString phase, answer, elapsed;
   int overall = -1;
   Watcher watch([&] {
-    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+    if (auto* box = Shown<QMessageBox>()) {
       answer = box->text();
       box->accept();
       return;
@@ -154,7 +142,7 @@ TEST_F(LongWorkTest, AnnullaStopsTheCommandThatOffersItAndItsAnswerFollows) {
 TEST_F(LongWorkTest, RefusalDetailIsFoldedInTheBoxAndTheQuestionKeepsItsText) {
   QString text, detail;
   Watcher watch([&] {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    auto* box = Shown<QMessageBox>();
     if (!box) return;
     text = box->text();
     detail = box->detailedText();
@@ -193,21 +181,13 @@ QString ChooseAndRestart(const std::string& ini, const FileDialogSpec& spec, QSt
   ui.SetFolderMemory(&shell.settings().folders);
   QString openedIn;
   Watcher watch([&] {
-    // Looked for among the windows, not as the active modal one: a window an earlier test
-    // left behind may hold that place.
-    QFileDialog* chooser = nullptr;
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-      if (auto* d = qobject_cast<QFileDialog*>(w); d && d->isVisible()) chooser = d;
-    }
+    QFileDialog* chooser = Shown<QFileDialog>();
     if (!chooser) return;
-    // Answered again at every tick: on a busy machine the chooser may not take the first
-    // answer (its folder still loading), and a test must not wait forever for it.
     if (openedIn.isEmpty()) openedIn = chooser->directory().absolutePath();
     if (pick.isEmpty()) {
       static_cast<QDialog*>(chooser)->reject();
     } else {
-      chooser->selectFile(pick);
-      static_cast<QDialog*>(chooser)->accept();
+      Choose(chooser, pick);
     }
   });
   ui.OpenFile(spec);

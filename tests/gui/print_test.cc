@@ -23,6 +23,7 @@
 #include "gui/print_output.h"
 #include "gui/print_preview.h"
 #include "gui/qt_ui.h"
+#include "gui/answer.h"
 #include "support/demo_report.h"
 
 namespace kvt::gui::test {
@@ -172,21 +173,6 @@ TEST(PdfOutputTest, PageRangesDrawThePagesAskedFor) {
   EXPECT_EQ(draw("none.pdf", 4, 9), 0);
 }
 
-// Runs `step` on the modal widget of type T as soon as it shows.
-template <class T>
-void WhenShown(std::function<void(T*)> step) {
-  auto poll = std::make_shared<std::function<void()>>();
-  *poll = [poll, step] {
-    if (auto* w = dynamic_cast<T*>(QApplication::activeModalWidget())) {
-      *poll = nullptr;  // the function held itself: let it go once it has run
-      step(w);
-      return;
-    }
-    QTimer::singleShot(10, *poll);
-  };
-  QTimer::singleShot(0, *poll);
-}
-
 std::string LabelText(QWidget* w, const char* name) {
   auto* label = w->findChild<QLabel*>(QString::fromLatin1(name));
   return label ? label->text().toStdString() : "";
@@ -228,8 +214,7 @@ TEST(PreviewTest, NavigationZoomOrientationPrintingAndTheBusyView) {
     });
     p->Action(QStringLiteral("Stampa..."))->trigger();
     WhenShown<QFileDialog>([&](QFileDialog* d) {
-      d->selectFile(QString::fromStdString(dir / "salvata.pdf"));
-      static_cast<QDialog*>(d)->accept();
+      Choose(d, QString::fromStdString(dir / "salvata.pdf"));
     });
     p->Action(QStringLiteral("Salva PDF..."))->trigger();
     seen.push_back(Format("%d pagine", p->PageCount()));

@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 #include "app/odbc_dialog.h"
+#include "gui/answer.h"
 #include "gui/form_dialog.h"
 #include "gui/progress_window.h"
 #include "platform/scripted_ui.h"
@@ -29,9 +30,7 @@ namespace {
 // `press`, and adds the answer.
 std::string RunBox(QtUi& ui, MsgIcon icon, MsgButtons buttons, QMessageBox::StandardButton press) {
   auto seen = std::make_shared<std::string>();
-  QTimer::singleShot(0, [seen, press] {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (!box) return;
+  WhenShown<QMessageBox>([seen, press](QMessageBox* box) {
     *seen = std::to_string(box->icon()) + "|" + box->windowTitle().toStdString() + "|" +
             box->text().toStdString();
     for (QAbstractButton* b : box->buttons()) *seen += "|" + b->text().toStdString();
