@@ -3,7 +3,10 @@
 //
 //  - extraction (in-force map, trips, months, termini, totals) against one plain Selection
 //    of the same `mesi` rows in the same run (goal: within 3x);
-//  - layout and drawing of every page on a canvas that only measures.
+//  - layout and drawing of every page on a canvas that only measures;
+//  - the whole statement written as a PDF file through Qt, as `kvtbase --pdf` writes it
+//    (orientation chosen by a trial layout, then layout and every page drawn), against the
+//    extraction (built with the Qt front end only).
 //
 //   statement_bench [--trips N] [--orari-per-trip K] [--dsn DSN] [--dir DIR] [--only sqlite|pg]
 //                   [--reuse 1]   (SQLite: keep the database imported into DIR by an earlier run)
@@ -11,6 +14,7 @@
 // DSN defaults to $KVT_TEST_PG_DSN; without one PostgreSQL is left out.
 #include <algorithm>
 #include <chrono>
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -27,6 +31,12 @@
 #include "kvtgen/generator.h"
 #include "platform/scripted_ui.h"
 #include "schema/init.h"
+
+#ifdef KVT_BENCH_PDF
+#include <QGuiApplication>
+
+#include "gui/print_output.h"
+#endif
 
 namespace {
 
@@ -146,7 +156,7 @@ void Run(kvt::db::Database& db, const std::string& path, bool import) {
   TimingUi::Print(steps);
 
   StatementReport report(std::move(*rows), p, StatementKind::ByTrip,
-                         ReadHeaderNames(db).value_or(HeaderNames{}), Now());
+                         ReadHeaderNames(db).value_or(HeaderNames{}), kvt::PrintStampNow());
   MeasuringCanvas canvas;
   int pages = 0;
   const double layout = Seconds([&] { pages = report.Layout(canvas); });
@@ -155,6 +165,17 @@ void Run(kvt::db::Database& db, const std::string& path, bool import) {
   });
   std::printf("  layout                     %8.2f s  (%d pages)\n", layout, pages);
   std::printf("  drawing every page         %8.2f s  (%ld calls)\n", draw, canvas.calls);
+#ifdef KVT_BENCH_PDF
+  const std::string pdf = std::filesystem::path(path).parent_path() / "statement.pdf";
+  kvt::PdfResult written;
+  const double write = Seconds([&] { written = kvt::gui::WriteDefaultPdf(report, pdf); });
+  if (!written.ok) return (void)std::printf("  PDF failed: %s\n", written.error.c_str());
+  std::printf("  PDF as --pdf writes it     %8.2f s  (%d pages, %.1f MB)  ratio to extraction %.2f\n",
+              write, written.pages,
+              static_cast<double>(std::filesystem::file_size(pdf)) / (1024.0 * 1024.0),
+              write / extract);
+  std::filesystem::remove(pdf);
+#endif
 }
 
 std::string NewSqliteDatabase(const std::string& file) {
@@ -167,6 +188,12 @@ std::string NewSqliteDatabase(const std::string& file) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef KVT_BENCH_PDF
+  qputenv("QT_QPA_PLATFORM", "offscreen");  // as the command line does: no display
+  int qtArgc = 1;
+  QGuiApplication app(qtArgc, argv);
+  std::setlocale(LC_NUMERIC, "C");  // as the command line does: numbers of SQL and files
+#endif
   Options o;
   if (const char* dsn = std::getenv("KVT_TEST_PG_DSN")) o.dsn = dsn;
   for (int i = 1; i + 1 < argc; i += 2) {

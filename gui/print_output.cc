@@ -1,5 +1,6 @@
 #include "gui/print_output.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QPagedPaintDevice>
 #include <QPainter>
@@ -29,6 +30,30 @@ QPageLayout DefaultPdfLayout(bool landscape) {
   return QPageLayout(QPageSize(QPageSize::A4),
                      landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
                      QMarginsF(5, 5, 5, 5), QPageLayout::Millimeter);
+}
+
+bool WantsLandscape(Report& report, const QPageLayout& layout, int dpi) {
+  switch (report.Orientation()) {
+    case PageOrientation::Portrait:
+      return false;
+    case PageOrientation::Landscape:
+      return true;
+    case PageOrientation::Automatic:
+      break;
+  }
+  QBuffer scratch;
+  scratch.open(QIODevice::WriteOnly);
+  QPdfWriter trial(&scratch);
+  trial.setResolution(dpi);
+  QPageLayout portrait = layout;
+  portrait.setOrientation(QPageLayout::Portrait);
+  trial.setPageLayout(portrait);
+  QPainter painter;
+  if (!painter.begin(&trial)) return false;
+  PainterCanvas canvas(painter, trial.width(), trial.height(), trial.logicalDpiX());
+  report.Layout(canvas);
+  painter.end();
+  return report.WiderThanPage();
 }
 
 PdfResult WritePdf(Report& report, const std::string& path, const QPageLayout& layout, int dpi) {
@@ -66,7 +91,7 @@ PdfResult WritePdf(Report& report, const std::string& path, const QPageLayout& l
 }
 
 PdfResult WriteDefaultPdf(Report& report, const std::string& path) {
-  return WritePdf(report, path, DefaultPdfLayout());
+  return WritePdf(report, path, DefaultPdfLayout(WantsLandscape(report, DefaultPdfLayout())));
 }
 
 }  // namespace kvt::gui

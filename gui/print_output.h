@@ -26,13 +26,19 @@ int DrawReport(Report& report, QPainter& painter, QPagedPaintDevice& device, int
 // border), portrait unless asked.
 QPageLayout DefaultPdfLayout(bool landscape = false);
 
+// Whether `report` goes on landscape pages when no dialog chooses: as it asks, and when it
+// leaves it to the page (Automatic), after a trial layout on the portrait form of `layout`
+// that came out wider than the page.
+bool WantsLandscape(Report& report, const QPageLayout& layout, int dpi = kPrintResolution);
+
 // Writes the report as a PDF file at `path` on pages of `layout` at `dpi`: the whole file or
 // nothing (a file that was there stays as it was when writing fails). A report without
 // pages writes nothing ({ok, 0 pages}).
 PdfResult WritePdf(Report& report, const std::string& path, const QPageLayout& layout,
                    int dpi = kPrintResolution);
 
-// The PdfWriter of the command line: the default page. Needs a QGuiApplication.
+// The PdfWriter of the command line: the default page, in the orientation the report wants.
+// Needs a QGuiApplication.
 PdfResult WriteDefaultPdf(Report& report, const std::string& path);
 
 }  // namespace kvt::gui

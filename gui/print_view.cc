@@ -28,7 +28,10 @@ bool QtUi::PrintReport(Report& report, PrintMode mode) {
     printer.setResolution(kPrintResolution);
     printer.setDocName(ToQ(report.Title()));
     printer.setCreator(QStringLiteral("KVT-BASE2"));
-    printer.setPageOrientation(landscape_ ? QPageLayout::Landscape : QPageLayout::Portrait);
+    // The orientation last chosen; landscape at once for a report that asks for it or that
+    // would run past the right edge of a portrait page.
+    const bool landscape = landscape_ || WantsLandscape(report, printer.pageLayout());
+    printer.setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
     ArrowCursor(true);  // dialogs take the ordinary cursor even inside a long operation
     if (mode == PrintMode::Preview) {
       PreviewDialog preview(report, printer, *this, Parent());

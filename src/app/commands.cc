@@ -196,9 +196,14 @@ void RegisterCartoCommands(Registry& r) {
 
 // A statement of contracts/ on the current database; its dialog's fields come from the
 // command line through the Ui.
+constexpr std::string_view kLandscapeOption = "orizzontale";
+
 void RunStatement(AppContext& ctx, contracts::StatementKind kind) {
+  const PageOrientation orientation = ctx.options && ctx.options->Has(kLandscapeOption)
+                                          ? PageOrientation::Landscape
+                                          : PageOrientation::Automatic;
   if (db::Database* current = ctx.RequireDatabase())
-    contracts::RunStatementCommand(ctx.ui, *current, kind);
+    contracts::RunStatementCommand(ctx.ui, *current, kind, orientation);
 }
 
 // The fields of "Stampa dei Contratti di Servizio" (the PDF file is a common option).
@@ -218,6 +223,9 @@ CommandSyntax StatementSyntax() {
                             "\"Analitico (tutte le corse)\" o \"Sintetico (solo totali linea)\""),
               Option::Value("distanze", "TESTO", "\"Convenzionali\" o \"Cartografiche\""),
               Option::Value("uscita", "TESTO", "\"Anteprima di stampa\" o \"Stampa\""),
+              Option::Flag(std::string(kLandscapeOption),
+                           "pagine orizzontali (senza: orizzontali solo se la tabella non entra "
+                           "in verticale)"),
           }};
 }
 

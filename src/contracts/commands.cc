@@ -6,7 +6,8 @@
 
 namespace kvt::contracts {
 
-bool RunStatementCommand(Ui& ui, db::Database& db, StatementKind kind) {
+bool RunStatementCommand(Ui& ui, db::Database& db, StatementKind kind,
+                         PageOrientation orientation) {
   StatementParams params;
   const std::optional<DialogLists> lists = ReadDialogLists(db);
   if (!lists) return false;
@@ -18,7 +19,7 @@ bool RunStatementCommand(Ui& ui, db::Database& db, StatementKind kind) {
     ui.Info(kNoDataMessage);
     return false;
   }
-  return PrintStatement(ui, db, std::move(*rows), params, kind);
+  return PrintStatement(ui, db, std::move(*rows), params, kind, orientation);
 }
 
 }  // namespace kvt::contracts

@@ -1,7 +1,5 @@
 #include "contracts/report.h"
 
-#include <ctime>
-
 #include "core/text.h"
 #include "db/selection.h"
 #include "db/sql_types.h"
@@ -12,7 +10,6 @@ namespace kvt::contracts {
 namespace {
 
 constexpr std::string_view kFace = "Arial";
-constexpr std::string_view kHeading = "KVT-BASE2 - \"Trasvia - Regione Velmora\"";
 
 std::optional<std::map<int, std::string>> Names(db::Database& db, const char* table) {
   std::map<int, std::string> names;
@@ -33,13 +30,6 @@ bool SameContract(const StatementRow& a, const StatementRow& b) {
 
 }  // namespace
 
-PrintStamp Now() {
-  const std::time_t t = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&t, &local);
-  return {Date{local.tm_mday, local.tm_mon + 1, local.tm_year + 1900}, local.tm_hour, local.tm_min};
-}
-
 std::optional<HeaderNames> ReadHeaderNames(db::Database& db) {
   auto authorities = Names(db, "regent");
   if (!authorities) return std::nullopt;
@@ -49,12 +39,14 @@ std::optional<HeaderNames> ReadHeaderNames(db::Database& db) {
 }
 
 StatementReport::StatementReport(std::vector<StatementRow> rows, StatementParams params,
-                                 StatementKind kind, HeaderNames names, PrintStamp stamp)
+                                 StatementKind kind, HeaderNames names, PrintStamp stamp,
+                                 PageOrientation orientation)
     : rows_(std::move(rows)),
       params_(std::move(params)),
       kind_(kind),
       names_(std::move(names)),
-      stamp_(stamp) {
+      stamp_(stamp),
+      orientation_(orientation) {
   const bool conventional = params_.distance == DistanceType::Conventional;
   if (kind_ == StatementKind::ByTrip) {
     headers_ = {"Codice Linea",
@@ -129,7 +121,7 @@ int StatementReport::RowHeight(const StatementRow& row) const {
 }
 
 int StatementReport::HeaderHeight() const {
-  return area_.top + 6 * lineHeight_ + 185;
+  return PageHeaderBottom(area_, lineHeight_) + lineHeight_ + 40;  // and the table's header
 }
 
 int StatementReport::Layout(Canvas& canvas) {
@@ -156,9 +148,9 @@ int StatementReport::Layout(Canvas& canvas) {
   }
   x_[0] = area_.left + 20;
   for (size_t i = 1; i < n; ++i) x_[i] = x_[i - 1] + width_[i - 1] + 40;
-  const int tableWidth = x_[n - 1] + width_[n - 1] + 20 - area_.left;
-  if (tableWidth < area_.width) {
-    const int shift = (area_.width - tableWidth) / 2;
+  tableWidth_ = x_[n - 1] + width_[n - 1] + 20 - area_.left;
+  if (tableWidth_ < area_.width) {
+    const int shift = (area_.width - tableWidth_) / 2;
     for (int& x : x_) x += shift;
   }
 
@@ -225,44 +217,23 @@ void StatementReport::DrawPage(Canvas& c, int page) {
   const StatementRow& contract = rows_[first];
   SelectTools(c);
   const int lh = lineHeight_;
-  const int left = area_.left;
-  const int right = area_.left + area_.width;
-  const auto rightText = [&](int y, const std::string& text, Rgb background) {
-    c.DrawText(right - c.MeasureText(text).width, y, text, kBlack, background);
-  };
-
-  const int y0 = area_.top;
-  c.DrawText(left, y0, std::string(kHeading), kBlack, kWhite);
-  rightText(y0, Format("Pag. %d di %d", page, static_cast<int>(pageStarts_.size())), kWhite);
-  const int y1 = y0 + lh + 10;
-  rightText(y1,
-            Format("%02d/%02d/%04d %02d:%02d", stamp_.date.day, stamp_.date.month, stamp_.date.year,
-                   stamp_.hour, stamp_.minute),
-            kWhite);
-  const int y2 = y1 + lh + 30;
-  c.FillRect(left, y2 - 10, right, y2 + lh + 20, kGrey);
+  PageHeader header;
+  header.page = page;
+  header.pageCount = static_cast<int>(pageStarts_.size());
+  header.printed = stamp_;
   auto ente = names_.authorities.find(contract.ente);
-  c.DrawText(
-      left, y2,
+  header.band1Left =
       Format("Ente: [%d] %s", contract.ente,
-             ente == names_.authorities.end() ? "*** ENTE INESISTENTE ***" : ente->second.c_str()),
-      kBlack, kGrey);
-  rightText(y2, "Periodo dal " + params_.startDate + " al " + params_.endDate, kGrey);
-  const int y3 = y2 + lh + 15;
-  c.FillRect(left, y3 - 10, right, y3 + lh + 20, kGrey);
+             ente == names_.authorities.end() ? "*** ENTE INESISTENTE ***" : ente->second.c_str());
+  header.band1Right = "Periodo dal " + params_.startDate + " al " + params_.endDate;
   auto azienda = names_.companies.find(contract.azienda);
-  c.DrawText(left, y3,
-             Format("Azienda: [%d] %s", contract.azienda,
-                    azienda == names_.companies.end() ? "*** AZIENDA INESISTENTE ***"
-                                                      : azienda->second.c_str()),
-             kBlack, kGrey);
-  const int y4 = y3 + lh + 45;
-  c.DrawText(left, y4,
-             params_.distance == DistanceType::Conventional
-                 ? "Distanze convenzionali dichiarate dall'Azienda"
-                 : "Distanze misurate su base cartografica",
-             kBlack, kWhite);
-  const int y5 = y4 + lh + 45;
+  header.band2Left = Format("Azienda: [%d] %s", contract.azienda,
+                            azienda == names_.companies.end() ? "*** AZIENDA INESISTENTE ***"
+                                                              : azienda->second.c_str());
+  header.note = params_.distance == DistanceType::Conventional
+                    ? "Distanze convenzionali dichiarate dall'Azienda"
+                    : "Distanze misurate su base cartografica";
+  const int y5 = DrawPageHeader(c, area_, lh, header);
   const int n = static_cast<int>(x_.size());
   const int tableLeft = x_[0] - 20;
   const int tableRight = Right(n - 1) + 20;
@@ -288,10 +259,12 @@ void StatementReport::DrawPage(Canvas& c, int page) {
 }
 
 bool PrintStatement(Ui& ui, db::Database& db, std::vector<StatementRow> rows,
-                    const StatementParams& params, StatementKind kind) {
+                    const StatementParams& params, StatementKind kind,
+                    PageOrientation orientation) {
   std::optional<HeaderNames> names = ReadHeaderNames(db);
   if (!names) return false;
-  StatementReport report(std::move(rows), params, kind, std::move(*names), Now());
+  StatementReport report(std::move(rows), params, kind, std::move(*names), PrintStampNow(),
+                         orientation);
   return ui.PrintReport(report, params.output == OutputKind::Print ? PrintMode::Print
                                                                     : PrintMode::Preview);
 }

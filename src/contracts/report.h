@@ -4,8 +4,8 @@
 // the detail level (Arial 8 points synthetic, 6 points analytic), places the columns and
 // centres a table narrower than the page, and splits the rows into pages: every contract
 // starts a page, and a row that would pass the bottom of the page starts the next one.
-// DrawPage draws the header (title, page number, print time, authority and company bands,
-// distance line), the table header and exactly the rows Layout gave that page, with the
+// DrawPage draws the page header of the printed reports (authority and period, company,
+// kind of distances), the table header and exactly the rows Layout gave that page, with the
 // total rows and the grid.
 #pragma once
 
@@ -22,14 +22,6 @@
 
 namespace kvt::contracts {
 
-// When the statement was printed, as the header shows it.
-struct PrintStamp {
-  Date date;
-  int hour = 0;
-  int minute = 0;
-};
-PrintStamp Now();
-
 // Names of authorities and companies for the header bands (code -> name without trailing
 // blanks); a code not listed is shown as not existing.
 struct HeaderNames {
@@ -42,12 +34,16 @@ std::optional<HeaderNames> ReadHeaderNames(db::Database& db);
 class StatementReport : public Report {
  public:
   // `rows` with their total rows (InsertTotals).
+  // `stamp`: when it was printed, as the header shows it.
   StatementReport(std::vector<StatementRow> rows, StatementParams params, StatementKind kind,
-                  HeaderNames names, PrintStamp stamp);
+                  HeaderNames names, PrintStamp stamp,
+                  PageOrientation orientation = PageOrientation::Automatic);
 
   std::string Title() const override { return std::string(kPrintTitle); }
   int Layout(Canvas& canvas) override;
   void DrawPage(Canvas& canvas, int page) override;
+  PageOrientation Orientation() const override { return orientation_; }
+  bool WiderThanPage() const override { return tableWidth_ > area_.width; }
 
   // After Layout: the first row of each page, the columns and the line height.
   const std::vector<size_t>& PageStarts() const { return pageStarts_; }
@@ -75,17 +71,20 @@ class StatementReport : public Report {
   StatementKind kind_;
   HeaderNames names_;
   PrintStamp stamp_;
+  PageOrientation orientation_;
   std::vector<std::string> headers_;
   std::vector<bool> rightAligned_;
   std::vector<int> x_, width_;
   int lineHeight_ = 0;
   LayoutArea area_{};
+  int tableWidth_ = 0;  // from the left margin, both outer rules included
   std::vector<size_t> pageStarts_;  // grows with the statement: no page limit
 };
 
 // Lays the statement out and hands it to the Ui's printing (preview, printer or PDF).
 // False when nothing was printed.
 bool PrintStatement(Ui& ui, db::Database& db, std::vector<StatementRow> rows,
-                    const StatementParams& params, StatementKind kind);
+                    const StatementParams& params, StatementKind kind,
+                    PageOrientation orientation = PageOrientation::Automatic);
 
 }  // namespace kvt::contracts

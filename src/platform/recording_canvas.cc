@@ -3,6 +3,14 @@
 #include "core/text.h"
 
 namespace kvt {
+namespace {
+
+// Text calls drawn on `page`; 0 stands for every page.
+bool TextOn(const CanvasCall& c, int page) {
+  return c.op == CanvasOp::Text && (page == 0 || c.page == page);
+}
+
+}  // namespace
 
 RecordingCanvas::RecordingCanvas(int pageWidth, int pageHeight)
     : width_(pageWidth), height_(pageHeight) {}
@@ -35,13 +43,13 @@ std::vector<CanvasCall> RecordingCanvas::PageCalls(int page) const {
 std::vector<std::string> RecordingCanvas::Texts(int page) const {
   std::vector<std::string> out;
   for (const CanvasCall& c : calls_)
-    if (c.op == CanvasOp::Text && (page == 0 || c.page == page)) out.push_back(c.text);
+    if (TextOn(c, page)) out.push_back(c.text);
   return out;
 }
 
 const CanvasCall* RecordingCanvas::FindText(std::string_view text, int page) const {
   for (const CanvasCall& c : calls_)
-    if (c.op == CanvasOp::Text && c.text == text && (page == 0 || c.page == page)) return &c;
+    if (TextOn(c, page) && c.text == text) return &c;
   return nullptr;
 }
 

@@ -16,6 +16,15 @@
 
 namespace kvt {
 
+// The page orientation a report asks for when no print dialog chooses it (a PDF written
+// from the command line; the first page of the window's preview).
+enum class PageOrientation {
+  Portrait,
+  Landscape,
+  // Portrait, unless what the report laid out on a portrait page is wider than the page.
+  Automatic,
+};
+
 class Report {
  public:
   virtual ~Report() = default;
@@ -26,6 +35,10 @@ class Report {
   virtual int Layout(Canvas& canvas) = 0;
   // Draws page `page` (1..page count) as the last Layout placed it.
   virtual void DrawPage(Canvas& canvas, int page) = 0;
+
+  virtual PageOrientation Orientation() const { return PageOrientation::Portrait; }
+  // After Layout: some content runs past the right edge of the page.
+  virtual bool WiderThanPage() const { return false; }
 };
 
 // What the user asked of a print: the preview window (from which the pages can still be

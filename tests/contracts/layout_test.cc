@@ -6,7 +6,8 @@
 #include <set>
 
 #include "contracts/report.h"
-#include "recording.h"
+#include "core/text.h"
+#include "platform/recording_canvas.h"
 
 namespace kvt::contracts::test {
 namespace {
@@ -49,7 +50,7 @@ StatementReport MakeReport(std::vector<StatementRow> rows, DetailLevel detail,
 
 // The rows drawn on a page: trip codes and total labels, in order.
 std::vector<std::string> DrawnRows(StatementReport& report, int page, int w, int h) {
-  Recorder c(w, h);
+  RecordingCanvas c(w, h);
   report.DrawPage(c, page);
   std::vector<std::string> out;
   for (const std::string& t : c.Texts())
@@ -61,14 +62,14 @@ std::vector<std::string> DrawnRows(StatementReport& report, int page, int w, int
 
 TEST(StatementLayout, OnePageHeaderAndCentring) {
   StatementReport report = MakeReport({TripRow(1, "L1", 1)}, DetailLevel::Analytic);
-  Recorder c(12000, 3000);
+  RecordingCanvas c(12000, 3000);
   ASSERT_EQ(report.Layout(c), 1);
   report.DrawPage(c, 1);
   EXPECT_EQ(report.Title(), "Contratti di servizio");
   const int lh = 60 * 15 / 10;
   EXPECT_EQ(report.LineHeight(), lh);
   // Header lines: title left, page number and print time right, the two bands.
-  const Call* page = c.FindText("Pag. 1 di 1");
+  const CanvasCall* page = c.FindText("Pag. 1 di 1");
   ASSERT_TRUE(page);
   EXPECT_EQ(page->x + c.MeasureText("Pag. 1 di 1").width, 11950);
   EXPECT_EQ(page->y, 50);
@@ -76,11 +77,15 @@ TEST(StatementLayout, OnePageHeaderAndCentring) {
   EXPECT_EQ(c.FindText("KVT-BASE2 - \"Trasvia - Regione Velmora\"")->x, 50);
   ASSERT_TRUE(c.FindText("07/12/2026 09:05"));
   EXPECT_EQ(c.FindText("07/12/2026 09:05")->y, 50 + lh + 10);
-  const Call* ente = c.FindText("Ente: [1] Regione Velmora");
+  const CanvasCall* ente = c.FindText("Ente: [1] Regione Velmora");
   ASSERT_TRUE(ente);
   EXPECT_EQ(ente->y, 50 + 2 * lh + 40);
-  EXPECT_EQ(ente->bg.r, 192);
-  ASSERT_TRUE(c.FindText("Periodo dal 01/01/2010 al 31/01/2010"));
+  EXPECT_EQ(ente->x, 70);  // band texts keep 20 units off the band's ends
+  EXPECT_EQ(ente->background.r, 192);
+  const CanvasCall* period = c.FindText("Periodo dal 01/01/2010 al 31/01/2010");
+  ASSERT_TRUE(period);
+  EXPECT_EQ(period->x2, 11930);
+  EXPECT_EQ(period->y, ente->y);
   ASSERT_TRUE(c.FindText("Azienda: [101] Trasporti Pubblici Società"));
   ASSERT_TRUE(c.FindText("Distanze convenzionali dichiarate dall'Azienda"));
   // Accented texts reach the page as they are.
@@ -98,33 +103,37 @@ TEST(StatementLayout, OnePageHeaderAndCentring) {
     EXPECT_EQ(report.ColumnX(i), report.ColumnX(i - 1) + report.ColumnWidth(i - 1) + 40);
   EXPECT_EQ(report.ColumnWidth(4), c.MeasureText("7:10 Piazza Università").width);
   // Figures end at the right of their column; total labels are white on black.
-  const Call* km = c.FindText("2.00");
+  const CanvasCall* km = c.FindText("2.00");
   ASSERT_TRUE(km);
   EXPECT_EQ(km->x + c.MeasureText("2.00").width, report.ColumnX(11) + report.ColumnWidth(11));
-  const Call* total = c.FindText("Totali Linea L1 A");
+  const CanvasCall* total = c.FindText("Totali Linea L1 A");
   ASSERT_TRUE(total);
-  EXPECT_EQ(total->fg.r, 255);
-  EXPECT_EQ(total->bg.r, 0);
+  EXPECT_EQ(total->colour.r, 255);
+  EXPECT_EQ(total->background.r, 0);
   EXPECT_EQ(total->x + c.MeasureText("Totali Linea L1 A").width, report.ColumnX(11) - 40);
   EXPECT_THAT(DrawnRows(report, 1, 12000, 3000),
               ElementsAre("C1", "Totali Linea L1 A", "Totali Contratto"));
 
-  // A table wider than the page starts at the margin and is not scaled.
-  Recorder narrow(1000, 3000);
+  // A table wider than the page starts at the margin and is not scaled; it asks for landscape
+  // pages, which a portrait page that holds it does not.
+  EXPECT_FALSE(report.WiderThanPage());
+  EXPECT_EQ(report.Orientation(), PageOrientation::Automatic);
+  RecordingCanvas narrow(1000, 3000);
   report.Layout(narrow);
   EXPECT_EQ(report.ColumnX(0), 70);
+  EXPECT_TRUE(report.WiderThanPage());
 }
 
 TEST(StatementLayout, EveryContractOnItsOwnPages) {
   StatementReport report =
       MakeReport({TripRow(1, "L1", 1), TripRow(2, "L1", 2)}, DetailLevel::Analytic);
-  Recorder c(4000, 3000);
+  RecordingCanvas c(4000, 3000);
   ASSERT_EQ(report.Layout(c), 2);
   EXPECT_THAT(DrawnRows(report, 1, 4000, 3000),
               ElementsAre("C1", "Totali Linea L1 A", "Totali Contratto"));
   EXPECT_THAT(DrawnRows(report, 2, 4000, 3000),
               ElementsAre("C2", "Totali Linea L1 A", "Totali Contratto"));
-  Recorder second(4000, 3000);
+  RecordingCanvas second(4000, 3000);
   report.DrawPage(second, 2);
   EXPECT_TRUE(second.FindText("Pag. 2 di 2"));
   EXPECT_TRUE(second.FindText("Ente: [2] Comune di Città Alta"));
@@ -138,20 +147,20 @@ TEST(StatementLayout, PageBreaksAtBothLevels) {
   for (int32_t i = 1; i <= 120; ++i) rows.push_back(TripRow(1, "L" + std::to_string(i / 10), i));
   for (DetailLevel level : {DetailLevel::Analytic, DetailLevel::Synthetic}) {
     StatementReport report = MakeReport(rows, level);
-    Recorder c(4000, 1500);
+    RecordingCanvas c(4000, 1500);
     const int pages = report.Layout(c);
     EXPECT_GT(pages, 2);
     std::vector<std::string> all;
     for (int p = 1; p <= pages; ++p) {
-      Recorder page(4000, 1500);
+      RecordingCanvas page(4000, 1500);
       report.DrawPage(page, p);
       EXPECT_TRUE(page.FindText("Codice Linea")) << p;
       EXPECT_TRUE(page.FindText("Tempo Contratto Periodo")) << p;
       EXPECT_TRUE(page.FindText(Format("Pag. %d di %d", p, pages)));
-      for (const Call& call : page.calls) {
-        if (call.kind == Call::Text) EXPECT_LE(call.y + report.LineHeight(), 1450) << call.text;
-        if (call.kind == Call::Line) EXPECT_LE(std::max(call.y, call.y2), 1450);
-        if (call.kind == Call::Font)
+      for (const CanvasCall& call : page.Calls()) {
+        if (call.op == CanvasOp::Text) EXPECT_LE(call.y + report.LineHeight(), 1450) << call.text;
+        if (call.op == CanvasOp::Line) EXPECT_LE(std::max(call.y, call.y2), 1450);
+        if (call.op == CanvasOp::Font)
           EXPECT_EQ(call.size, level == DetailLevel::Synthetic ? 80 : 60);
       }
       for (const std::string& t : DrawnRows(report, p, 4000, 1500)) all.push_back(t);
@@ -179,7 +188,7 @@ TEST(StatementLayout, HeadersByKindAndDistance) {
   p.distance = DistanceType::Cartographic;
   p.detail = DetailLevel::Analytic;
   StatementReport byRoute(rows, p, StatementKind::ByRoute, {}, {{7, 12, 2026}, 9, 5});
-  Recorder c(12000, 3000);
+  RecordingCanvas c(12000, 3000);
   ASSERT_EQ(byRoute.Layout(c), 1);
   byRoute.DrawPage(c, 1);
   EXPECT_THAT(byRoute.Headers(),
@@ -200,9 +209,9 @@ TEST(StatementLayout, MorePagesThanEightThousand) {
   std::vector<StatementRow> rows;
   for (int ente = 1; ente <= 9000; ++ente) rows.push_back(TripRow(ente, "L1", ente));
   StatementReport report = MakeReport(std::move(rows), DetailLevel::Synthetic);
-  Recorder c(4000, 3000);
+  RecordingCanvas c(4000, 3000);
   ASSERT_EQ(report.Layout(c), 9000);
-  Recorder last(4000, 3000);
+  RecordingCanvas last(4000, 3000);
   report.DrawPage(last, 9000);
   EXPECT_TRUE(last.FindText("Pag. 9000 di 9000"));
   EXPECT_TRUE(last.FindText("Ente: [9000] *** ENTE INESISTENTE ***"));

@@ -19,6 +19,7 @@
 #include <fstream>
 #include <regex>
 
+#include "contracts/report.h"
 #include "core/text.h"
 #include "gui/print_output.h"
 #include "gui/print_preview.h"
@@ -112,6 +113,46 @@ TEST(PdfOutputTest, PagesTextsAndAccentsReachThePdf) {
   if (const char* keep = std::getenv("KVT_PRINT_TEST_OUT"))
     fs::copy_file(dir / "prova.pdf", fs::path(keep) / "prova.pdf",
                   fs::copy_options::overwrite_existing);
+}
+
+// The statement's PDF is landscape when its table would run past a portrait page (the
+// thirteen columns by trip in the synthetic level's larger font), portrait when it fits (the
+// tender statement's eleven at the analytic level), landscape whenever asked.
+TEST(PdfOutputTest, StatementsTakeLandscapePagesWhenTheirTableNeedsThem) {
+  if (!HavePoppler()) GTEST_SKIP() << "pdfinfo (poppler-utils) missing";
+  TempDir dir;
+  auto pageSize = [&](contracts::StatementKind kind, contracts::DetailLevel detail,
+                      PageOrientation orientation) {
+    contracts::StatementRow trip;
+    trip.ID = 7;
+    trip.ente = 1;
+    trip.azienda = 101;
+    trip.codlinea = "L1";
+    trip.percorso = "P1";
+    trip.codcorsa = "C7";
+    trip.departureText = "7:00 Piazza Garibaldi 12";
+    trip.arrivalText = "7:40 Stazione Centrale";
+    trip.days = 1;
+    std::vector<contracts::StatementRow> rows{trip};
+    contracts::InsertTotals(rows, kind);
+    contracts::StatementParams params;
+    params.detail = detail;
+    contracts::StatementReport report(rows, params, kind, {}, {{7, 12, 2026}, 9, 5}, orientation);
+    const PdfResult written = WriteDefaultPdf(report, dir / "s.pdf");
+    EXPECT_TRUE(written.ok) << written.error;
+    std::smatch m;
+    const std::string info = Shell("pdfinfo '" + (dir / "s.pdf") + "'");
+    return std::regex_search(info, m, std::regex("Page size:\\s+([0-9]+ x [0-9]+)")) ? m[1].str()
+                                                                                   : info;
+  };
+  using contracts::DetailLevel;
+  using contracts::StatementKind;
+  EXPECT_EQ(pageSize(StatementKind::ByTrip, DetailLevel::Synthetic, PageOrientation::Automatic),
+            "842 x 595");
+  EXPECT_EQ(pageSize(StatementKind::ByRoute, DetailLevel::Analytic, PageOrientation::Automatic),
+            "595 x 842");
+  EXPECT_EQ(pageSize(StatementKind::ByRoute, DetailLevel::Analytic, PageOrientation::Landscape),
+            "842 x 595");
 }
 
 // Right-aligned texts are placed with the widths the canvas measured: if measuring and
