@@ -282,36 +282,46 @@ TEST_P(AllOrNothingTest, ReadOnlyDatabaseEndsTheImportWithOneMessage) {
 }
 
 TEST_P(AllOrNothingTest, DatabaseHeldByAnotherConnectionIsRefusedWithOneMessage) {
+  // Another import holds the database (the file's write lock, the server's lock on the
+  // communications); this one waits a short time, not 10 s, and is refused before it has
+  // written anything, with the reason and the way out.
   std::unique_ptr<db::Database> other = Connect();
   ASSERT_TRUE(other && other->IsConnected());
-  if (IsPostgres()) {
-    // Another command writes the communications; this one gives up its wait soon.
-    ASSERT_TRUE(other->Begin());
-    ASSERT_TRUE(other->ExecuteSql("LOCK TABLE proto IN EXCLUSIVE MODE"))
-        << other->LastError().text;
-    Exec("SET lock_timeout = '300ms'");
-  } else {
-    // Another import holds the file's write lock; this one waits a short time, not 10 s.
-    ASSERT_TRUE(other->Begin());
-    db::Database::OverrideSqliteBusyTimeout(300);
-    Reopen();
-    db::Database::OverrideSqliteBusyTimeout(std::nullopt);
-  }
+  ASSERT_TRUE(other->BeginTakingTurns("proto"));
+  db::Database::OverrideBusyTimeout(300);
+  Reopen();
   EXPECT_FALSE(Import(Replacement(3)));
-  if (IsPostgres()) {
-    ExpectEndedByOneMessage("Errore aggiornamento tavola (proto)\n\n", "lock timeout");
-  } else {
-    // Refused before anything was written, with the reason and the way out.
-    ExpectEndedByOneMessage(
-        "Il database è in uso da un'altra operazione (un'altra importazione, ad esempio) e non "
-        "può essere modificato ora: riprovare al suo termine.\n\n",
-        "database is locked");
-  }
+  db::Database::OverrideBusyTimeout(std::nullopt);
+  ExpectEndedByOneMessage(
+      "Il database è in uso da un'altra operazione (un'altra importazione, ad esempio) e non "
+      "può essere modificato ora: riprovare al suo termine.\n\n",
+      IsPostgres() ? "lock timeout" : "database is locked");
   other->Rollback();
   EXPECT_EQ(TableCounts(), before_);
-  if (IsPostgres()) Exec("SET lock_timeout = 0");
   EXPECT_TRUE(Import(Replacement(3)));
   EXPECT_EQ(Count("giorni"), 3 * 31);
+}
+
+TEST_P(AllOrNothingTest, ImportCheckedBeforeAnotherOneCommittedWritesNothing) {
+  // Two communications numbered 2 checked at the same time: the one that commits second
+  // finds the company changed since its check and writes nothing.
+  Communication late = Plan(2);
+  AddTrip(late, 7);
+  late.days.push_back(Month(7, 2010, 4, {1}));
+  CheckedState checked;
+  std::vector<std::string> errors;
+  std::unique_ptr<LineReader> reader =
+      Validate(db(), ui, Write(late, "late.txt"), errors, nullptr, &checked);
+  ASSERT_TRUE(reader && errors.empty());
+  ASSERT_TRUE(Import(Replacement()));
+  const std::vector<long long> after = TableCounts();
+  ui.Clear();
+  ImportSummary summary;
+  EXPECT_FALSE(Insert(db(), ui, *reader, summary, &checked));
+  EXPECT_EQ(ui.Texts(), (std::vector<std::string>{std::string(kCheckedStateChangedMessage),
+                                                  std::string(kImportAbortedMessage)}));
+  EXPECT_EQ(TableCounts(), after);
+  EXPECT_EQ(Count("corse", "ID = 7"), 0);
 }
 
 KVT_INSTANTIATE_ENGINES(AllOrNothingTest);
