@@ -92,6 +92,17 @@ std::string HeadText(const FileHead& head, const ContractNames& names) {
   return text;
 }
 
+FileDialogSpec FolderChooser(std::string defaultName) {
+  FileDialogSpec spec;
+  spec.title = std::string(kFolderChooserTitle);
+  spec.filter = std::string(kFolderChooserFilter);
+  spec.defaultExt = "txt";
+  spec.defaultName = std::move(defaultName);
+  spec.overwritePrompt = false;
+  spec.kind = FileKind::Export;
+  return spec;
+}
+
 std::string AttachmentFileName(std::string_view kind, int azienda, int ente) {
   return std::string(kind) + Format("_A%d_E%d.TXT", azienda, ente);
 }

@@ -16,10 +16,7 @@
 #include <vector>
 
 #include "contracts/statement.h"
-
-namespace kvt {
-class Ui;
-}
+#include "platform/ui.h"
 namespace kvt::db {
 class Database;
 }
@@ -73,6 +70,15 @@ inline constexpr std::string_view kCartographicDistancesLine =
     "Distanze misurate su base cartografica\n\n";
 
 // --- The folder of files ---
+
+// The save chooser that picks the folder: only the folder of the chosen path is used.
+inline constexpr std::string_view kFolderChooserTitle =
+    "Selezione cartella per esportazione files TXT";
+inline constexpr std::string_view kFolderChooserFilter =
+    "File TXT (*.txt)|*.txt|Tutti i files (*.*)|*.*||";
+// The chooser with its title and filter, offering `defaultName` ("CONTRATTI", "ANALISI",
+// "PROFILI"); it does not ask before "replacing" the chosen name, which is not written.
+FileDialogSpec FolderChooser(std::string defaultName);
 
 // "TOT_A%d_E%d.TXT": the company code first, then the authority.
 std::string AttachmentFileName(std::string_view kind, int azienda, int ente);
