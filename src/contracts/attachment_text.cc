@@ -118,6 +118,12 @@ void AttachmentFile::Write(std::string_view text) {
 }
 
 AttachmentFolder::AttachmentFolder(Ui& ui, const std::string& chosenPath) : ui_(ui) {
+  // The command line may name the folder itself.
+  std::error_code ec;
+  if (std::filesystem::is_directory(chosenPath, ec)) {
+    folder_ = chosenPath;
+    return;
+  }
   const std::filesystem::path parent = std::filesystem::path(chosenPath).parent_path();
   folder_ = parent.empty() ? std::string(".") : parent.string();
 }

@@ -104,7 +104,8 @@ class AttachmentFile {
 // succeeded: a failed or abandoned export leaves none of its files behind.
 class AttachmentFolder {
  public:
-  // `chosenPath`: the path from the folder chooser; only its folder is used.
+  // `chosenPath`: the path from the folder chooser; only its folder is used (the path
+  // itself when it is a folder).
   AttachmentFolder(Ui& ui, const std::string& chosenPath);
   ~AttachmentFolder();  // an unfinished export is abandoned
   AttachmentFolder(const AttachmentFolder&) = delete;
