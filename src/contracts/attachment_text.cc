@@ -112,9 +112,14 @@ void AttachmentFile::Closer::operator()(std::FILE* f) const {
 }
 
 void AttachmentFile::Write(std::string_view text) {
-  if (!ok_ || !file_) return;
+  if (!file_) ok_ = false;  // written after Close: the file would lack this text
+  if (!ok_) return;
   const std::string bytes = Utf8ToCp1252(text);
   ok_ = std::fwrite(bytes.data(), 1, bytes.size(), file_.get()) == bytes.size();
+}
+
+void AttachmentFile::Close() {
+  if (file_) ok_ = std::fclose(file_.release()) == 0 && ok_;
 }
 
 AttachmentFolder::AttachmentFolder(Ui& ui, const std::string& chosenPath) : ui_(ui) {
@@ -163,8 +168,8 @@ AttachmentFile* AttachmentFolder::Create(std::string_view kind, int azienda, int
 
 bool AttachmentFolder::Finish() {
   for (auto& f : files_) {
-    const bool closed = f->file_ && std::fclose(f->file_.release()) == 0;
-    if (!f->ok_ || !closed) {
+    f->Close();
+    if (!f->ok_) {
       const std::string path = f->path_;
       Abandon();
       ui_.Stop(comms::ExportFailedMessage(path));

@@ -87,6 +87,9 @@ std::string AttachmentFileName(std::string_view kind, int azienda, int ente);
 class AttachmentFile {
  public:
   void Write(std::string_view text);
+  // Closes the file once its text is complete, so that an export of many contracts does
+  // not hold every file open; Finish closes whatever is still open.
+  void Close();
 
  private:
   friend class AttachmentFolder;

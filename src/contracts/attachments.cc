@@ -175,6 +175,7 @@ bool WriteContractFiles(Ui& ui, const ContractNames& names, const StatementParam
       own.legend = k.legend;
       file->Write(HeadText(own, names));
       file->Write(k.body(contract));
+      file->Close();
     }
     progress.Set(static_cast<long long>(end), static_cast<long long>(trips.size()));
     begin = end;
