@@ -30,6 +30,7 @@ void PainterCanvas::SelectFont(std::string_view face, int tenthsOfPoint, int wei
   font_.setHintingPreference(QFont::PreferNoHinting);
   font_.setKerning(false);  // widths add up character by character, as measured
   painter_.setFont(font_);
+  metrics_.emplace(font_, painter_.device());
 }
 
 void PainterCanvas::SelectPen(int width, Rgb colour) {
@@ -38,14 +39,13 @@ void PainterCanvas::SelectPen(int width, Rgb colour) {
 }
 
 TextExtent PainterCanvas::MeasureText(std::string_view utf8) {
-  QFontMetricsF metrics(font_, painter_.device());
-  return TextExtent{static_cast<int>(std::ceil(metrics.horizontalAdvance(ToQ(utf8)))),
-                    static_cast<int>(std::ceil(metrics.height()))};
+  return TextExtent{static_cast<int>(std::ceil(metrics_->horizontalAdvance(ToQ(utf8)))),
+                    static_cast<int>(std::ceil(metrics_->height()))};
 }
 
 void PainterCanvas::DrawText(int x, int y, std::string_view utf8, Rgb text, Rgb background) {
   QString s = ToQ(utf8);
-  QFontMetricsF metrics(font_, painter_.device());
+  const QFontMetricsF& metrics = *metrics_;
   QRectF box(x, y, metrics.horizontalAdvance(s), metrics.height());
   painter_.fillRect(box, ToColour(background));
   QPen pen = painter_.pen();

@@ -9,7 +9,9 @@
 #pragma once
 
 #include <QFont>
+#include <QFontMetricsF>
 #include <QPoint>
+#include <optional>
 
 #include "platform/canvas.h"
 
@@ -39,6 +41,8 @@ class PainterCanvas : public Canvas {
   int height_;
   int dpi_;
   QFont font_;
+  // The metrics of font_ on the device, made once per font: a report measures every cell.
+  std::optional<QFontMetricsF> metrics_;
   QPoint current_;
 };
 

@@ -230,12 +230,12 @@ CommandSyntax StatementSyntax() {
           }};
 }
 
-// The fields of the contract text files' dialogs: those of the statement without the output
-// and the detail level; the attachments also choose which files.
+// The fields of the contract text files' dialogs: those of the statement without the output,
+// the detail level and the pages' orientation; the attachments also choose which files.
 CommandSyntax ContractFilesSyntax(bool attachments) {
   CommandSyntax syntax = StatementSyntax();
   std::erase_if(syntax.options, [](const Option& o) {
-    return o.name == "dettaglio" || o.name == "uscita";
+    return o.name == "dettaglio" || o.name == "uscita" || o.name == kLandscapeOption;
   });
   if (attachments) {
     syntax.options.push_back(Option::Value(
