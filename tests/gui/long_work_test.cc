@@ -14,6 +14,7 @@
 #include <fstream>
 #include <thread>
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 #include "app/commands.h"
 #include "app/shell.h"
@@ -223,6 +224,22 @@ TEST(FolderMemoryTest, ChoosersOpenWhereTheirKindWasLastChosenAfterARestart) {
   std::ifstream in(ini);
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   EXPECT_EQ(text, key + "\n[KVT-BASE2 Cartelle]\nComunicazioni=" + batch + "\n");
+}
+
+// A chooser that never gets its answer fails the test that waits for it, and is closed:
+// the run goes on instead of hanging.
+void ChooserLeftUnanswered() {
+  QtUi ui;
+  Watcher idle([] {}, {}, 200ms);
+  FileDialogSpec spec;
+  spec.title = "Importazione";
+  EXPECT_EQ(ui.OpenFile(spec), std::nullopt);
+  EXPECT_TRUE(idle.expired());
+}
+
+TEST(FolderMemoryTest, AnUnansweredChooserFailsInsteadOfHanging) {
+  EXPECT_NONFATAL_FAILURE(ChooserLeftUnanswered(), "no answer within 200 ms");
+  EXPECT_EQ(Shown<QFileDialog>(), nullptr);
 }
 
 TEST(FolderMemoryTest, KindsOfFileByTheirChooser) {
