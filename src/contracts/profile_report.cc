@@ -327,7 +327,7 @@ int HourlyProfileReport::Layout(Canvas& canvas) {
   plotRight_ = area_.Right() - 40;
   plotTop_ = bodyTop + 3 * lineHeight_ + 60;
   // The chart takes most of the page, leaving room below for the hours and the summary.
-  plotBottom_ = std::max(plotTop_ + 10, area_.Bottom() - 9 * lineHeight_ - 350);
+  plotBottom_ = std::max(plotTop_ + 10, area_.Bottom() - 13 * lineHeight_ - 600);
   plotBottom_ = std::min(plotBottom_, plotTop_ + (plotRight_ - plotLeft_) * 9 / 10);
   return static_cast<int>(profiles_.size());
 }
@@ -447,10 +447,41 @@ void HourlyProfileReport::DrawPage(Canvas& c, int page) {
       if (first < 0) first = m;
       last = m;
     }
-  SelectText(c, kHeaderFont, kWeightNormal);
-  int y = plotBottom_ + 3 * lh + 120;
+  // Hour by hour, aligned with the chart's hours: the most trips in service and the
+  // minutes of service (trip-minutes) of each hour.
+  int y = plotBottom_ + 2 * lh + 110;
+  const int hoursShown = (minutes + 59) / 60;
+  const int rowHeight = lh + 20;
+  SelectText(c, 65, kWeightNormal);
+  c.FillRect(area_.left, y, area_.Right(), y + rowHeight, kBandTint);
+  c.DrawText(area_.left + 10, y + 10, "Ora", kBlack, kBandTint);
+  c.DrawText(area_.left + 10, y + rowHeight + 10, "Max", kBlack, kWhite);
+  c.DrawText(area_.left + 10, y + 2 * rowHeight + 10, "Min.", kBlack, kWhite);
+  for (int h = 0; h < hoursShown; ++h) {
+    int most = 0, served = 0;
+    for (int m = h * 60; m < std::min(minutes, h * 60 + 60); ++m) {
+      most = std::max(most, p.counters[m]);
+      served += p.counters[m];
+    }
+    const int right = MinuteX(p, std::min(minutes, h * 60 + 60)) - 8;
+    DrawTextRight(c, right, y + 10, Format("%02d", h), kBlack, kBandTint);
+    DrawTextRight(c, right, y + rowHeight + 10, Format("%d", most), kBlack, kWhite);
+    DrawTextRight(c, right, y + 2 * rowHeight + 10, Format("%d", served), kDarkText, kWhite);
+    c.SelectPen(1, kGrid);
+    Line(c, right + 8, y, right + 8, y + 3 * rowHeight);
+  }
+  c.SelectPen(1, kGrid);
+  Line(c, area_.left, y + 2 * rowHeight, area_.Right(), y + 2 * rowHeight);
   c.SelectPen(2, kBlack);
-  Line(c, area_.left, y - 30, area_.Right(), y - 30);
+  Line(c, area_.left, y + 3 * rowHeight, area_.Right(), y + 3 * rowHeight);
+  SelectText(c, 65, kWeightNormal);
+  c.DrawText(area_.left, y + 3 * rowHeight + 15,
+             "Max: le corse in servizio al massimo nell'ora; Min.: i minuti di servizio delle "
+             "corse nell'ora",
+             kDarkText, kWhite);
+
+  SelectText(c, kHeaderFont, kWeightNormal);
+  y += 3 * rowHeight + lh + 110;
   const int valueX = area_.left + 60 + c.MeasureText("Ultima corsa in servizio:").width;
   const auto item = [&](const std::string& label, const std::string& value) {
     c.DrawText(area_.left + 20, y, label, kBlack, kWhite);
