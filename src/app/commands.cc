@@ -5,6 +5,7 @@
 #include "app/shell.h"
 #include "carto/association.h"
 #include "comms/commands.h"
+#include "contracts/attachments.h"
 #include "contracts/commands.h"
 #include "contracts/dump.h"
 #include "contracts/profile_commands.h"
@@ -222,7 +223,34 @@ CommandSyntax StatementSyntax() {
           }};
 }
 
+// The fields of the contract text files' dialogs: those of the statement without the output
+// and the detail level; the attachments also choose which files.
+CommandSyntax ContractFilesSyntax(bool attachments) {
+  CommandSyntax syntax = StatementSyntax();
+  std::erase_if(syntax.options, [](const Option& o) {
+    return o.name == "dettaglio" || o.name == "uscita";
+  });
+  if (attachments) {
+    syntax.options.push_back(Option::Value(
+        "elaborazione", "TESTO", "\"Solo Totali\", \"Solo Dettagli\" o \"Totali e Dettagli\""));
+  }
+  syntax.operands = "CARTELLA/NOME";
+  return syntax;
+}
+
+void RunContractFiles(AppContext& ctx, bool (*run)(Ui&, db::Database&)) {
+  if (db::Database* current = ctx.RequireDatabase()) run(ctx.ui, *current);
+}
+
 void RegisterStatementCommands(Registry& r) {
+  r.Add(
+      std::string(contracts::kAttachmentCommandId),
+      [](AppContext& c) { RunContractFiles(c, contracts::RunAttachmentCommand); },
+      ContractFilesSyntax(true));
+  r.Add(
+      std::string(contracts::kFunctionalCommandId),
+      [](AppContext& c) { RunContractFiles(c, contracts::RunFunctionalAnalysisCommand); },
+      ContractFilesSyntax(false));
   r.Add(
       std::string(contracts::kStatementCommandId),
       [](AppContext& c) { RunStatement(c, contracts::StatementKind::ByTrip); }, StatementSyntax());
