@@ -129,8 +129,8 @@ inline int RunOnNetwork(const NetworkOptions& o, const char* name,
     if (!maintenance->ExecuteSql("CREATE DATABASE " + database))
       return std::printf("cannot create the database: %s\n", maintenance->LastError().text.c_str()),
              1;
-    auto db = kvt::db::Database::ConnectOdbc(ui, "DSN=" + o.dsn + ";Database=" + database,
-                                             nullptr, 25, 1);
+    auto db = kvt::db::Database::ConnectOdbc(ui, "DSN=" + o.dsn + ";Database=" + database, nullptr,
+                                             25, 1);
     if (kvt::schema::InitialiseDatabase(*db)) {
       ImportNetwork(*db, path);
       run(*db);

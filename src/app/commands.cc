@@ -277,11 +277,14 @@ void RegisterProfileCommands(Registry& r) {
   const Option end = Option::Value("fine", "GG/MM/AAAA", "ultimo giorno del periodo");
   const Option output =
       Option::Value("uscita", "TESTO", "\"Anteprima di stampa\" o \"Stampa\"");
+  CommandSyntax text{.operands = "CARTELLA/NOME", .options = contract};
+  text.options.insert(text.options.end(), {start, end});
   CommandSyntax daily{.options = contract};
   daily.options.insert(daily.options.end(), {start, end, output});
   CommandSyntax hourly{.options = contract};
   hourly.options.insert(hourly.options.end(),
                         {Option::Value("data", "GG/MM/AAAA", "il giorno di riferimento"), output});
+  r.Add(std::string(contracts::kProfileTxtCommandId), run(contracts::RunProfileTextCommand), text);
   r.Add(std::string(contracts::kDailyChartCommandId), run(contracts::RunDailyChartCommand), daily);
   r.Add(std::string(contracts::kHourlyChartCommandId), run(contracts::RunHourlyChartCommand),
         hourly);

@@ -3,6 +3,7 @@
 #include "contracts/dialog.h"
 #include "contracts/profile.h"
 #include "contracts/profile_dialog.h"
+#include "contracts/profile_file.h"
 #include "contracts/profile_report.h"
 #include "platform/ui.h"
 
@@ -19,6 +20,23 @@ bool AskParams(Ui& ui, db::Database& db, ProfileDialog kind, ProfileParams& para
 }
 
 }  // namespace
+
+bool RunProfileTextCommand(Ui& ui, db::Database& db) {
+  ProfileParams params;
+  if (!AskParams(ui, db, ProfileDialog::DailyText, params)) return false;
+  const std::optional<std::string> path = ui.SaveFile(ProfileFolderChooser());
+  if (!path) return false;
+  std::optional<std::vector<DailyProfile>> profiles = ExtractDailyProfiles(db, ui, params);
+  if (!profiles) return false;
+  if (profiles->empty()) {
+    ui.Info(kNoDataMessage);
+    return false;
+  }
+  std::string done;
+  if (!WriteProfileFiles(db, ui, *profiles, params, *path, &done)) return false;
+  ui.Info(done);
+  return true;
+}
 
 bool RunDailyChartCommand(Ui& ui, db::Database& db) {
   ProfileParams params;

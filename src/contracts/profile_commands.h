@@ -23,6 +23,7 @@ inline constexpr std::string_view kDailyChartCommandId = "profile-daily-chart";
 inline constexpr std::string_view kHourlyChartCommandId = "profile-hourly-chart";
 
 // Each whole command. False when cancelled, refused, empty or failed (the reason shown).
+bool RunProfileTextCommand(Ui& ui, db::Database& db);
 bool RunDailyChartCommand(Ui& ui, db::Database& db);
 bool RunHourlyChartCommand(Ui& ui, db::Database& db);
 

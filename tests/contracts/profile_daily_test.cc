@@ -3,6 +3,9 @@
 // period, agreement with the statement, and the chart's pages.
 #include <gmock/gmock.h>
 
+#include <filesystem>
+#include <sstream>
+
 #include "contracts/dialog.h"
 #include "contracts/profile.h"
 #include "contracts/profile_commands.h"
@@ -33,9 +36,8 @@ class DailyProfileTest : public StatementTest {
     AddStatementNetwork(plan);
     plan.trips = {Trip(1, "T1", "L1", 'A', 1, 1000, 10), Trip(2, "T2", "L1", 'R', 1, 2500, 20),
                   Trip(3, "T3", "L2", 'A', 2, 700, 5), Trip(4, "T4", "L2", 'A', 2, 900, 5)};
-    plan.days = {Month(1, 2010, 3, {1, 2, 31}), Month(1, 2010, 4, {1}),
-                 Month(2, 2010, 3, {2, 15}),    Month(3, 2010, 3, {31}),
-                 Month(4, 2011, 3, {1})};
+    plan.days = {Month(1, 2010, 3, {1, 2, 31}), Month(1, 2010, 4, {1}), Month(2, 2010, 3, {2, 15}),
+                 Month(3, 2010, 3, {31}), Month(4, 2011, 3, {1})};
     Load(plan, "plan.txt");
     auto second = comms::test::Plan(2, {10, 3, 2010}, {20, 3, 2010});
     second.days = {Month(2, 2010, 3, {16})};
@@ -56,7 +58,8 @@ class DailyProfileTest : public StatementTest {
     for (size_t i = 0; i < p.metres.size(); ++i)
       if (p.metres[i] != 0) {
         const Date d = p.DayAt(i);
-        days.push_back(Format("%02d/%02d %lld", d.day, d.month, static_cast<long long>(p.metres[i])));
+        days.push_back(
+            Format("%02d/%02d %lld", d.day, d.month, static_cast<long long>(p.metres[i])));
       }
     return days;
   }
@@ -70,8 +73,8 @@ TEST_P(DailyProfileTest, KilometresOfEachDayAgreeWithTheStatement) {
   const DailyProfile& one = (*profiles)[0];
   EXPECT_EQ(one.ente, 1);
   EXPECT_EQ(one.metres.size(), 36u);
-  EXPECT_THAT(Days(one), ElementsAre("01/03 1000", "02/03 3500", "16/03 2500", "31/03 1000",
-                                     "01/04 1000"));
+  EXPECT_THAT(Days(one),
+              ElementsAre("01/03 1000", "02/03 3500", "16/03 2500", "31/03 1000", "01/04 1000"));
   EXPECT_EQ(one.TotalMetres(), 9000);
   EXPECT_EQ((*profiles)[1].ente, 2);
   EXPECT_THAT(Days((*profiles)[1]), ElementsAre("31/03 700"));
@@ -148,6 +151,81 @@ TEST_P(DailyProfileTest, ChartOneContractPerPageGroup) {
   EXPECT_EQ(second->colour, ClassColour(DayClass::Weekday));
   EXPECT_EQ(second->x, first->x);
   EXPECT_NEAR((second->x2 - second->x) * 2, (first->x2 - first->x) * 7, 7);
+}
+
+// The amount of a file line's last field ("12,50") in hundredths.
+int64_t Hundredths(const std::string& line) {
+  const std::string figure = line.substr(line.find_last_of("\t ") + 1);
+  const size_t comma = figure.find(',');
+  return std::stoll(figure.substr(0, comma)) * 100 + std::stoll(figure.substr(comma + 1));
+}
+
+TEST_P(DailyProfileTest, TextFilesByteForByteAndTheirDaysAddUpToTheTotal) {
+  LoadNetwork();
+  const std::string folder = kvt::test::TempDir() + "/prof";
+  std::filesystem::create_directories(folder);
+  // A bad start date is refused with the statement dialog's message, then the export runs.
+  ui.QueueFormValues({{"contesto", "Piano di Esercizio (preventivo)"},
+                      {"inizio", "30.03.2010x"},
+                      {"fine", "02/04/2010"}});
+  ui.QueueFormValues({{"inizio", "30.03.10"}});
+  ui.QueueFile(folder + "/PROFILI.txt");
+  ASSERT_TRUE(RunProfileTextCommand(ui, db()));
+  EXPECT_THAT(ui.formTitles, ElementsAre("Export Txt dei Profili di Servizio"));
+  ASSERT_EQ(ui.fileDialogs.size(), 1u);
+  EXPECT_EQ(ui.fileDialogs[0].title, "Selezione cartella per esportazione files TXT");
+  EXPECT_EQ(ui.fileDialogs[0].defaultName, "PROFILI");
+  EXPECT_THAT(ui.Texts(),
+              ElementsAre("ATTENZIONE: la data di inizio periodo è espressa in un formato "
+                          "illegale.\n\nLe date devono essere espresse nella forma "
+                          "GG/MM/AAAA.\n\n",
+                          "Esportazione terminata.\n\n2 files scritti nella cartella\n" + folder));
+  EXPECT_EQ(comms::test::ReadBytes(folder + "/PROF_A101_E1.TXT"),
+            "Legenda\tGiorno\tData\tTotali Km\n"
+            "Ente 1 Regione Velmora\n"
+            "Azienda 101 Autolinee Velmoresi S.p.A.\n"
+            "Periodo dal 30/03/2010 al 02/04/2010\n\n"
+            "\tMAR\t30/03/2010\t0,00\n"
+            "\tMER\t31/03/2010\t1,00\n"
+            "\tGIO\t01/04/2010\t1,00\n"
+            "\tVEN\t02/04/2010\t0,00\n"
+            "Totale Contratto 2,00\n\n");
+  EXPECT_EQ(comms::test::ReadBytes(folder + "/PROF_A101_E2.TXT"),
+            "Legenda\tGiorno\tData\tTotali Km\n"
+            "Ente 2 Provincia di Velmora\n"
+            "Azienda 101 Autolinee Velmoresi S.p.A.\n"
+            "Periodo dal 30/03/2010 al 02/04/2010\n\n"
+            "\tMAR\t30/03/2010\t0,00\n"
+            "\tMER\t31/03/2010\t0,70\n"
+            "\tGIO\t01/04/2010\t0,00\n"
+            "\tVEN\t02/04/2010\t0,00\n"
+            "Totale Contratto 0,70\n\n");
+
+  // The whole period: the days of the file add up to its total and to the profile's.
+  ui.Clear();
+  ui.QueueFormValues({{"inizio", "01/03/2010"}, {"fine", "05/04/2010"}});
+  ui.QueueFile(folder + "/PROFILI.txt");
+  ASSERT_TRUE(RunProfileTextCommand(ui, db()));
+  std::istringstream file(comms::test::ReadBytes(folder + "/PROF_A101_E1.TXT"));
+  int64_t days = 0, total = -1;
+  int lines = 0;
+  for (std::string line; std::getline(file, line);) {
+    if (line.starts_with("\t")) days += Hundredths(line), ++lines;
+    if (line.starts_with("Totale Contratto ")) total = Hundredths(line);
+  }
+  EXPECT_EQ(lines, 36);
+  EXPECT_EQ(days, total);
+  EXPECT_EQ(total * 10, ExtractDailyProfiles(db(), ui, Params())->at(0).TotalMetres());
+
+  // Nothing runs: said, and no file written.
+  const std::string empty = kvt::test::TempDir() + "/empty";
+  std::filesystem::create_directories(empty);
+  ui.Clear();
+  ui.QueueFormValues({{"inizio", "01/01/2012"}, {"fine", "31/12/2012"}});
+  ui.QueueFile(empty + "/PROFILI.txt");
+  EXPECT_FALSE(RunProfileTextCommand(ui, db()));
+  EXPECT_THAT(ui.Texts(), ElementsAre("Non ci sono dati da stampare !!!"));
+  EXPECT_TRUE(std::filesystem::is_empty(empty));
 }
 
 KVT_INSTANTIATE_ENGINES(DailyProfileTest);
