@@ -14,6 +14,7 @@ constexpr int kHeaderFont = 80;  // tenths of a point
 constexpr int kDayFont = 65;
 constexpr int kMinColumnWidth = 2000;
 constexpr int kColumnGap = 140;
+constexpr int kMonthGap = 80;  // below a month block
 
 // Okabe-Ito colours: told apart by readers with any common colour vision deficiency.
 constexpr Rgb kBlue{0, 114, 178};
@@ -160,19 +161,37 @@ int DailyProfileReport::Layout(Canvas& canvas) {
   const int bodyTop = PageHeaderBottom(area_, lineHeight_);
   const int bodyBottom = area_.Bottom() - (2 * lineHeight_ + 80);
   const int body = std::max(0, bodyBottom - bodyTop);
-  // A month: heading band, 31 day rows, the scale's labels and a gap.
-  const int extras = lineHeight_ + 60 + smallHeight_ + 40 + 80;
+  // A month: heading band, its day rows, the scale's labels and a gap. The rows are as high
+  // as lets whole months of 31 days fill the column.
+  const int extras = lineHeight_ + 60 + smallHeight_ + 40 + kMonthGap;
   const int minRow = smallHeight_ + 8;
-  slotsPerColumn_ = std::max(1, body / (31 * minRow + extras));
+  const int monthsPerColumn = std::max(1, body / (31 * minRow + extras));
   columns_ = std::clamp(area_.width / kMinColumnWidth, 1, 3);
-  slotHeight_ = body / slotsPerColumn_;
-  rowHeight_ = std::clamp((slotHeight_ - extras) / 31, 1, 2 * smallHeight_);
+  rowHeight_ = std::clamp((body / monthsPerColumn - extras) / 31, 1, 2 * smallHeight_);
 
+  // Months flow down a column, then into the next; a full page starts the next one; every
+  // contract starts a page.
   pages_.clear();
-  const size_t perPage = static_cast<size_t>(MonthsPerPage());
-  for (size_t i = 0; i < profiles_.size(); ++i)
-    for (size_t m = 0; m < months_[i].size(); m += perPage)
-      pages_.push_back({i, m, std::min(months_[i].size(), m + perPage)});
+  for (size_t i = 0; i < profiles_.size(); ++i) {
+    std::vector<MonthSpan>& months = months_[i];
+    size_t start = 0;
+    int column = 0, y = 0;
+    for (size_t m = 0; m < months.size(); ++m) {
+      const int height = extras + static_cast<int>(months[m].count) * rowHeight_;
+      if (y > 0 && y + height - kMonthGap > body) {
+        y = 0;
+        if (++column == columns_) {
+          pages_.push_back({i, start, m});
+          start = m;
+          column = 0;
+        }
+      }
+      months[m].column = column;
+      months[m].y = y;
+      y += height;
+    }
+    if (!months.empty()) pages_.push_back({i, start, months.size()});
+  }
   return static_cast<int>(pages_.size());
 }
 
@@ -284,11 +303,9 @@ void DailyProfileReport::DrawPage(Canvas& c, int page) {
   const int64_t maxKm = (p.MaxMetres() + 999) / 1000;
   const int columnWidth = (area_.width - (columns_ - 1) * kColumnGap) / columns_;
   for (size_t m = span.firstMonth; m < span.endMonth; ++m) {
-    const int slot = static_cast<int>(m - span.firstMonth);
-    const int column = slot / slotsPerColumn_;
-    const int row = slot % slotsPerColumn_;
-    DrawMonth(c, p, months_[span.profile][m], area_.left + column * (columnWidth + kColumnGap),
-              bodyTop + row * slotHeight_, columnWidth, maxKm);
+    const MonthSpan& month = months_[span.profile][m];
+    DrawMonth(c, p, month, area_.left + month.column * (columnWidth + kColumnGap),
+              bodyTop + month.y, columnWidth, maxKm);
   }
   const bool last = page == static_cast<int>(pages_.size()) || pages_[page].profile != span.profile;
   DrawLegend(c, area_.Bottom() - (2 * lineHeight_ + 40), last, p);

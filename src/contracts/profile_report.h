@@ -5,9 +5,11 @@
 // the day's kilometres on the contract's own scale and "1234 Km ". The bars tell three day
 // classes apart by colour (Okabe-Ito blue, orange, vermillion) and by texture (solid,
 // split lengthwise, broken in segments), so that a reader who cannot tell the colours
-// apart still can; the weekday label says it in words too. Month blocks fill the page in
-// columns; a contract takes as many pages as its months need, and its last page ends with
+// apart still can; the weekday label says it in words too. A contract takes as many pages
+// as its months need, and its last page ends with
 // "Totale Contratto %1.2lf Km". Every page carries the colour key.
+// Month blocks flow down a column and on into the next (two columns on a portrait page,
+// three in landscape), so that a short period takes little room.
 //
 // Hourly profile ("Profilo Orario"): one page per contract: trips in service minute by
 // minute as a filled step chart from 00:00 to the axis end (at least 24 hours; past
@@ -46,12 +48,12 @@ class DailyProfileReport : public Report {
     size_t firstMonth = 0, endMonth = 0;  // in the contract's months
   };
   const std::vector<PageSpan>& Pages() const { return pages_; }
-  int MonthsPerPage() const { return columns_ * slotsPerColumn_; }
 
  private:
   struct MonthSpan {
     int year = 0, month = 0;
     size_t first = 0, count = 0;  // days of the profile (indices into metres)
+    int column = 0, y = 0;        // where Layout placed it: column, y below the header
   };
   void SelectText(Canvas& c, int tenths, int weight) const;
   void DrawMonth(Canvas& c, const DailyProfile& p, const MonthSpan& m, int x, int y, int width,
@@ -67,8 +69,8 @@ class DailyProfileReport : public Report {
   LayoutArea area_{};
   int lineHeight_ = 0;   // header font
   int smallHeight_ = 0;  // day rows' font
-  int columns_ = 1, slotsPerColumn_ = 1;
-  int slotHeight_ = 0, rowHeight_ = 0;
+  int columns_ = 1;
+  int rowHeight_ = 0;
 };
 
 class HourlyProfileReport : public Report {
