@@ -103,10 +103,16 @@ TEST_P(DailyProfileTest, KilometresOfEachDayAgreeWithTheStatement) {
 
 TEST_P(DailyProfileTest, ChartOneContractPerPageGroup) {
   LoadNetwork();
-  ui.QueueFormValues({{"contesto", "Piano di Esercizio (preventivo)"},
-                      {"inizio", "01/03/2010"},
-                      {"fine", "05/04/2010"}});
+  // The statement dialog without lot, distances and detail level.
+  std::vector<std::string> fields;
+  ui.QueueForm([&fields](Form& f) {
+    for (const FormField& field : f.Fields()) fields.push_back(field.id);
+    return f.SetFromText("contesto", "Piano di Esercizio (preventivo)") &&
+           f.SetFromText("inizio", "01/03/2010") && f.SetFromText("fine", "05/04/2010");
+  });
   ASSERT_TRUE(RunDailyChartCommand(ui, db()));
+  EXPECT_THAT(fields, ElementsAre("contesto", "ente", "tutti_enti", "azienda", "tutte_aziende",
+                                  "uscita", "inizio", "fine"));
   EXPECT_THAT(ui.formTitles, ElementsAre("Stampa dei Profili di Servizio"));
   ASSERT_EQ(ui.prints.size(), 1u);
   const RecordedPrint& print = ui.prints[0];
