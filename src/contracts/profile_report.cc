@@ -384,8 +384,14 @@ void HourlyProfileReport::DrawPage(Canvas& c, int page) {
   if (minutes > kDayMinutes) {
     const int midnight = MinuteX(p, kDayMinutes);
     c.FillRect(midnight, plotTop_, plotRight_, plotBottom_, kNextDay);
+    // Its name inside the shade when it fits there, else above the plot, ending at its edge.
     SelectText(c, 70, kWeightNormal);
-    c.DrawText(midnight + 20, plotTop_ + 15, "giorno successivo", kDarkText, kNextDay);
+    const std::string next = "giorno successivo";
+    const TextExtent e = c.MeasureText(next);
+    if (midnight + 20 + e.width + 20 <= plotRight_)
+      c.DrawText(midnight + 20, plotTop_ + 15, next, kDarkText, kNextDay);
+    else
+      DrawTextRight(c, plotRight_, plotTop_ - e.height - 15, next, kDarkText, kWhite);
   }
 
   // Gridlines: counts across, hours down.
@@ -499,7 +505,7 @@ void HourlyProfileReport::DrawPage(Canvas& c, int page) {
 
   SelectText(c, kHeaderFont, kWeightNormal);
   y += 3 * rowHeight + lh + 110;
-  const int valueX = area_.left + 60 + c.MeasureText("Ultima corsa in servizio:").width;
+  const int valueX = area_.left + 60 + c.MeasureText("Fine dell'asse orario:").width;
   const auto item = [&](const std::string& label, const std::string& value) {
     c.DrawText(area_.left + 20, y, label, kBlack, kWhite);
     c.DrawText(valueX, y, value, kBlack, kWhite);
@@ -508,8 +514,8 @@ void HourlyProfileReport::DrawPage(Canvas& c, int page) {
   item("Corse del giorno:", Format("%d", p.trips));
   item("Picco:", peak > 0 ? PeakText(peak) + " alle " + ClockText(p.PeakMinute()) : PeakText(0));
   if (first >= 0) {
-    item("Prima corsa in servizio:", ClockText(first));
-    item("Ultima corsa in servizio:", ClockText(last + 1));
+    item("Inizio del servizio:", ClockText(first));
+    item("Fine del servizio:", ClockText(last + 1));
   }
   item("Fine dell'asse orario:", ClockText(p.AxisEnd()));
 }
