@@ -33,19 +33,24 @@ class HourlyProfileTest : public StatementTest {
   }
 
   // Contract (1, 101): N1 23:30-00:30 and N2 7:00-7:10 on 15 March; N3 8:00-9:00 on 15 March
-  //   and 5 April, both declared by a plan in force in April only.
+  //   and 5 April, both declared by a plan in force in April only; N5 10:00-11:00 on 15 March
+  //   by the first plan, but a later plan for March (in force too) runs it on the 16th only.
   // Contract (2, 101): D1 7:05-7:20 and D2 7:10-7:30 on 15 March.
   void LoadNetwork() {
     auto plan = comms::test::Plan(1);
     AddStatementNetwork(plan);
     plan.trips = {Timed(1, 1, 23, 30, 0, 30), Timed(2, 1, 7, 0, 7, 10), Timed(3, 1, 8, 0, 9, 0),
-                  Timed(4, 1, 12, 0, 12, 5),  Timed(5, 2, 7, 5, 7, 20), Timed(6, 2, 7, 10, 7, 30)};
+                  Timed(4, 1, 12, 0, 12, 5),  Timed(5, 2, 7, 5, 7, 20), Timed(6, 2, 7, 10, 7, 30),
+                  Timed(7, 1, 10, 0, 11, 0)};
     plan.days = {Month(1, 2010, 3, {15}), Month(2, 2010, 3, {15}), Month(4, 2010, 3, {16}),
-                 Month(5, 2010, 3, {15}), Month(6, 2010, 3, {15})};
+                 Month(5, 2010, 3, {15}), Month(6, 2010, 3, {15}), Month(7, 2010, 3, {15})};
     Load(plan, "plan.txt");
     auto april = comms::test::Plan(2, {1, 4, 2010}, {30, 4, 2010});
     april.days = {Month(3, 2010, 3, {15}), Month(3, 2010, 4, {5})};
     Load(april, "april.txt");
+    auto march = comms::test::Plan(3, {1, 3, 2010}, {31, 3, 2010});
+    march.days = {Month(7, 2010, 3, {16})};
+    Load(march, "march.txt");
   }
 
   std::vector<HourlyProfile> Profiles(const char* date) {
@@ -74,7 +79,8 @@ TEST_P(HourlyProfileTest, MinutesPastMidnightInForceAndOnePeakPerContract) {
   LoadNetwork();
   std::vector<HourlyProfile> profiles = Profiles("15/03/2010");
   ASSERT_EQ(profiles.size(), 2u);
-  // N2 at 420..429, N1 at 1410..1469; N3 (not in force on the 15th) nowhere.
+  // N2 at 420..429, N1 at 1410..1469; N3 (not in force on the 15th) and N5 (the later
+  // plan's month decides) nowhere.
   EXPECT_EQ(profiles[0].ente, 1);
   EXPECT_THAT(Runs(profiles[0]), ElementsAre("420-429:1", "1410-1469:1"));
   EXPECT_EQ(profiles[0].AxisEnd(), 1469);
