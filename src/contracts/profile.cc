@@ -190,7 +190,7 @@ bool CountDailyMonths(db::Database& db, const ProfileParams& p, const Period& pe
     if (!counter.Counting()) continue;
     const int anno = s.GetShort(2);
     const int mese = s.GetShort(3);
-    if (period.Skips(anno, mese)) continue;
+    if (mese < 1 || mese > 12 || period.Skips(anno, mese)) continue;
     MonthMasks::Entry* own = masks.Find(azienda, s.GetLong(5));
     if (!own) continue;  // a communication of another type
     const uint32_t days = DayStringBits(s.GetText(4)) & masks.Mask(*own, anno, mese);
