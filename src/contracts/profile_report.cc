@@ -471,25 +471,31 @@ void HourlyProfileReport::DrawPage(Canvas& c, int page) {
       last = m;
     }
   // Hour by hour, aligned with the chart's hours: the most trips in service and the
-  // minutes of service (trip-minutes) of each hour.
+  // minutes of service (trip-minutes) of each hour. The figures' font shrinks to fit an
+  // hour's width (a 48-hour axis has narrow hours).
   int y = plotBottom_ + 2 * lh + 110;
   const int hoursShown = (minutes + 59) / 60;
   const int rowHeight = lh + 20;
+  std::vector<int> most(hoursShown, 0), served(hoursShown, 0);
+  for (int m = 0; m < minutes; ++m) {
+    most[m / 60] = std::max(most[m / 60], p.counters[m]);
+    served[m / 60] += p.counters[m];
+  }
   SelectText(c, 65, kWeightNormal);
+  const int widest =
+      c.MeasureText(Format("%d", *std::max_element(served.begin(), served.end()))).width;
+  const int room = MinuteX(p, 60) - MinuteX(p, 0) - 16;
+  const int figureFont = std::clamp(65 * room / std::max(1, widest), 40, 65);
   c.FillRect(area_.left, y, area_.Right(), y + rowHeight, kBandTint);
   c.DrawText(area_.left + 10, y + 10, "Ora", kBlack, kBandTint);
   c.DrawText(area_.left + 10, y + rowHeight + 10, "Max", kBlack, kWhite);
   c.DrawText(area_.left + 10, y + 2 * rowHeight + 10, "Min.", kBlack, kWhite);
+  SelectText(c, figureFont, kWeightNormal);
   for (int h = 0; h < hoursShown; ++h) {
-    int most = 0, served = 0;
-    for (int m = h * 60; m < std::min(minutes, h * 60 + 60); ++m) {
-      most = std::max(most, p.counters[m]);
-      served += p.counters[m];
-    }
     const int right = MinuteX(p, std::min(minutes, h * 60 + 60)) - 8;
     DrawTextRight(c, right, y + 10, Format("%02d", h), kBlack, kBandTint);
-    DrawTextRight(c, right, y + rowHeight + 10, Format("%d", most), kBlack, kWhite);
-    DrawTextRight(c, right, y + 2 * rowHeight + 10, Format("%d", served), kDarkText, kWhite);
+    DrawTextRight(c, right, y + rowHeight + 10, Format("%d", most[h]), kBlack, kWhite);
+    DrawTextRight(c, right, y + 2 * rowHeight + 10, Format("%d", served[h]), kDarkText, kWhite);
     c.SelectPen(1, kGrid);
     Line(c, right + 8, y, right + 8, y + 3 * rowHeight);
   }
