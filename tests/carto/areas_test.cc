@@ -40,19 +40,6 @@ class AreasTest : public CartoDbTest {
     Boundary("geocom", 2, 2, 0, Square(200, 200, 10));
     ASSERT_TRUE(ui.messages.empty()) << ::testing::PrintToString(ui.Texts());
   }
-
-  std::vector<std::string> Centroids() {
-    std::vector<std::string> out;
-    db::Selection s(&db());
-    s.AddColumn("comuni", "ID", db::kSqlSmallInt);
-    s.AddColumn("comuni", "centro_x", db::kSqlFloat);
-    s.AddColumn("comuni", "centro_y", db::kSqlFloat);
-    s.SetFrom("comuni");
-    s.SetOrderBy("ID");
-    for (db::Fetch f = s.Open(); f == db::Fetch::Row; f = s.MoveNext())
-      out.push_back(Format("%d:%g,%g", s.GetShort(0), s.GetDouble(1), s.GetDouble(2)));
-    return out;
-  }
 };
 
 TEST_P(AreasTest, LoadsBoundariesInBothOwnerModesSkippingTheCorruptRow) {
@@ -91,7 +78,8 @@ TEST_P(AreasTest, CentroidsOfTheLargestAreaAndZeroWithoutBoundary) {
   EXPECT_EQ(ComputeCentroids(db(), AreaKind::Municipalities), 4);
   EXPECT_EQ(ui.Texts(), (Strings{"Confine comuni 2/1/0 corrotto !!!"}));
   // 1: area 0 (net 96 beats 25); 2: the larger later area; 3: no boundary, 0 (was 9).
-  EXPECT_EQ(Centroids(), (Strings{"0:502,502", "1:5,5", "2:205,205", "3:0,0"}));
+  EXPECT_EQ(Rows("SELECT ID, centro_x, centro_y FROM comuni ORDER BY ID", 3),
+            (Strings{"0|502|502", "1|5|5", "2|205|205", "3|0|0"}));
 
   // Localities: a locality boundary whose centroid falls on a fraction is written with two
   // decimals; the corrupt-row text names localities.
