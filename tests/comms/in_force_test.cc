@@ -120,18 +120,6 @@ TEST(InForce, UnknownCompanyOrCommunicationAnswersFalseAndMasksNothing) {
   MaskMonth(none, 1, 2010, 3, days);
   MaskMonth(map.FindCompany(5), 9, 2010, 3, days);
   EXPECT_EQ(days, std::string(31, 'S'));
-
-  // The context chooser and its refusal.
-  EXPECT_EQ(kContextCaption, "Selezione Contesto");
-  EXPECT_EQ(ContextEntries(),
-            (std::vector<std::string>{"Budget Contrattuale", "Piano di Esercizio (preventivo)",
-                                      "Ipotesi / Progetti"}));
-  const std::string letters = {*ContextLetter(0), *ContextLetter(1), *ContextLetter(2)};
-  EXPECT_EQ(letters, "BPI");
-  EXPECT_FALSE(ContextLetter(-1).has_value() || ContextLetter(3).has_value());
-  EXPECT_EQ(ContextInvalidMessage(),
-            "ATTENZIONE: Il Tipo Contesto non è valido.\n\n"
-            "Occorre selezionare un Tipo Contesto presente nella lista.\n\n");
 }
 
 // ---------------------------------------------------------------------------------------
