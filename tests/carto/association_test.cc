@@ -74,15 +74,7 @@ TEST_P(AssociationTest, AutomaticAssociationToMunicipalitiesAndLocalities) {
   EXPECT_EQ(ui.messages[1].icon, MsgIcon::Information);
 
   // Localities: a corrupt boundary row is reported and the others still count.
-  {
-    db::Table t(&db(), "geoloc");
-    ASSERT_TRUE(t.AddNew());
-    for (auto [c, v] : Row{{"ID", "2"}, {"sub", "0"}, {"excl", "0"}, {"punti", "10"},
-                           {"minx", "0"}, {"miny", "0"}, {"maxx", "9"}, {"maxy", "9"}})
-      ASSERT_TRUE(t.SetFieldText(c, v));
-    ASSERT_TRUE(t.SetFieldBlob("coord", "0123456789", 10));
-    ASSERT_TRUE(t.Update());
-  }
+  CorruptBoundary("geoloc", 2, 0, "0123456789");
   ui.Clear();
   AssociateStopsCommand(db(), ui, AreaKind::Localities);
   EXPECT_EQ(Stops("comune", "local"),

@@ -62,6 +62,17 @@ class CartoDbTest : public kvt::test::SchemaTest {
     db::Table t(&db(), table);
     ASSERT_TRUE(StoreAreaRing(t, ui, id, sub, excl, ring, "Confine"));
   }
+  // A boundary row whose point block does not hold the `punti` points it claims.
+  void CorruptBoundary(const std::string& table, int id, int sub, const std::string& block) {
+    db::Table t(&db(), table);
+    ASSERT_TRUE(t.AddNew());
+    for (auto [c, v] : Row{{"ID", std::to_string(id)}, {"sub", std::to_string(sub)}, {"excl", "0"},
+                           {"punti", "10"}, {"minx", "0"}, {"miny", "0"}, {"maxx", "1000"},
+                           {"maxy", "1000"}})
+      ASSERT_TRUE(t.SetFieldText(c, v));
+    ASSERT_TRUE(t.SetFieldBlob("coord", block.data(), block.size()));
+    ASSERT_TRUE(t.Update());
+  }
 };
 
 }  // namespace kvt::carto::test
