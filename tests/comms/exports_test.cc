@@ -143,19 +143,9 @@ TEST_P(ExportsTest, ReferenceBaseHoldsEveryRowUpToTheCommunicationAndReadsBack) 
   first.accentShare = 50;
   first.noCoordShare = 30;
   ASSERT_TRUE(Import(Generate(first, "first.txt")));
-  GeneratorOptions second = first;
-  second.seed = 2;
-  second.protoc = 2;
-  second.primacom = false;
+  GeneratorOptions second = Following(first);
   second.tipo = 'A';
   second.azzera = true;
-  second.stops = 3;
-  second.routes = 1;
-  second.trips = 2;
-  second.idBase = 100;
-  second.refStops = first.stops;
-  second.refArcs = first.stops;
-  second.refRoutes = first.routes;
   second.resple = "Ufficio Qualità";
   ASSERT_TRUE(Import(Generate(second, "second.txt")));
   // A third communication of another company stays out.

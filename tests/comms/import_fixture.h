@@ -166,6 +166,22 @@ class CommsDbTest : public kvt::test::SchemaTest {
     return o;
   }
 
+  // A second communication of the same company after `first`: 3 stops, 1 route and 2 trips of
+  // its own, on the stops, arcs and routes of the first.
+  static GeneratorOptions Following(const GeneratorOptions& first) {
+    GeneratorOptions o = first;
+    o.seed = 2;
+    o.protoc = 2;
+    o.primacom = false;
+    o.stops = 3;
+    o.routes = 1;
+    o.trips = 2;
+    o.idBase = 100;
+    o.refStops = o.refArcs = first.stops;
+    o.refRoutes = first.routes;
+    return o;
+  }
+
   std::string Generate(const GeneratorOptions& o, const std::string& name) {
     const std::string path = kvt::test::TempDir() + "/" + name;
     report = GenerateCommunication(o, path);

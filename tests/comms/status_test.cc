@@ -25,17 +25,7 @@ class StatusTest : public CommsDbTest {
     first.datfin = {31, 3, 2010};
     ASSERT_TRUE(Import(Generate(first, "first.txt")));
     afterFirst_ = AllCounts();
-    GeneratorOptions second = first;
-    second.seed = 2;
-    second.protoc = 2;
-    second.primacom = false;
-    second.stops = 3;
-    second.routes = 1;
-    second.trips = 2;
-    second.idBase = 100;
-    second.refStops = first.stops;
-    second.refArcs = first.stops;
-    second.refRoutes = first.routes;
+    GeneratorOptions second = Following(first);
     second.datini = {1, 2, 2010};
     second.datfin = {28, 2, 2010};
     ASSERT_TRUE(Import(Generate(second, "second.txt")));
