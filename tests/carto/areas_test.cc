@@ -97,7 +97,7 @@ TEST_P(AreasTest, ShapesBeyondTheStoredPointLimitAreRefused) {
   pts.pop_back();
   ui.Clear();
   Protocol(101);
-  Insert("tesitine", {{"azienda", "101"}, {"ID", "7"}, {"protoc", "1"}, {"codperc", "P7"},
+  AddRow("tesitine", {{"azienda", "101"}, {"ID", "7"}, {"protoc", "1"}, {"codperc", "P7"},
                       {"denom", "Percorso lungo"}});
   ASSERT_TRUE(StoreRouteLine(t, ui, 101, 7, Ring(pts), "Percorso 101/7"));
   db::Selection s(&db());

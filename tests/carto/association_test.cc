@@ -134,7 +134,7 @@ TEST_P(AssociationTest, DefaultPositionsAndMunicipalityFromLocality) {
 
 TEST_P(AssociationTest, AverageSpeedsFromMetresAndMinutes) {
   auto trip = [&](int id, int lung, int tempo) {
-    Insert("corse", {{"azienda", "101"}, {"ID", std::to_string(id)}, {"protoc", "1"},
+    AddRow("corse", {{"azienda", "101"}, {"ID", std::to_string(id)}, {"protoc", "1"},
                      {"codcorsa", "C" + std::to_string(id)}, {"codlinea", "L1"}, {"verso", "A"},
                      {"ente", "1"}, {"lung", std::to_string(lung)}, {"tempo", std::to_string(tempo)},
                      {"ct_lung", "0"}, {"ct_tempo", "0"}, {"codperc", "1"}, {"capol_p", "1"},

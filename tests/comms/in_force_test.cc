@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "db/table.h"
 #include "import_fixture.h"
 
 namespace kvt::comms {
@@ -129,16 +128,9 @@ class InForceDbTest : public test::CommsDbTest {
  protected:
   void AddProto(int azienda, int protoc, char tipo, bool azzera, const char* datini,
                 const char* datfin) {
-    db::Table t(&db(), "proto");
-    ASSERT_TRUE(t.AddNew());
-    EXPECT_TRUE(t.SetFieldText("azienda", std::to_string(azienda)));
-    EXPECT_TRUE(t.SetFieldText("protoc", std::to_string(protoc)));
-    EXPECT_TRUE(t.SetFieldText("datini", datini));
-    EXPECT_TRUE(t.SetFieldText("datfin", datfin));
-    EXPECT_TRUE(t.SetFieldText("primacom", "0"));
-    EXPECT_TRUE(t.SetFieldText("tipo", std::string(1, tipo)));
-    EXPECT_TRUE(t.SetFieldText("azzera", azzera ? "1" : "0"));
-    ASSERT_TRUE(t.Update());
+    AddRow("proto", {{"azienda", std::to_string(azienda)}, {"protoc", std::to_string(protoc)},
+                     {"datini", datini}, {"datfin", datfin}, {"primacom", "0"},
+                     {"tipo", std::string(1, tipo)}, {"azzera", azzera ? "1" : "0"}});
   }
 };
 
