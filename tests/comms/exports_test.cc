@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <map>
 
-#include "comms/status.h"
 #include "core/text.h"
 #include "import_fixture.h"
 #include "platform/scripted_ui.h"
@@ -220,20 +219,6 @@ TEST_P(ExportsTest, ReferenceBaseHoldsEveryRowUpToTheCommunicationAndReadsBack) 
                    base.rows.at(Section::Orari).size()));
   // Not a communication: the import refuses it.
   EXPECT_FALSE(Errors(path).empty());
-
-  // After the second goes, the first is offered and its base holds only its own rows.
-  ui.Clear();
-  ui.QueueFormValues({{"comunicazione", "0101 - 000002"}});
-  ui.defaultAnswer = MsgResult::Ok;
-  ASSERT_TRUE(DeleteCommunicationCommand(db(), ui));
-  ui.Clear();
-  ui.QueueFormValues({{"comunicazione", "0101 - 000001"}});
-  ui.QueueFile(path);
-  ASSERT_TRUE(ExportReferenceBaseCommand(db(), ui));
-  const ReadBack earlier = ReadReferenceBase(path);
-  ASSERT_EQ(earlier.error, "");
-  EXPECT_EQ(earlier.rows.at(Section::Fermate).size(), 12u);
-  EXPECT_EQ(earlier.rows.at(Section::Corse).size(), 6u);
 }
 
 TEST_P(ExportsTest, ReferenceBaseFileThatCannotBeCreatedIsAWarning) {
