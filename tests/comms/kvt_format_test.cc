@@ -353,25 +353,6 @@ TEST(KvtWriter, RefusesToReportAFileThatWouldNotCheck) {
   EXPECT_EQ(w.Error(), "cannot create /nonexistent-dir/x.txt");
 }
 
-TEST(KvtWriter, ProtocolChecksumOfZeroCountsAndEmptySections) {
-  TempFile file("empty.txt");
-  KvtWriter w;
-  ASSERT_TRUE(w.Open(file.path));
-  ProtocolRow p{false, false, 'B', false, 3, 1, {1, 1, 2010}, {1, 1, 2010}, {31, 12, 2010}, ""};
-  w.WriteProtocol(p, SectionCounts{});
-  EmptySections(w, kSections);
-  ASSERT_TRUE(w.Close());
-  const std::string row = "N\tB\tN\t3\t1\t01/01/2010\t01/01/2010\t31/12/2010\t";
-  int32_t sum = LineChecksum(row);
-  std::string text = "<protocollo>1\n" + row + "\n", sections;
-  for (Section s : kSections) {
-    sum += LineChecksum(std::string(Declarator(s)) + "0");
-    text += std::string(Declarator(s)) + "0\n";
-    sections += std::string(OpenTag(s)) + "0\n" + std::string(CloseTag(s)) + "0\n";
-  }
-  EXPECT_EQ(ReadBytes(file.path), text + "</protocollo>" + std::to_string(sum) + "\n" + sections);
-}
-
 TEST(KvtWriter, ReferenceBaseHasNoRunningDays) {
   TempFile file("base.txt");
   KvtWriter w;
