@@ -173,16 +173,15 @@ TEST_P(ImportTest, EveryPlantedFaultIsReportedAtTheLineTheGeneratorGives) {
             (Strings{"RIGA 10 sezione <protocollo>; l'azienda comunicante è sconosciuta al sistema",
                      Missing(10, "<azienda>", 9999)}));
 
-  // A stop repeated inside the file passes the check; the database keeps the first and the
-  // summary shows one stop fewer.
+  // A stop repeated inside the file is a duplicate at its second line: the database would
+  // keep only the first and report the communication acquired.
   o = Options();
   o.fault = GenFault::DuplicateStop;
   const std::string twice = Generate(o, "twice.txt");
-  EXPECT_EQ(Errors(twice), Strings{});
-  ASSERT_TRUE(Import(twice));
-  ASSERT_EQ(ui.Texts().size(), 3u);
-  EXPECT_NE(ui.Texts()[1].find("\nFermate: inserite 12 righe di 13\n"), std::string::npos);
-  EXPECT_EQ(Count("fermate"), 12);
+  const long id = std::stol(report.fault->description.substr(std::string("stop ").size()));
+  EXPECT_EQ(Errors(twice), Strings{Duplicate(report.fault->line, "<fermata>", id)});
+  EXPECT_FALSE(Import(twice));
+  EXPECT_EQ(Count("fermate"), 0);
 }
 
 TEST_P(ImportTest, LaterCommunicationsBuildOnEarlierOnesButCannotRepeatThem) {
