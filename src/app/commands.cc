@@ -8,6 +8,7 @@
 #include "contracts/attachments.h"
 #include "contracts/commands.h"
 #include "contracts/dump.h"
+#include "contracts/profile_commands.h"
 #include "platform/ui.h"
 
 namespace kvt::app {
@@ -266,6 +267,37 @@ void RegisterStatementCommands(Registry& r) {
       [](AppContext& c) { RunStatement(c, contracts::StatementKind::ByRoute); }, StatementSyntax());
 }
 
+// The service profiles of contracts/; their dialogs' fields come from the command line.
+void RegisterProfileCommands(Registry& r) {
+  const auto run = [](bool (*command)(Ui&, db::Database&)) {
+    return [command](AppContext& c) {
+      if (db::Database* current = c.RequireDatabase()) command(c.ui, *current);
+    };
+  };
+  const std::vector<Option> contract = {
+      Option::Value("contesto", "TESTO",
+                    "il contesto come elencato (\"Piano di Esercizio (preventivo)\")"),
+      Option::Value("ente", "CODICE", "l'ente, con il codice come elencato (0001)"),
+      Option::Flag("tutti_enti", "tutti gli enti"),
+      Option::Value("azienda", "CODICE", "l'azienda, con il codice come elencato (0101)"),
+      Option::Flag("tutte_aziende", "tutte le aziende")};
+  const Option start = Option::Value("inizio", "GG/MM/AAAA", "primo giorno del periodo");
+  const Option end = Option::Value("fine", "GG/MM/AAAA", "ultimo giorno del periodo");
+  const Option output =
+      Option::Value("uscita", "TESTO", "\"Anteprima di stampa\" o \"Stampa\"");
+  CommandSyntax text{.operands = "CARTELLA/NOME", .options = contract};
+  text.options.insert(text.options.end(), {start, end});
+  CommandSyntax daily{.options = contract};
+  daily.options.insert(daily.options.end(), {start, end, output});
+  CommandSyntax hourly{.options = contract};
+  hourly.options.insert(hourly.options.end(),
+                        {Option::Value("data", "GG/MM/AAAA", "il giorno di riferimento"), output});
+  r.Add(std::string(contracts::kProfileTxtCommandId), run(contracts::RunProfileTextCommand), text);
+  r.Add(std::string(contracts::kDailyChartCommandId), run(contracts::RunDailyChartCommand), daily);
+  r.Add(std::string(contracts::kHourlyChartCommandId), run(contracts::RunHourlyChartCommand),
+        hourly);
+}
+
 }  // namespace
 
 void RegisterAllCommands(Registry& r) {
@@ -274,6 +306,7 @@ void RegisterAllCommands(Registry& r) {
   RegisterCartoCommands(r);
   RegisterContractsCommands(r);
   RegisterStatementCommands(r);
+  RegisterProfileCommands(r);
   // Each feature adds one line here: RegisterCommsCommands(r); ...
 }
 

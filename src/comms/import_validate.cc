@@ -69,7 +69,7 @@ class Validator {
   void CheckLinks(const CorsaRow& r);
   void Check(const OrarioRow& r);
   void Check(const GiorniRow& r);
-  void CheckRepeatedMonths();
+  void ReportRepeated(std::string_view object);
 
   db::Database& db_;
   LineReader& reader_;
@@ -81,13 +81,15 @@ class Validator {
   SectionCounts declared_;
   IdSet companies_, authorities_, localities_, communications_;
   IdSet stops_, arcs_, routes_, trips_;
-  // The trip and month of every <giorni> row with its line: a month given twice is a
-  // duplicate. Twelve bytes a row, sorted once the section has been read.
-  struct MonthLine {
-    uint64_t month;
+  // What the rows of the section being read introduce (a stop, arc, route or trip ID; the
+  // trip and month of a <giorni> row) with their lines: given twice in the file, the second
+  // is a duplicate too. Sorted once the section has been read.
+  struct KeyLine {
+    uint64_t key;
+    int32_t id;
     long line;
   };
-  std::vector<MonthLine> months_;
+  std::vector<KeyLine> introduced_;
 };
 
 bool Validator::Next(std::string_view& record) {
@@ -129,6 +131,7 @@ void Validator::Introduce(IdSet& set, int32_t id, std::string_view object) {
     Duplicate(object, id);
   } else {
     set.AddNew(id);
+    introduced_.push_back({static_cast<uint32_t>(id), id, line_});
   }
 }
 
@@ -253,23 +256,27 @@ bool Validator::ReadSection(Section s, void (Validator::*check)(const Row&)) {
 
 bool Validator::ReadSections() {
   if (!ReadSection<FermataRow>(Section::Fermate, &Validator::Check)) return false;
+  ReportRepeated("<fermata>");
   stops_.RebuildKnown();
   if (!ReadSection<ArcoRow>(Section::Archi, &Validator::Check)) return false;
+  ReportRepeated("<archi>");
   arcs_.RebuildKnown();
   if (!ReadSection<TestaItinerRow>(Section::TesteItiner, &Validator::Check)) return false;
+  ReportRepeated("<teste_itiner>");
   routes_.RebuildKnown();
   if (!ReadSection<RigaItinerRow>(Section::RigheItiner, &Validator::Check)) return false;
   // Trips name their previous and next trips, which may come later in the section: a
   // second reading checks them against the complete set.
   const LineReader::Position trips = reader_.Tell();
   if (!ReadSection<CorsaRow>(Section::Corse, &Validator::Check)) return false;
+  ReportRepeated("<corse>");
   trips_.RebuildKnown();
   if (!reader_.Seek(trips))
     return Blocking(Section::Corse, "\tmanca l'intestazione della sezione <corse>");
   if (!ReadSection<CorsaRow>(Section::Corse, &Validator::CheckLinks)) return false;
   if (!ReadSection<OrarioRow>(Section::Orari, &Validator::Check)) return false;
   if (!ReadSection<GiorniRow>(Section::Giorni, &Validator::Check)) return false;
-  CheckRepeatedMonths();
+  ReportRepeated("<giorni>");
   return true;
 }
 
@@ -313,26 +320,26 @@ void Validator::Check(const OrarioRow& r) {
 
 void Validator::Check(const GiorniRow& r) {
   Reference(trips_, r.ID, "<corse>");
-  months_.push_back({uint64_t{static_cast<uint32_t>(r.ID)} << 32 |
-                         uint64_t{static_cast<uint16_t>(r.anno)} << 4 |
-                         static_cast<uint64_t>(r.mese),
-                     line_});
+  introduced_.push_back({uint64_t{static_cast<uint32_t>(r.ID)} << 32 |
+                             uint64_t{static_cast<uint16_t>(r.anno)} << 4 |
+                             static_cast<uint64_t>(r.mese),
+                         r.ID, line_});
 }
 
-// Two rows for one trip and month would leave the month string with the first row's days
-// and the day rows with both: the file must give each month once. Every repetition is
-// reported at its own line.
-void Validator::CheckRepeatedMonths() {
-  std::stable_sort(months_.begin(), months_.end(),
-                   [](const MonthLine& a, const MonthLine& b) { return a.month < b.month; });
-  std::vector<MonthLine> repeated;
-  for (size_t i = 1; i < months_.size(); ++i)
-    if (months_[i].month == months_[i - 1].month) repeated.push_back(months_[i]);
+// Two rows for one stop, arc, route or trip would leave the database with the first and
+// the communication reported as acquired; two rows for one trip and month would leave the
+// month string with the first row's days and the day rows with both. The file must give
+// each once: every repetition is reported at its own line.
+void Validator::ReportRepeated(std::string_view object) {
+  std::stable_sort(introduced_.begin(), introduced_.end(),
+                   [](const KeyLine& a, const KeyLine& b) { return a.key < b.key; });
+  std::vector<KeyLine> repeated;
+  for (size_t i = 1; i < introduced_.size(); ++i)
+    if (introduced_[i].key == introduced_[i - 1].key) repeated.push_back(introduced_[i]);
   std::sort(repeated.begin(), repeated.end(),
-            [](const MonthLine& a, const MonthLine& b) { return a.line < b.line; });
-  for (const MonthLine& m : repeated)
-    DuplicateAt(m.line, "<giorni>", static_cast<int32_t>(m.month >> 32));
-  months_ = {};
+            [](const KeyLine& a, const KeyLine& b) { return a.line < b.line; });
+  for (const KeyLine& r : repeated) DuplicateAt(r.line, object, r.id);
+  introduced_ = {};
 }
 
 bool Validator::Run() {

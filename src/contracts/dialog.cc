@@ -30,13 +30,14 @@ std::optional<std::vector<std::string>> ListOf(db::Database& db, const char* tab
   return entries;
 }
 
+}  // namespace
+
 int ContextPosition(char letter) {
   if (letter == 'I') return 2;
   if (letter == 'P') return 1;
   return 0;
 }
 
-// A list with its "all" box: the box ticked disables the list.
 void AddChoice(Form& form, const char* id, const char* caption, const char* allId,
                const char* allCaption, const std::vector<std::string>& entries, int code) {
   FormField& list = form.AddList(id, caption, entries);
@@ -61,13 +62,13 @@ void AddChoice(Form& form, const char* id, const char* caption, const char* allI
   form.SetEnabled(id, code >= 0);
 }
 
-// The code of a list with its "all" box: -1 for all, nothing when the text is not a
-// listed code.
 std::optional<int> ChosenCode(const Form& f, const char* id, const char* allId,
                               const std::vector<std::string>& entries) {
   if (f.Checked(allId)) return -1;
   return PickCode(f.Text(id), entries);
 }
+
+namespace {
 
 std::string YearDate(int day, int month) {
   return FormatDate(Date{day, month, Today().year});

@@ -61,6 +61,16 @@ struct FormLayout {
 Form StatementForm(Ui& ui, const DialogLists& lists, StatementParams& params,
                    const FormLayout& layout = {}, int* processing = nullptr);
 
+// The pieces of the form, for dialogs of the same family with other fields (the hourly
+// profile's single date): the position of a context letter in "Selezione Contesto"; a list
+// with its "all" box (ticking the box disables the list, choosing an entry unticks it);
+// the code such a pair gives: -1 for all, nothing when the text is not a listed code.
+int ContextPosition(char letter);
+void AddChoice(Form& form, const char* id, const char* caption, const char* allId,
+               const char* allCaption, const std::vector<std::string>& entries, int code);
+std::optional<int> ChosenCode(const Form& f, const char* id, const char* allId,
+                              const std::vector<std::string>& entries);
+
 // The attachments' "Tipo Elaborazione", in the order offered.
 enum class Processing { TotalsOnly = 0, DetailsOnly = 1, TotalsAndDetails = 2 };
 inline constexpr std::string_view kAttachmentTitle =
