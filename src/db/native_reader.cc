@@ -207,21 +207,28 @@ bool SqliteResultReader::ReadRow() {
 bool SqliteResultReader::ReadColumn(int column, Kind kind, Value& value) {
   sqlite3_stmt* stmt = stmt_.get();
   Read read = Read::Null;
-  if (kind == Kind::Unknown) {
-    read = Read::Null;
-  } else if (IsIntegerKind(kind)) {
-    value.i = 0;
-    read = ReadInt(stmt, column, value.i);
-  } else if (IsFloatKind(kind)) {
-    value.d = 0;
-    read = ReadDouble(stmt, column, value.d);
-  } else if (IsDateKind(kind)) {
-    value.date = {};
-    read = ReadDate(stmt, column, value.date);
-  } else if (kind == Kind::Binary) {
-    read = ReadBytes(stmt, column, value.s);
-  } else {
-    read = ReadText(stmt, column, value.s);
+  switch (FactsOf(kind).holder) {
+    case Holder::None:
+      break;
+    case Holder::Int:
+      value.i = 0;
+      read = ReadInt(stmt, column, value.i);
+      break;
+    case Holder::Double:
+      value.d = 0;
+      read = ReadDouble(stmt, column, value.d);
+      break;
+    case Holder::Day:
+    case Holder::Stamp:
+      value.date = {};
+      read = ReadDate(stmt, column, value.date);
+      break;
+    case Holder::Bytes:
+      read = ReadBytes(stmt, column, value.s);
+      break;
+    case Holder::Text:
+      read = ReadText(stmt, column, value.s);
+      break;
   }
   if (read == Read::Error) {
     error_ = {"HY000", "[SQLite]conversion error"};

@@ -306,16 +306,14 @@ bool TableImpl::Update() {
   }
   const Mode mode = mode_;
   mode_ = Mode::None;
-  Diagnostic error;
-  long rows = 0;
-  const bool ok = mode == Mode::Adding ? writer_->Insert(edit_, dirty_, error, rows)
-                                       : writer_->Update(current_, edit_, dirty_, error, rows);
+  const bool ok = mode == Mode::Adding ? writer_->Insert(edit_, dirty_)
+                                       : writer_->Update(current_, edit_, dirty_);
   if (!ok) {
-    Report("Errore aggiornamento tavola (", error);
+    Report("Errore aggiornamento tavola (", writer_->LastError());
     return false;
   }
   if (mode == Mode::Editing) current_ = edit_;
-  rowsWritten_ = rows;
+  rowsWritten_ = writer_->RowsWritten();
   return true;
 }
 
@@ -331,8 +329,8 @@ bool TableImpl::Flush(std::string_view prefix) {
   if (bulk_->filled() == 0) return true;
   const unsigned filled = bulk_->filled();
   Transaction transaction(*db_);
-  Diagnostic error;
-  rowsWritten_ = bulk_->Send(error);
+  rowsWritten_ = bulk_->Send();
+  Diagnostic error = bulk_->LastError();
   if (!transaction.Commit()) rowsWritten_ = 0;
   if (rowsWritten_ == static_cast<long>(filled)) return true;
   // The driver's first diagnostic, or "????" when there is none (a doomed transaction).
