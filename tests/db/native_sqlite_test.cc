@@ -434,14 +434,15 @@ TEST_P(NativeSqliteTest, EachConnectionReadsItsOwnFileUntilItCloses) {
   std::vector<std::unique_ptr<Database>> open;
   for (int i = 0; i < 3; ++i) {
     paths.push_back(kvt::test::TempDir() + "/own" + std::to_string(i) + ".db");
-    ASSERT_TRUE(CreateDatabaseFile(paths.back(), nullptr));
+    ASSERT_TRUE(FileEngine().Create(paths.back()));
     open.push_back(Database::OpenFile(ui, paths.back()));
     ASSERT_TRUE(IsNative(*open.back()));
     ASSERT_TRUE(open.back()->ExecuteSql("CREATE TABLE o (k INTEGER)"));
     ASSERT_TRUE(open.back()->ExecuteSql("INSERT INTO o VALUES (" + std::to_string(i) + ")"));
   }
-  ASSERT_TRUE(CompactDatabaseFile(paths[0], paths[0] + ".copy", nullptr));
-  ASSERT_TRUE(RepairDatabaseFile(paths[0] + ".copy", nullptr));
+  FileEngine files;
+  ASSERT_TRUE(files.Compact(paths[0], paths[0] + ".copy"));
+  ASSERT_TRUE(files.Repair(paths[0] + ".copy"));
   for (int round = 0; round < 2; ++round) {
     for (size_t i = 0; i < paths.size(); ++i) {
       SCOPED_TRACE(paths[i]);
