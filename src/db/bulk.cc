@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/text.h"
 #include "db/native_bulk.h"
 #include "db/values.h"
 
@@ -26,11 +27,6 @@ std::string ArrayType(const ColumnInfo& column) {
   return plain ? name : FactsOf(column.kind).arrayType;
 }
 
-void AppendInt(std::string& out, long long value) {
-  char buffer[24];
-  auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  out.append(buffer, result.ptr);
-}
 
 }  // namespace
 
@@ -278,13 +274,8 @@ void AppendDate(std::string& out, const SQL_TIMESTAMP_STRUCT& t, bool withTime) 
 
 // bytea's hex form "\x0a1b" inside a quoted element (the array escapes the backslash).
 void AppendBytes(std::string& out, const char* data, size_t length) {
-  static constexpr char kHex[] = "0123456789abcdef";
   out += "\"\\\\x";
-  for (size_t i = 0; i < length; ++i) {
-    const auto byte = static_cast<unsigned char>(data[i]);
-    out += kHex[byte >> 4];
-    out += kHex[byte & 15];
-  }
+  AppendHex(out, std::string_view(data, length));
   out += '"';
 }
 

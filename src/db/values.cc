@@ -172,19 +172,6 @@ std::string IntText(long long value) {
   return std::to_string(value);
 }
 
-namespace {
-// printf's "%0<width>d": the sign, then zeros up to the width.
-void AppendZeroPadded(std::string& out, long long value, int width) {
-  const std::string digits = std::to_string(value < 0 ? -value : value);
-  if (value < 0) {
-    out += '-';
-    --width;
-  }
-  if (static_cast<int>(digits.size()) < width)
-    out.append(static_cast<size_t>(width) - digits.size(), '0');
-  out += digits;
-}
-}  // namespace
 
 std::string DateText(const SQL_TIMESTAMP_STRUCT& d) {
   std::string text;

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "core/text.h"
 #include "db/file_engine.h"
 #include "db/selection.h"
 #include "db/sql_types.h"
@@ -33,13 +34,8 @@ bool IsNative(const Database& db) {
 }
 
 std::string Hex(const void* data, size_t size) {
-  static constexpr char kHex[] = "0123456789abcdef";
   std::string out;
-  for (size_t i = 0; i < size; ++i) {
-    const auto byte = static_cast<const unsigned char*>(data)[i];
-    out += kHex[byte >> 4];
-    out += kHex[byte & 15];
-  }
+  AppendHex(out, std::string_view(static_cast<const char*>(data), size));
   return out;
 }
 
