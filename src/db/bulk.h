@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "db/columns.h"
+#include "db/dialect.h"
 #include "db/odbc.h"
 
 namespace kvt::db {
@@ -29,7 +30,6 @@ class BulkInserter {
   BulkInserter(const BulkInserter&) = delete;
   BulkInserter& operator=(const BulkInserter&) = delete;
 
-  unsigned capacity() const { return capacity_; }
   unsigned filled() const { return filled_; }
   bool full() const { return filled_ >= capacity_; }
 
@@ -51,17 +51,17 @@ class BulkInserter {
 };
 
 // The inserter for `columns` of `quotedTable` on `conn`: native on an SQLite connection
-// whose handle is known, ODBC otherwise (PostgreSQL arrays when `postgresArrays`).
+// whose handle is known, ODBC otherwise (in the way `strategy` says).
 std::unique_ptr<BulkInserter> MakeBulkInserter(OdbcConnection& conn, const std::string& quotedTable,
                                                const std::vector<ColumnInfo>& columns,
                                                unsigned blockRows, size_t blobSlot,
-                                               bool postgresArrays);
+                                               Dialect::BulkStrategy strategy);
 
 class OdbcBulkInserter final : public BulkInserter {
  public:
   OdbcBulkInserter(OdbcConnection& conn, const std::string& quotedTable,
                    const std::vector<ColumnInfo>& columns, unsigned blockRows, size_t blobSlot,
-                   bool postgresArrays);
+                   Dialect::BulkStrategy strategy);
   ~OdbcBulkInserter() override;
 
   void ClearSlot() override;

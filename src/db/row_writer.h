@@ -19,8 +19,6 @@ class RowWriter {
   RowWriter(OdbcConnection& conn, std::string table, std::vector<ColumnInfo> columns,
             std::vector<std::string> key);
 
-  const std::vector<std::string>& key() const { return key_; }
-
   // INSERT of the columns marked in `set`.
   [[nodiscard]] bool Insert(std::vector<Value>& values, const std::vector<bool>& set);
   // UPDATE of the columns marked in `changed`, on the row whose old values are `original`.

@@ -168,9 +168,8 @@ BulkTable::BulkTable(Database* db, std::string_view name, std::size_t blobBuffer
   // every 25 rows written, so blocks without byte blocks are sent in larger batches.
   if (!hasBlob) rows = std::max(rows, kServerBulkRows);
   if (fileMethod_) rows = kFileBulkRows;
-  const bool arrays = db_->dialect().bulkStrategy() == Dialect::BulkStrategy::ArrayUnnest;
-  bulk_ =
-      MakeBulkInserter(conn, conn.QuoteName(actualName_), columns_, rows, blobBufferSize, arrays);
+  bulk_ = MakeBulkInserter(conn, conn.QuoteName(actualName_), columns_, rows, blobBufferSize,
+                           db_->dialect().bulkStrategy());
   open_ = true;
 }
 
