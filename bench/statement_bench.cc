@@ -16,7 +16,7 @@
 #include <filesystem>
 #include <string>
 
-#include "bench_util.h"
+#include "bench_network.h"
 #include "comms/import.h"
 #include "contracts/report.h"
 #include "contracts/statement.h"
@@ -31,37 +31,8 @@
 namespace {
 
 using kvt::bench::Seconds;
+using kvt::bench::TimingUi;
 using namespace kvt::contracts;
-
-struct Options {
-  int32_t trips = 20000;
-  int32_t orariPerTrip = 50;
-  std::string dsn;
-  std::string dir;
-  std::string only;
-  bool reuse = false;  // SQLite: the database of an earlier run in --dir, already imported
-};
-
-// The steps of the extraction as its progress captions name them, with when each began.
-class TimingUi : public kvt::ScriptedUi {
- public:
-  std::vector<std::pair<std::string, double>> steps;
-  void ProgressBegin(std::string_view caption) override { Mark(caption); }
-  void ProgressCaption(std::string_view caption) override { Mark(caption); }
-  void ProgressEnd() override { Mark(""); }
-  static void Print(const std::vector<std::pair<std::string, double>>& steps) {
-    for (size_t i = 0; i + 1 < steps.size(); ++i)
-      std::printf("    %-32s %6.2f s\n", steps[i].first.c_str(),
-                  steps[i + 1].second - steps[i].second);
-  }
-
- private:
-  void Mark(std::string_view caption) {
-    steps.emplace_back(
-        std::string(caption),
-        std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count());
-  }
-};
 
 // Measures like a printer font would (width in proportion to the characters) and draws
 // nothing: the time is the report's own.
@@ -109,15 +80,7 @@ long ReadMonths(kvt::db::Database& db) {
   return sum > 0 ? rows : 0;
 }
 
-void Run(kvt::db::Database& db, const std::string& path, bool import) {
-  if (import) {
-    kvt::ScriptedUi ui;
-    ui.defaultAnswer = kvt::MsgResult::Cancel;
-    ui.QueueFile(path);
-    const double t = Seconds([&] { kvt::comms::ImportCommunication(db, ui, std::nullopt); });
-    std::printf("  import                     %8.2f s\n", t);
-  }
-
+void Run(kvt::db::Database& db) {
   // Each reading three times, alternating; the best time of each counts (the machine is
   // shared, and the first reading warms the caches for both).
   StatementParams p;
@@ -157,70 +120,9 @@ void Run(kvt::db::Database& db, const std::string& path, bool import) {
   std::printf("  drawing every page         %8.2f s  (%ld calls)\n", draw, canvas.calls);
 }
 
-std::string NewSqliteDatabase(const std::string& file) {
-  std::filesystem::remove(file);
-  kvt::ScriptedUi ui;
-  if (!kvt::schema::CreateDatabase(ui, file)) std::printf("  cannot create %s\n", file.c_str());
-  return file;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  Options o;
-  if (const char* dsn = std::getenv("KVT_TEST_PG_DSN")) o.dsn = dsn;
-  for (int i = 1; i + 1 < argc; i += 2) {
-    const std::string key = argv[i], value = argv[i + 1];
-    if (key == "--trips") o.trips = std::atoi(value.c_str());
-    if (key == "--orari-per-trip") o.orariPerTrip = std::atoi(value.c_str());
-    if (key == "--dsn") o.dsn = value;
-    if (key == "--dir") o.dir = value;
-    if (key == "--only") o.only = value;
-    if (key == "--reuse") o.reuse = value == "1";
-  }
-  const kvt::bench::WorkDir work(o.dir, "kvt-statement-bench");
-  if (work.path.empty()) return 1;
-
-  // The import benchmark's network.
-  kvt::comms::GeneratorOptions g;
-  g.azienda = 101;
-  g.protoc = 1;
-  g.trips = o.trips;
-  g.routes = 400;
-  g.routeRows = o.orariPerTrip - 1;
-  g.stops = 5000;
-  g.arcs = 6000;
-  g.authorities = {1, 2, 3};
-  const std::string path = work.path + "/network.txt";
-  const kvt::comms::GeneratorReport report = kvt::comms::GenerateCommunication(g, path);
-  if (!report.ok) return std::printf("generation failed: %s\n", report.error.c_str()), 1;
-  std::printf("Network: %d trips, %ld months, %ld running days in 2010\n", o.trips,
-              static_cast<long>(report.counts[kvt::comms::Section::Giorni]),
-              static_cast<long>(report.runningDays));
-
-  if (o.only.empty() || o.only == "sqlite") {
-    std::printf("\nSQLite, file method\n");
-    kvt::ScriptedUi ui;
-    const std::string file = work.path + "/statement.db";
-    const bool reuse = o.reuse && std::filesystem::exists(file);
-    auto db = kvt::db::Database::OpenFile(ui, reuse ? file : NewSqliteDatabase(file));
-    if (db && db->IsConnected()) Run(*db, path, !reuse);
-  }
-  if ((o.only.empty() || o.only == "pg") && !o.dsn.empty()) {
-    std::printf("\nPostgreSQL, ODBC method\n");
-    kvt::ScriptedUi ui;
-    auto maintenance = kvt::db::Database::ConnectOdbc(ui, o.dsn, nullptr, 25, 1);
-    // A database left by an earlier run may or may not be there.
-    (void)maintenance->ExecuteSql("DROP DATABASE IF EXISTS kvt_statement_bench WITH (FORCE)");
-    if (!maintenance->ExecuteSql("CREATE DATABASE kvt_statement_bench"))
-      return std::printf("cannot create the database: %s\n", maintenance->LastError().text.c_str()),
-             1;
-    auto db = kvt::db::Database::ConnectOdbc(ui, "DSN=" + o.dsn + ";Database=kvt_statement_bench",
-                                             nullptr, 25, 1);
-    if (kvt::schema::InitialiseDatabase(*db)) Run(*db, path, true);
-    db.reset();
-    (void)maintenance->ExecuteSql("DROP DATABASE IF EXISTS kvt_statement_bench WITH (FORCE)");
-  }
-  if (o.dsn.empty()) std::printf("\nPostgreSQL left out: no --dsn and no KVT_TEST_PG_DSN\n");
-  return 0;
+  return kvt::bench::RunOnNetwork(kvt::bench::ParseNetworkOptions(argc, argv), "statement_bench",
+                                  Run);
 }

@@ -5,8 +5,10 @@
 #include "app/shell.h"
 #include "carto/association.h"
 #include "comms/commands.h"
+#include "contracts/attachments.h"
 #include "contracts/commands.h"
 #include "contracts/dump.h"
+#include "contracts/profile_commands.h"
 #include "platform/ui.h"
 
 namespace kvt::app {
@@ -221,13 +223,71 @@ CommandSyntax StatementSyntax() {
           }};
 }
 
+// The fields of the contract text files' dialogs: those of the statement without the output
+// and the detail level; the attachments also choose which files.
+CommandSyntax ContractFilesSyntax(bool attachments) {
+  CommandSyntax syntax = StatementSyntax();
+  std::erase_if(syntax.options, [](const Option& o) {
+    return o.name == "dettaglio" || o.name == "uscita";
+  });
+  if (attachments) {
+    syntax.options.push_back(Option::Value(
+        "elaborazione", "TESTO", "\"Solo Totali\", \"Solo Dettagli\" o \"Totali e Dettagli\""));
+  }
+  syntax.operands = "CARTELLA/NOME";
+  return syntax;
+}
+
+void RunContractFiles(AppContext& ctx, bool (*run)(Ui&, db::Database&)) {
+  if (db::Database* current = ctx.RequireDatabase()) run(ctx.ui, *current);
+}
+
 void RegisterStatementCommands(Registry& r) {
+  r.Add(
+      std::string(contracts::kAttachmentCommandId),
+      [](AppContext& c) { RunContractFiles(c, contracts::RunAttachmentCommand); },
+      ContractFilesSyntax(true));
+  r.Add(
+      std::string(contracts::kFunctionalCommandId),
+      [](AppContext& c) { RunContractFiles(c, contracts::RunFunctionalAnalysisCommand); },
+      ContractFilesSyntax(false));
   r.Add(
       std::string(contracts::kStatementCommandId),
       [](AppContext& c) { RunStatement(c, contracts::StatementKind::ByTrip); }, StatementSyntax());
   r.Add(
       std::string(contracts::kTenderStatementCommandId),
       [](AppContext& c) { RunStatement(c, contracts::StatementKind::ByRoute); }, StatementSyntax());
+}
+
+// The service profiles of contracts/; their dialogs' fields come from the command line.
+void RegisterProfileCommands(Registry& r) {
+  const auto run = [](bool (*command)(Ui&, db::Database&)) {
+    return [command](AppContext& c) {
+      if (db::Database* current = c.RequireDatabase()) command(c.ui, *current);
+    };
+  };
+  const std::vector<Option> contract = {
+      Option::Value("contesto", "TESTO",
+                    "il contesto come elencato (\"Piano di Esercizio (preventivo)\")"),
+      Option::Value("ente", "CODICE", "l'ente, con il codice come elencato (0001)"),
+      Option::Flag("tutti_enti", "tutti gli enti"),
+      Option::Value("azienda", "CODICE", "l'azienda, con il codice come elencato (0101)"),
+      Option::Flag("tutte_aziende", "tutte le aziende")};
+  const Option start = Option::Value("inizio", "GG/MM/AAAA", "primo giorno del periodo");
+  const Option end = Option::Value("fine", "GG/MM/AAAA", "ultimo giorno del periodo");
+  const Option output =
+      Option::Value("uscita", "TESTO", "\"Anteprima di stampa\" o \"Stampa\"");
+  CommandSyntax text{.operands = "CARTELLA/NOME", .options = contract};
+  text.options.insert(text.options.end(), {start, end});
+  CommandSyntax daily{.options = contract};
+  daily.options.insert(daily.options.end(), {start, end, output});
+  CommandSyntax hourly{.options = contract};
+  hourly.options.insert(hourly.options.end(),
+                        {Option::Value("data", "GG/MM/AAAA", "il giorno di riferimento"), output});
+  r.Add(std::string(contracts::kProfileTxtCommandId), run(contracts::RunProfileTextCommand), text);
+  r.Add(std::string(contracts::kDailyChartCommandId), run(contracts::RunDailyChartCommand), daily);
+  r.Add(std::string(contracts::kHourlyChartCommandId), run(contracts::RunHourlyChartCommand),
+        hourly);
 }
 
 }  // namespace
@@ -238,6 +298,7 @@ void RegisterAllCommands(Registry& r) {
   RegisterCartoCommands(r);
   RegisterContractsCommands(r);
   RegisterStatementCommands(r);
+  RegisterProfileCommands(r);
   // Each feature adds one line here: RegisterCommsCommands(r); ...
 }
 

@@ -335,6 +335,40 @@ void LockSearch(Form& form, bool locked) {
   form.SetEnabled(field::kNewSearch, locked);
 }
 
+// The search text of a search button, or nothing (said) when the user gave none. `what` names
+// the object searched: "fermata", "località".
+std::optional<std::string> SearchText(Ui& ui, const Form& form, const char* field,
+                                      const char* what) {
+  std::string text = form.Text(field);
+  if (!text.empty()) return text;
+  ui.Stop(Format("ATTENZIONE: Non è stato specificato l'oggetto della ricerca.\n\n"
+                 "La ricerca della %s non può essere effettuata.",
+                 what));
+  return std::nullopt;
+}
+
+// Lists the rows of a search in `list`, one entry each (`visit` makes it and keeps what else
+// the row holds), and chooses the first. False, said, when the search found nothing or could
+// not be read.
+template <typename Visit>
+bool ListFound(Ui& ui, Form& form, const char* list, const char* what, db::Selection& s,
+               Visit visit) {
+  std::vector<std::string> entries;
+  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
+    if (f == db::Fetch::Error) return false;
+    entries.push_back(visit());
+  }
+  if (entries.empty()) {
+    ui.Stop(Format("ATTENZIONE: Non è stata identificata nessuna %s che soddisfi\n"
+                   "i criteri di ricerca impostati",
+                   what));
+    return false;
+  }
+  form.SetEntries(list, std::move(entries));
+  form.Select(list, 0);
+  return true;
+}
+
 void SearchStops(ManualState& st, Form& form) {
   const std::optional<int> company =
       PickCode(form.Text(field::kCompany), form.Field(field::kCompany).entries);
@@ -343,12 +377,8 @@ void SearchStops(ManualState& st, Form& form) {
                "La ricerca della fermata non può essere effettuata.");
     return;
   }
-  const std::string text = form.Text(field::kSearch);
-  if (text.empty()) {
-    st.ui.Stop("ATTENZIONE: Non è stato specificato l'oggetto della ricerca.\n\n"
-               "La ricerca della fermata non può essere effettuata.");
-    return;
-  }
+  const std::optional<std::string> text = SearchText(st.ui, form, field::kSearch, "fermata");
+  if (!text) return;
   db::Selection s(&st.db);
   s.AddColumn("fermate", "ID", db::kSqlInteger);
   s.AddColumn("fermate", "denom", db::kSqlChar);
@@ -356,24 +386,16 @@ void SearchStops(ManualState& st, Form& form) {
   s.AddColumn("fermate", "comune", db::kSqlSmallInt);
   s.AddColumn("fermate", "local", db::kSqlSmallInt);
   s.SetFrom("fermate");
-  s.SetWhere(Format("azienda = %d AND ", *company) + st.db.dialect().Contains("denom", text));
+  s.SetWhere(Format("azienda = %d AND ", *company) + st.db.dialect().Contains("denom", *text));
   s.SetOrderBy("denom");
   std::vector<FoundStop> stops;
-  std::vector<std::string> entries;
-  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
-    if (f == db::Fetch::Error) return;
-    stops.push_back({s.GetLong(0), s.GetText(2), s.GetShort(3), s.GetShort(4)});
-    entries.push_back(Format("%010ld - %s", static_cast<long>(s.GetLong(0)), s.GetText(1).c_str()));
-  }
-  if (entries.empty()) {
-    st.ui.Stop("ATTENZIONE: Non è stata identificata nessuna fermata che soddisfi\n"
-               "i criteri di ricerca impostati");
+  if (!ListFound(st.ui, form, field::kStop, "fermata", s, [&] {
+        stops.push_back({s.GetLong(0), s.GetText(2), s.GetShort(3), s.GetShort(4)});
+        return Format("%010ld - %s", static_cast<long>(s.GetLong(0)), s.GetText(1).c_str());
+      }))
     return;
-  }
   st.company = *company;
   st.stops = std::move(stops);
-  form.SetEntries(field::kStop, std::move(entries));
-  form.Select(field::kStop, 0);
   ShowStop(st, form);
   LockSearch(form, true);
 }
@@ -403,33 +425,21 @@ void FilterMunicipalities(ManualState& st, Form& form) {
 }
 
 void SearchLocalities(ManualState& st, Form& form) {
-  const std::string text = form.Text(field::kLocalitySearch);
-  if (text.empty()) {
-    st.ui.Stop("ATTENZIONE: Non è stato specificato l'oggetto della ricerca.\n\n"
-               "La ricerca della località non può essere effettuata.");
-    return;
-  }
+  const std::optional<std::string> text =
+      SearchText(st.ui, form, field::kLocalitySearch, "località");
+  if (!text) return;
   db::Selection s(&st.db);
   s.AddColumn("local", "ID", db::kSqlSmallInt);
   s.AddColumn("local", "denom", db::kSqlChar);
   s.AddColumn("comuni", "denom", db::kSqlChar);
   s.AddColumn("comuni", "provin", db::kSqlChar);
   s.SetFrom("local, comuni");
-  s.SetWhere("local.istat = comuni.istat AND " + st.db.dialect().Contains("local.denom", text));
+  s.SetWhere("local.istat = comuni.istat AND " + st.db.dialect().Contains("local.denom", *text));
   s.SetOrderBy("local.denom, comuni.denom");
-  std::vector<std::string> entries;
-  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
-    if (f == db::Fetch::Error) return;
-    entries.push_back(Format("%s - %s - %-2s - %s", Format("%04d", s.GetShort(0)).c_str(),
-                             s.GetText(1).c_str(), s.GetText(3).c_str(), s.GetText(2).c_str()));
-  }
-  if (entries.empty()) {
-    st.ui.Stop("ATTENZIONE: Non è stata identificata nessuna località che soddisfi\n"
-               "i criteri di ricerca impostati");
-    return;
-  }
-  form.SetEntries(field::kLocality, std::move(entries));
-  form.Select(field::kLocality, 0);
+  (void)ListFound(st.ui, form, field::kLocality, "località", s, [&] {
+    return Format("%s - %s - %-2s - %s", Format("%04d", s.GetShort(0)).c_str(),
+                  s.GetText(1).c_str(), s.GetText(3).c_str(), s.GetText(2).c_str());
+  });
 }
 
 void Assign(ManualState& st, Form& form) {

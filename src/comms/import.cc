@@ -122,7 +122,8 @@ bool ImportCommunication(db::Database& db, Ui& ui, const std::optional<std::stri
   if (!path) return false;
   std::vector<std::string> errors;
   bool databaseFailed = false;
-  std::unique_ptr<LineReader> reader = Validate(db, ui, *path, errors, &databaseFailed);
+  CheckedState checked;
+  std::unique_ptr<LineReader> reader = Validate(db, ui, *path, errors, &databaseFailed, &checked);
   if (!reader && databaseFailed) {
     ui.Stop(kImportAbortedMessage);
     return false;
@@ -132,7 +133,7 @@ bool ImportCommunication(db::Database& db, Ui& ui, const std::optional<std::stri
     return false;
   }
   ImportSummary summary;
-  if (!Insert(db, ui, *reader, summary)) return false;
+  if (!Insert(db, ui, *reader, summary, &checked)) return false;
   ui.Info(SummaryText(summary));
   ui.Info(kImportAdvice);
   return true;

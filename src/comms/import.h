@@ -12,6 +12,8 @@
 // the database as UTF-8.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -70,6 +72,23 @@ inline constexpr std::string_view kImportAbortedMessage =
     "ATTENZIONE: l'acquisizione della Comunicazione Aziendale si è interrotta per un errore.\n\n"
     "Il database non è stato modificato: la comunicazione non risulta acquisita.";
 
+// Shown when another import or a deletion changed the company's rows between the two
+// passes: the checks of the first pass no longer hold, nothing is written.
+inline constexpr std::string_view kCheckedStateChangedMessage =
+    "ATTENZIONE: durante il controllo della comunicazione un'altra operazione (un'altra "
+    "importazione, ad esempio) ha modificato i dati dell'azienda.\n\n"
+    "Ripetere l'importazione.";
+
+// What the first pass checked the file against: the company's stored communications, stops,
+// arcs, routes and trips, counted. The second pass writes only when they are the same inside
+// its transaction, which takes turns with every other import: an import or deletion that
+// ran in between would otherwise let a repeated number or identifier through.
+struct CheckedState {
+  int32_t azienda = 0;
+  std::array<long, 5> counts{};
+  bool operator==(const CheckedState&) const = default;
+};
+
 // The import as one job of numbered phases, one per caption: the first pass has 16
 // (protocol, seven reference sets, seven sections, <corse> read twice), the second 10
 // (protocol, seven sections, two for the running days, which a communication that marks
@@ -83,16 +102,21 @@ inline constexpr std::string_view kTextFileFilter =
 // The first pass. Returns the open reader when the file can be imported; nothing when it
 // cannot be opened (after the stop message), when `errors` is not empty, when the user
 // stopped it (after kCancelledMessage), or when the database could not be read (after the
-// database's message; *databaseFailed is then set).
+// database's message; *databaseFailed is then set). `checked`, when given, receives what the
+// file was checked against.
 std::unique_ptr<LineReader> Validate(db::Database& db, Ui& ui, const std::string& path,
                                      std::vector<std::string>& errors,
-                                     bool* databaseFailed = nullptr);
+                                     bool* databaseFailed = nullptr,
+                                     CheckedState* checked = nullptr);
 
 // The second pass over a reader that Validate accepted. Writes everything in one
 // transaction; true when it was committed (then `summary` holds the counts). On failure
 // the transaction is rolled back and kImportAbortedMessage shown (kCancelledMessage when the
-// user stopped it). Closes the reader.
-bool Insert(db::Database& db, Ui& ui, LineReader& reader, ImportSummary& summary);
+// user stopped it). Closes the reader. With `checked` (from Validate), nothing is written
+// unless the company's rows are still as they were checked (else
+// kCheckedStateChangedMessage).
+bool Insert(db::Database& db, Ui& ui, LineReader& reader, ImportSummary& summary,
+            const CheckedState* checked = nullptr);
 
 // The refusal dialogue. `reportPath`, when given, answers it without asking: the report
 // goes there (the command line's --report). Otherwise the user is asked and chooses.

@@ -1,9 +1,12 @@
 // The second pass of the import: the file, already checked, is read again from its first
 // line and written table by table, then the running days are brought up to date. The whole
 // pass is one transaction: whatever stops it half-way leaves the database as it was.
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "comms/calendar.h"
+#include "comms/counting.h"
 #include "comms/import.h"
 #include "comms/row_setter.h"
 #include "core/text.h"
@@ -274,18 +277,36 @@ bool Inserter::Run() {
   return DeleteObsoleteDays() && InsertDays();
 }
 
+// True when the company's rows are still those the file was checked against (said when not).
+bool StillAsChecked(db::Database& db, Ui& ui, const CheckedState& checked) {
+  static constexpr std::pair<std::string_view, std::string_view> kChecked[] = {
+      {"proto", "protoc"}, {"fermate", "ID"}, {"archi", "ID"}, {"tesitine", "ID"}, {"corse", "ID"}};
+  CheckedState now{checked.azienda, {}};
+  const std::string company = Format("azienda = %d", checked.azienda);
+  for (size_t i = 0; i < std::size(kChecked); ++i) {
+    const auto& [table, key] = kChecked[i];
+    const std::optional<long> count = CountRows(db, table, key, table, company);
+    if (!count) return false;
+    now.counts[i] = *count;
+  }
+  if (now == checked) return true;
+  ui.Stop(kCheckedStateChangedMessage);
+  return false;
+}
+
 }  // namespace
 
-bool Insert(db::Database& db, Ui& ui, LineReader& reader, ImportSummary& summary) {
+bool Insert(db::Database& db, Ui& ui, LineReader& reader, ImportSummary& summary,
+            const CheckedState* checked) {
   summary = ImportSummary{};
   bool done = false;
   {
     WaitScope wait(ui);
     ProgressScope progress(ui, "Inserimento Protocollo Comunicazione", kCheckPhases + 1,
                            kImportPhases, /*cancellable=*/true);
-    db::Transaction transaction(db);
-    done =
-        db.InTransaction() && Inserter(db, reader, progress, summary).Run() && transaction.Commit();
+    db::Transaction transaction(db, "proto");
+    done = db.InTransaction() && (!checked || StillAsChecked(db, ui, *checked)) &&
+           Inserter(db, reader, progress, summary).Run() && transaction.Commit();
   }
   reader.Close();
   if (!done) {

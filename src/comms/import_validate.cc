@@ -31,6 +31,12 @@ class Validator {
 
   // False when the database could not be read (its message has been shown).
   [[nodiscard]] bool Run();
+  CheckedState Checked() const {
+    return {azienda_,
+            {static_cast<long>(communications_.ExistingCount()),
+             static_cast<long>(stops_.ExistingCount()), static_cast<long>(arcs_.ExistingCount()),
+             static_cast<long>(routes_.ExistingCount()), static_cast<long>(trips_.ExistingCount())}};
+  }
 
  private:
   // Reading. `line_` is the number of the line just read, or of the line that is missing.
@@ -340,7 +346,8 @@ bool Validator::Run() {
 }  // namespace
 
 std::unique_ptr<LineReader> Validate(db::Database& db, Ui& ui, const std::string& path,
-                                     std::vector<std::string>& errors, bool* databaseFailed) {
+                                     std::vector<std::string>& errors, bool* databaseFailed,
+                                     CheckedState* checked) {
   if (databaseFailed) *databaseFailed = false;
   auto reader = std::make_unique<LineReader>();
   if (!reader->Open(path)) {
@@ -352,7 +359,9 @@ std::unique_ptr<LineReader> Validate(db::Database& db, Ui& ui, const std::string
   {
     ProgressScope progress(ui, "Recupero Protocollo Comunicazione KvtTxt V2", 1, kImportPhases,
                            /*cancellable=*/true);
-    ran = Validator(db, *reader, progress, errors).Run();
+    Validator validator(db, *reader, progress, errors);
+    ran = validator.Run();
+    if (checked) *checked = validator.Checked();
   }
   if (ui.CancelRequested()) {
     ui.Info(kCancelledMessage);

@@ -30,13 +30,14 @@ std::optional<std::vector<std::string>> ListOf(db::Database& db, const char* tab
   return entries;
 }
 
+}  // namespace
+
 int ContextPosition(char letter) {
   if (letter == 'I') return 2;
   if (letter == 'P') return 1;
   return 0;
 }
 
-// A list with its "all" box: the box ticked disables the list.
 void AddChoice(Form& form, const char* id, const char* caption, const char* allId,
                const char* allCaption, const std::vector<std::string>& entries, int code) {
   FormField& list = form.AddList(id, caption, entries);
@@ -61,13 +62,13 @@ void AddChoice(Form& form, const char* id, const char* caption, const char* allI
   form.SetEnabled(id, code >= 0);
 }
 
-// The code of a list with its "all" box: -1 for all, nothing when the text is not a
-// listed code.
 std::optional<int> ChosenCode(const Form& f, const char* id, const char* allId,
                               const std::vector<std::string>& entries) {
   if (f.Checked(allId)) return -1;
   return PickCode(f.Text(id), entries);
 }
+
+namespace {
 
 std::string YearDate(int day, int month) {
   return FormatDate(Date{day, month, Today().year});
@@ -94,22 +95,46 @@ std::optional<DialogLists> ReadDialogLists(db::Database& db) {
   return DialogLists{std::move(*authorities), std::move(*companies), std::move(*lots)};
 }
 
-Form StatementForm(Ui& ui, const DialogLists& lists, StatementParams& params) {
+FormLayout AttachmentLayout() {
+  FormLayout layout;
+  layout.title = std::string(kAttachmentTitle);
+  layout.output = false;
+  layout.detail = false;
+  layout.processing = {"Solo Totali", "Solo Dettagli", "Totali e Dettagli"};
+  return layout;
+}
+
+FormLayout FunctionalLayout() {
+  FormLayout layout;
+  layout.title = std::string(kFunctionalTitle);
+  layout.output = false;
+  layout.detail = false;
+  return layout;
+}
+
+Form StatementForm(Ui& ui, const DialogLists& lists, StatementParams& params,
+                   const FormLayout& layout, int* processing) {
   const RememberedChoices& r = Remembered();
-  Form form{std::string(kDialogTitle)};
+  Form form{layout.title};
   form.AddList("contesto", std::string(comms::kContextCaption), comms::ContextEntries(),
                ContextPosition(r.context));
   AddChoice(form, "ente", "Ente", "tutti_enti", "Tutti", lists.authorities, r.ente);
   AddChoice(form, "azienda", "Azienda", "tutte_aziende", "Tutte", lists.companies, r.azienda);
-  AddChoice(form, "lotto", "Lotto di Gara", "tutti_lotti", "Tutti", lists.lots, -1);
-  form.AddRadio("distanze", "Distanze", {"Convenzionali", "Cartografiche"}, 0);
-  form.AddRadio("uscita", "Uscita", {"Anteprima di stampa", "Stampa"}, 0);
-  form.AddRadio("dettaglio", "Livello di dettaglio",
-                {"Analitico (tutte le corse)", "Sintetico (solo totali linea)"}, 1);
+  if (layout.lot) AddChoice(form, "lotto", "Lotto di Gara", "tutti_lotti", "Tutti", lists.lots, -1);
+  if (layout.distances) form.AddRadio("distanze", "Distanze", {"Convenzionali", "Cartografiche"}, 0);
+  if (layout.output) form.AddRadio("uscita", "Uscita", {"Anteprima di stampa", "Stampa"}, 0);
+  if (layout.detail) {
+    form.AddRadio("dettaglio", "Livello di dettaglio",
+                  {"Analitico (tutte le corse)", "Sintetico (solo totali linea)"}, 1);
+  }
+  if (!layout.processing.empty()) {
+    form.AddRadio("elaborazione", "Tipo Elaborazione", layout.processing,
+                  static_cast<int>(layout.processing.size()) - 1);
+  }
   form.AddEdit("inizio", "Periodo dal", r.startDate.empty() ? YearDate(1, 1) : r.startDate, 10);
   form.AddEdit("fine", "al", r.endDate.empty() ? YearDate(31, 12) : r.endDate, 10);
 
-  form.SetAcceptHandler([&ui, &params, lists](Form& f) {
+  form.SetAcceptHandler([&ui, &params, lists, layout, processing](Form& f) {
     const std::optional<char> context = comms::ContextLetter(f.Selected("contesto"));
     if (!context) {
       ui.Stop(comms::ContextInvalidMessage());
@@ -125,7 +150,8 @@ Form StatementForm(Ui& ui, const DialogLists& lists, StatementParams& params) {
       ui.Stop(PickInvalidMessage("Codice Azienda"));
       return false;
     }
-    const std::optional<int> lotto = ChosenCode(f, "lotto", "tutti_lotti", lists.lots);
+    const std::optional<int> lotto =
+        layout.lot ? ChosenCode(f, "lotto", "tutti_lotti", lists.lots) : params.lotto;
     if (!lotto) {
       ui.Stop(PickInvalidMessage("Lotto di Gara"));
       return false;
@@ -148,10 +174,17 @@ Form StatementForm(Ui& ui, const DialogLists& lists, StatementParams& params) {
     params.endDate = FormatDate(*end);
     f.SetText("inizio", params.startDate);
     f.SetText("fine", params.endDate);
-    params.distance =
-        f.Selected("distanze") == 1 ? DistanceType::Cartographic : DistanceType::Conventional;
-    params.output = f.Selected("uscita") == 1 ? OutputKind::Print : OutputKind::Preview;
-    params.detail = f.Selected("dettaglio") == 0 ? DetailLevel::Analytic : DetailLevel::Synthetic;
+    if (layout.distances) {
+      params.distance =
+          f.Selected("distanze") == 1 ? DistanceType::Cartographic : DistanceType::Conventional;
+    }
+    if (layout.output)
+      params.output = f.Selected("uscita") == 1 ? OutputKind::Print : OutputKind::Preview;
+    if (layout.detail) {
+      params.detail =
+          f.Selected("dettaglio") == 0 ? DetailLevel::Analytic : DetailLevel::Synthetic;
+    }
+    if (processing && !layout.processing.empty()) *processing = f.Selected("elaborazione");
     RememberedChoices& keep = Remembered();
     keep.context = params.context;
     keep.ente = params.ente;

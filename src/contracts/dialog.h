@@ -5,6 +5,9 @@
 //
 // Field ids (also the command-line options): contesto, ente, tutti_enti, azienda,
 // tutte_aziende, lotto, tutti_lotti, distanze, uscita, dettaglio, inizio, fine.
+//
+// The contract text files use the same dialog under their own titles, without the output
+// and the detail level; the attachments add "Tipo Elaborazione" (id elaborazione).
 #pragma once
 
 #include <optional>
@@ -39,11 +42,43 @@ struct DialogLists {
 // Nothing when the database failed (the error has been shown).
 std::optional<DialogLists> ReadDialogLists(db::Database& db);
 
+// Which fields a variant of the dialog shows, under which title.
+struct FormLayout {
+  std::string title = std::string(kDialogTitle);
+  bool lot = true;        // "Lotto di Gara" with "Tutti"
+  bool distances = true;  // "Convenzionali" / "Cartografiche"
+  bool output = true;     // "Anteprima di stampa" / "Stampa"
+  bool detail = true;     // "Analitico ..." / "Sintetico ..."
+  // "Tipo Elaborazione": its choices; none when empty. The last one is chosen at first.
+  std::vector<std::string> processing;
+};
+
 // The form, filled from the remembered choices. On OK its checks run in order (context,
 // authority, company, lot, start date, end date); the first failure shows its message and
-// keeps the form open. When it closes by OK, `params` holds the choices and they are
-// remembered.
-Form StatementForm(Ui& ui, const DialogLists& lists, StatementParams& params);
+// keeps the form open. When it closes by OK, `params` holds the choices (fields the layout
+// leaves out keep their values) and they are remembered; `processing`, when given, the
+// position of the "Tipo Elaborazione" choice.
+Form StatementForm(Ui& ui, const DialogLists& lists, StatementParams& params,
+                   const FormLayout& layout = {}, int* processing = nullptr);
+
+// The pieces of the form, for dialogs of the same family with other fields (the hourly
+// profile's single date): the position of a context letter in "Selezione Contesto"; a list
+// with its "all" box (ticking the box disables the list, choosing an entry unticks it);
+// the code such a pair gives: -1 for all, nothing when the text is not a listed code.
+int ContextPosition(char letter);
+void AddChoice(Form& form, const char* id, const char* caption, const char* allId,
+               const char* allCaption, const std::vector<std::string>& entries, int code);
+std::optional<int> ChosenCode(const Form& f, const char* id, const char* allId,
+                              const std::vector<std::string>& entries);
+
+// The attachments' "Tipo Elaborazione", in the order offered.
+enum class Processing { TotalsOnly = 0, DetailsOnly = 1, TotalsAndDetails = 2 };
+inline constexpr std::string_view kAttachmentTitle =
+    "Esportazione Allegati Contratti di Servizio";
+inline constexpr std::string_view kFunctionalTitle =
+    "Esportazione Analisi Funzionale Contratti di Servizio";
+FormLayout AttachmentLayout();  // lot, distances, "Tipo Elaborazione"
+FormLayout FunctionalLayout();  // lot, distances
 
 // The dates' messages.
 inline constexpr std::string_view kBadStartDate =

@@ -10,6 +10,7 @@
 
 #include "carto/geometry.h"
 #include "comms/in_force.h"
+#include "contracts/running_days.h"
 #include "contracts/statement.h"
 #include "core/dates.h"
 #include "core/text.h"
@@ -23,54 +24,17 @@ namespace kvt::contracts {
 
 namespace {
 
-uint64_t TripKey(int azienda, int32_t id) {
-  return (static_cast<uint64_t>(static_cast<uint16_t>(azienda)) << 32) | static_cast<uint32_t>(id);
-}
-
-// The period of a statement and the day positions of one of its months.
-struct Period {
-  Date from, to;
-
-  bool Skips(int anno, int mese) const {
-    return (anno == from.year && mese < from.month) || (anno == to.year && mese > to.month);
-  }
-  // Day positions [first, last] of the month that count (1-based), limited to the days the
-  // month has: a day string may mark day 31 of a 30-day month, which never happens.
-  void Range(int anno, int mese, int& first, int& last) const {
-    first = (anno == from.year && mese == from.month) ? from.day : 1;
-    last = (anno == to.year && mese == to.month) ? to.day : 31;
-    last = std::min(last, DaysInMonth(mese, anno));
-  }
-};
-
-// The conditions on the trips the parameters choose (" AND corse.ente = %d", ...).
-std::string TripConditions(const StatementParams& p) {
-  std::string where;
-  if (p.ente >= 0) where += Format(" AND corse.ente = %d", p.ente);
-  if (p.azienda >= 0) where += Format(" AND corse.azienda = %d", p.azienda);
-  if (p.lotto >= 0) where += Format(" AND corse.lotto = %d", p.lotto);
-  return where;
-}
-
-// The communication types a context counts: the operating plan includes the deviations
-// from it ('A'), which the running calendar treats as plan days.
-std::string TypeCondition(char context) {
-  if (context == 'P') return "(proto.tipo = 'P' OR proto.tipo = 'A')";
-  return "proto.tipo = " + db::SqlQuote(std::string(1, context));
-}
-
 Date StoredDate(const std::string& text, const Date& open) {
   auto d = ParseDateByPosition(text);
   return d && IsValidDate(*d) ? *d : open;
 }
 
-// The communications of the statement's context (see TypeCondition): the in-force map,
-// and each communication's own period, which bounds what it replaces within a month.
-struct Communications {
-  comms::InForceMap map;
-  std::unordered_map<uint64_t, std::pair<Date, Date>> periods;  // (azienda, protoc)
-  std::vector<int32_t> numbers;                                 // distinct protoc, sorted
-};
+}  // namespace
+
+std::string TypeCondition(char context) {
+  if (context == 'P') return "(proto.tipo = 'P' OR proto.tipo = 'A')";
+  return "proto.tipo = " + db::SqlQuote(std::string(1, context));
+}
 
 bool ReadCommunications(db::Database& db, char context, Communications& out) {
   db::Selection sel(&db);
@@ -97,87 +61,35 @@ bool ReadCommunications(db::Database& db, char context, Communications& out) {
   return true;
 }
 
-// Bit d for every day d marked "S".
-uint32_t DayStringBits(std::string_view giorni) {
-  uint32_t bits = 0;
-  const size_t n = std::min<size_t>(giorni.size(), 31);
-  for (size_t i = 0; i < n; ++i) bits |= uint32_t{giorni[i] == 'S'} << (i + 1);
-  return bits;
+MonthMasks::MonthMasks(const Communications& communications, const Period& period)
+    : firstYear_(period.from.year),
+      months_(std::max(0, (period.to.year - period.from.year + 1) * 12)) {
+  for (const auto& [key, dates] : communications.periods) {
+    Entry e;
+    e.company = communications.map.FindCompany(static_cast<int>(key >> 32));
+    e.protoc = static_cast<int32_t>(key & 0xffffffffu);
+    e.datini = dates.first;
+    e.datfin = dates.second;
+    e.masks.assign(months_, -1);
+    entries_.emplace(key, std::move(e));
+  }
 }
 
-// Which days of each month of the period the context's communications keep in force (bit
-// d for day d). Months repeat over thousands of trips, and rows of one trip mostly come
-// from one communication: each month is worked out once, and the last communication found
-// is kept at hand.
-class MonthMasks {
- public:
-  struct Entry {
-    const comms::InForceCompany* company = nullptr;
-    int32_t protoc = 0;
-    Date datini, datfin;
-    std::vector<int64_t> masks;  // by month of the period; -1 not worked out yet
-  };
-
-  MonthMasks(const Communications& communications, const Period& period)
-      : firstYear_(period.from.year),
-        months_(std::max(0, (period.to.year - period.from.year + 1) * 12)) {
-    for (const auto& [key, dates] : communications.periods) {
-      Entry e;
-      e.company = communications.map.FindCompany(static_cast<int>(key >> 32));
-      e.protoc = static_cast<int32_t>(key & 0xffffffffu);
-      e.datini = dates.first;
-      e.datfin = dates.second;
-      e.masks.assign(months_, -1);
-      entries_.emplace(key, std::move(e));
-    }
-  }
-
-  // Null when the communication is not one of the context's.
-  Entry* Find(int azienda, int32_t protoc) {
-    const uint64_t key = TripKey(azienda, protoc);
-    if (last_ && key == lastKey_) return last_;
-    auto it = entries_.find(key);
-    if (it == entries_.end()) return nullptr;
-    lastKey_ = key;
-    return last_ = &it->second;
-  }
-
-  uint32_t Mask(Entry& e, int anno, int mese) {
-    const int at = (anno - firstYear_) * 12 + mese - 1;
-    if (at < 0 || at >= months_) return Compute(e, anno, mese);
-    if (e.masks[at] < 0) e.masks[at] = Compute(e, anno, mese);
-    return static_cast<uint32_t>(e.masks[at]);
-  }
-
- private:
-  static uint32_t Compute(const Entry& e, int anno, int mese) {
-    std::string all(31, 'S');
-    comms::MaskMonth(e.company, e.protoc, anno, mese, all);
-    return DayStringBits(all);
-  }
-
-  int firstYear_;
-  int months_;
-  std::unordered_map<uint64_t, Entry> entries_;
-  Entry* last_ = nullptr;
-  uint64_t lastKey_ = 0;
-};
-
-// Bits first..last (1-based days), both included.
-uint32_t DayRangeBits(int first, int last) {
-  if (first > last) return 0;
-  const uint64_t upTo = (uint64_t{1} << (last + 1)) - 1;
-  const uint64_t below = (uint64_t{1} << first) - 1;
-  return static_cast<uint32_t>(upTo & ~below);
+uint32_t MonthMasks::Compute(const Entry& e, int anno, int mese) {
+  std::string all(31, 'S');
+  comms::MaskMonth(e.company, e.protoc, anno, mese, all);
+  return DayStringBits(all);
 }
 
-// The window in which a later communication's month replaces the earlier ones: from its
-// first day when that falls in this month (else day 1) to its last day when that falls in
-// this month (else day 31).
-uint32_t MergeWindow(const Date& datini, const Date& datfin, int anno, int mese) {
-  const int first = (datini.year == anno && datini.month == mese) ? datini.day : 1;
-  const int last = (datfin.year == anno && datfin.month == mese) ? datfin.day : 31;
-  return DayRangeBits(first, last);
+namespace {
+
+// The conditions on the trips the parameters choose (" AND corse.ente = %d", ...).
+std::string TripConditions(const StatementParams& p) {
+  std::string where;
+  if (p.ente >= 0) where += Format(" AND corse.ente = %d", p.ente);
+  if (p.azienda >= 0) where += Format(" AND corse.azienda = %d", p.azienda);
+  if (p.lotto >= 0) where += Format(" AND corse.lotto = %d", p.lotto);
+  return where;
 }
 
 // Reading 1: the trips, one row each, in print order.

@@ -258,6 +258,21 @@ bool Database::Begin() {
   return true;
 }
 
+bool Database::BeginTakingTurns(std::string_view table) {
+  const bool outermost = txDepth_ == 0;
+  if (!Begin()) return false;
+  if (!outermost) return true;
+  for (const std::string& sql :
+       dialect_.TakeTurnsSql(table, busyTimeoutOverride.value_or(kSqliteBusyTimeoutMs))) {
+    if (ExecuteSql(sql)) continue;
+    ui_.Stop(std::string(error_.Busy() ? kBeginLockedMessage : kBeginFailedMessage) +
+             error_.text);
+    Rollback();
+    return false;
+  }
+  return true;
+}
+
 // The SQLite driver ends every open cursor of the connection when its autocommit attribute
 // changes (a selection being read would stop short), so SQLite transactions are plain SQL
 // statements; other drivers get the ODBC way.
@@ -311,7 +326,7 @@ bool Database::Rollback() {
   return EndOutermost(false);
 }
 
-void Database::OverrideSqliteBusyTimeout(std::optional<unsigned> milliseconds) {
+void Database::OverrideBusyTimeout(std::optional<unsigned> milliseconds) {
   busyTimeoutOverride = milliseconds;
 }
 

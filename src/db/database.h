@@ -78,14 +78,18 @@ class Database {
   [[nodiscard]] bool Begin();
   [[nodiscard]] bool Commit();
   bool Rollback();  // ends the transaction whatever the database answers
+  // Begin for work that must not interleave with another connection's work of the same kind
+  // (two imports): such transactions take turns on `table`. The second waits the busy time
+  // (10 s), then is refused with the message of a database in use.
+  [[nodiscard]] bool BeginTakingTurns(std::string_view table);
   bool InTransaction() const { return txDepth_ > 0; }
 
   // Closes whatever is open and clears every field (idempotent).
   void Close();
 
-  // For tests: how long SQLite connections opened afterwards wait for another connection's
-  // lock, in milliseconds; nullopt goes back to the program's 10 s.
-  static void OverrideSqliteBusyTimeout(std::optional<unsigned> milliseconds);
+  // For tests: how long SQLite connections opened afterwards, and transactions taking turns,
+  // wait for another connection's lock, in milliseconds; nullopt goes back to 10 s.
+  static void OverrideBusyTimeout(std::optional<unsigned> milliseconds);
 
   // The data sources of the driver manager, in its order.
   static std::vector<DataSource> ListDataSources();
@@ -126,6 +130,9 @@ class Database {
 class Transaction {
  public:
   explicit Transaction(Database& db) : db_(db), active_(db.Begin()) {}
+  // A transaction that takes turns with the others on `table` (Database::BeginTakingTurns).
+  Transaction(Database& db, std::string_view turnsTable)
+      : db_(db), active_(db.BeginTakingTurns(turnsTable)) {}
   ~Transaction() {
     if (active_) db_.Rollback();
   }

@@ -163,6 +163,12 @@ std::string Dialect::AddForeignKey(std::string_view child, std::string_view name
          ColumnList(parentColumns) + "\n";
 }
 
+std::vector<std::string> Dialect::TakeTurnsSql(std::string_view table, unsigned waitMs) const {
+  if (engine_ != Engine::PostgreSql) return {};
+  return {"SET LOCAL lock_timeout = " + std::to_string(waitMs),
+          "LOCK TABLE " + std::string(table) + " IN SHARE ROW EXCLUSIVE MODE"};
+}
+
 std::string Dialect::ForeignKeyChecksSql(bool on) const {
   if (engine_ != Engine::Sqlite) return {};
   return on ? "PRAGMA foreign_keys = ON" : "PRAGMA foreign_keys = OFF";

@@ -74,6 +74,10 @@ class Dialect {
   // The statement switching the foreign-key checks of the connection on or off (outside a
   // transaction); empty where the checks cannot be switched.
   std::string ForeignKeyChecksSql(bool on) const;
+  // The statements that make writers of `table` take turns inside their transactions, each
+  // waiting at most `waitMs` for the one before (none where a transaction already holds the
+  // whole database for writing, as SQLite's immediate transactions do).
+  std::vector<std::string> TakeTurnsSql(std::string_view table, unsigned waitMs) const;
   // The ORDER BY term that gives rows in the order they were inserted; empty where the
   // engine keeps no such order.
   std::string InsertionOrder() const { return engine_ == Engine::Sqlite ? "rowid" : ""; }

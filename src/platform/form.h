@@ -70,6 +70,8 @@ class Form {
   // keep it open (the handler has shown its message through the Ui).
   void SetAcceptHandler(std::function<bool(Form&)> handler) { accept_ = std::move(handler); }
   bool Accept() { return accept_ ? accept_(*this) : true; }
+  // The handler set, so that a variant of a dialog can run its checks and then its own.
+  const std::function<bool(Form&)>& AcceptHandler() const { return accept_; }
 
   // Field access by id; a missing id is a programming error (asserts, then a dummy field).
   FormField& Field(std::string_view id);

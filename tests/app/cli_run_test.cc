@@ -6,37 +6,25 @@
 #include "app/version.h"
 #include "db/file_engine.h"
 #include "shell_fixture.h"
+#include "support/run_program.h"
 
 #ifdef KVTBASE_EXE
 
 namespace kvt::app::test {
 namespace {
 
-std::string ShellQuote(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
-struct Result {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using kvt::test::RunResult;
+using kvt::test::ShellQuote;
 
 class CliRunTest : public ShellTest {
  protected:
   // kvtbase with these arguments, on the private settings file (or `settings`), started
   // after `prefix` (a command that runs it: another user, a time limit).
-  Result Kvtbase(const std::string& args, const std::string& settings = "",
-                 const std::string& prefix = "") {
+  RunResult Kvtbase(const std::string& args, const std::string& settings = "",
+                    const std::string& prefix = "") {
     // In the test's folder: a file a command writes by mistake lands there.
-    std::string cmd = "cd " + ShellQuote(Path("")) + " && KVTBASE_SETTINGS=" +
-                      ShellQuote(settings.empty() ? Path("kvtbase.ini") : settings) + " " +
-                      prefix + " " + ShellQuote(KVTBASE_EXE) + " " + args + " >" +
-                      ShellQuote(Path("out")) + " 2>" + ShellQuote(Path("err")) + " </dev/null";
-    int rc = std::system(cmd.c_str());
-    return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, ReadFile(Path("out")), ReadFile(Path("err"))};
+    return kvt::test::RunProgram(KVTBASE_EXE, args, Path(""),
+                                 settings.empty() ? Path("kvtbase.ini") : settings, prefix);
   }
   static std::string About(const std::string& databaseLine) {
     return "INFORMAZIONE: KVT-BASE2 " + std::string(kVersion) + "\n" + AboutText(databaseLine) +
@@ -46,7 +34,7 @@ class CliRunTest : public ShellTest {
 
 TEST_F(CliRunTest, CreateThenUseADatabaseFromTheCommandLine) {
   const std::string db = Path("linea 1.mdb");  // a blank in the path, as users have
-  Result r = Kvtbase("db-create " + ShellQuote(db));
+  RunResult r = Kvtbase("db-create " + ShellQuote(db));
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "INFORMAZIONE: Creazione database\nIl database " + db +
                        " è stato creato con successo\n\n");
@@ -83,7 +71,7 @@ TEST_F(CliRunTest, CreateThenUseADatabaseFromTheCommandLine) {
 }
 
 TEST_F(CliRunTest, RefusalsAndMistakesGiveTheirExitStatus) {
-  Result r = Kvtbase("odbc-connect --rowset-ordinary=0 --datasource=kvt_pg");
+  RunResult r = Kvtbase("odbc-connect --rowset-ordinary=0 --datasource=kvt_pg");
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err,
             "ERRORE: KVT-BASE2\n"
@@ -130,7 +118,7 @@ TEST_F(CliRunTest, NoCommandWritesOverAFileItWasGivenToRead) {
       "Vuoi salvare il report degli errori riscontrati ?\n";
 
   // The report path first, options after the communication: each value stays with its option.
-  Result r = Kvtbase("import-kvt --report " + ShellQuote(Path("rep.txt")) + " " +
+  RunResult r = Kvtbase("import-kvt --report " + ShellQuote(Path("rep.txt")) + " " +
                      ShellQuote(comm) + " --db " + ShellQuote(db) + " --yes");
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, refused);
@@ -185,7 +173,7 @@ TEST_F(CliRunTest, EveryLegalFileNameIsADatabaseEveryCommandCanUse) {
                                   "a;NoCreat=0;b.mdb", "riga\nnuova.mdb"}) {
     const std::string db = Path(name);
     const std::string copy = Path("copia " + name);
-    Result r = Kvtbase("db-create " + ShellQuote(db));
+    RunResult r = Kvtbase("db-create " + ShellQuote(db));
     EXPECT_EQ(r.status, 0) << name << r.err;
     EXPECT_EQ(r.out, "INFORMAZIONE: Creazione database\nIl database " + db +
                          " è stato creato con successo\n\n");
@@ -237,7 +225,7 @@ TEST_F(CliRunTest, SettingsFileIsReadOnlyWhenUsedAndItsWarningDoesNotFailTheComm
   // With --db the settings are not read: a pipe in their place blocked the run forever.
   const std::string pipe = Path("pipe.ini");
   ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
-  Result r = Kvtbase("about --db " + ShellQuote(db), pipe, "timeout 60");
+  RunResult r = Kvtbase("about --db " + ShellQuote(db), pipe, "timeout 60");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.out, About(db + " (Jet " + db::EngineVersion() + ")"));
@@ -313,7 +301,7 @@ TEST_F(CliRunTest, EveryCommandThatTakesAPathRefusesOddFilesWithItsMessage) {
          cannotOpen + refused + "-> Annulla (--yes per rispondere OK)\n"},
     };
     for (const auto& [args, err] : cases) {
-      Result r = Kvtbase(args, settings, as);
+      RunResult r = Kvtbase(args, settings, as);
       EXPECT_EQ(r.status, 1) << args;
       EXPECT_EQ(r.err, err) << args;
     }
@@ -322,7 +310,7 @@ TEST_F(CliRunTest, EveryCommandThatTakesAPathRefusesOddFilesWithItsMessage) {
   // Destinations that cannot be written: a read-only folder, a folder, a pipe nobody reads
   // (writing the report to it blocked forever).
   const std::string ro = At("ro");
-  Result r = Kvtbase("db-create " + ShellQuote(ro + "/new.mdb"), settings, as);
+  RunResult r = Kvtbase("db-create " + ShellQuote(ro + "/new.mdb"), settings, as);
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err,
             "ERRORE: Creazione database\nErrore durante la creazione del database \n\n"

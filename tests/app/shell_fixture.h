@@ -13,6 +13,7 @@
 #include "app/shell.h"
 #include "db/database.h"
 #include "platform/scripted_ui.h"
+#include "support/run_program.h"
 #include "support/engines.h"
 
 namespace kvt::app::test {
@@ -48,11 +49,7 @@ class ShellTest : public ::testing::Test {
   void WriteSettings(const std::string& body) {
     std::ofstream(Path("kvtbase.ini")) << "[Software\\KVTBASE\\KVTBASE\\1.00]\n" << body;
   }
-  static std::string ReadFile(const std::string& path) {
-    std::ostringstream s;
-    s << std::ifstream(path, std::ios::binary).rdbuf();
-    return s.str();
-  }
+  static std::string ReadFile(const std::string& path) { return kvt::test::ReadFile(path); }
   Settings StoredSettings() const {
     Settings s;
     SettingsFile(Path("kvtbase.ini")).Load(&s);

@@ -1,34 +1,21 @@
 // The contract statements from the command line: dialog fields as options, the dialog's
 // refusals, the statement with nothing to print.
-#include <sys/wait.h>
-
 #include "comms/import_fixture.h"
 #include "shell_fixture.h"
+#include "support/run_program.h"
 
 #ifdef KVTBASE_EXE
 
 namespace kvt::app::test {
 namespace {
 
-std::string Quote(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
+using kvt::test::RunResult;
+const auto Quote = kvt::test::ShellQuote;
 
 class StatementCliTest : public ShellTest {
  protected:
-  struct Result {
-    int status = -1;
-    std::string out, err;
-  };
-  Result Kvtbase(const std::string& args) {
-    const std::string cmd = "cd " + Quote(Path("")) +
-                            " && KVTBASE_SETTINGS=" + Quote(Path("kvtbase.ini")) + " " +
-                            Quote(KVTBASE_EXE) + " " + args + " >" + Quote(Path("out")) + " 2>" +
-                            Quote(Path("err")) + " </dev/null";
-    const int rc = std::system(cmd.c_str());
-    return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, ReadFile(Path("out")), ReadFile(Path("err"))};
+  RunResult Kvtbase(const std::string& args) {
+    return kvt::test::RunProgram(KVTBASE_EXE, args, Path(""), Path("kvtbase.ini"));
   }
 };
 
@@ -44,7 +31,7 @@ TEST_F(StatementCliTest, DialogFieldsAsOptions) {
 
   const std::string base = "contract-statement --db " + Quote(db) +
                            " --contesto='Piano di Esercizio (preventivo)' --azienda=0101";
-  Result r = Kvtbase(base + " --inizio=31/02/2010 --fine=31/03/2010");
+  RunResult r = Kvtbase(base + " --inizio=31/02/2010 --fine=31/03/2010");
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err,
             "ERRORE: KVT-BASE2\nATTENZIONE: la data di inizio periodo è espressa in un formato "

@@ -11,12 +11,10 @@
 
 #include "carto/areas.h"
 #include "core/text.h"
-#include "db/odbc.h"
 #include "db/selection.h"
 #include "db/sql_types.h"
 #include "db/table.h"
-#include "schema/init.h"
-#include "support/engines.h"
+#include "support/schema_fixture.h"
 
 namespace kvt::carto::test {
 
@@ -27,22 +25,8 @@ inline Ring Square(double x0, double y0, double side) {
   return Ring({{x0, y0}, {x0 + side, y0}, {x0 + side, y0 + side}, {x0, y0 + side}, {x0, y0}});
 }
 
-class CartoDbTest : public kvt::test::EngineTest {
+class CartoDbTest : public kvt::test::SchemaTest {
  protected:
-  void SetUp() override {
-    EngineTest::SetUp();
-    if (IsSkipped() || HasFatalFailure()) return;
-    if (IsPostgres()) {
-      ASSERT_TRUE(schema::InitialiseDatabase(db()));
-    } else {
-      std::filesystem::remove(Target());
-      ASSERT_TRUE(schema::CreateDatabase(ui, Target()));
-      Reopen();
-    }
-    ASSERT_TRUE(db().IsConnected());
-    ui.Clear();
-  }
-
   void Insert(const std::string& table, const Row& row) {
     db::Table t(&db(), table);
     ASSERT_TRUE(t.AddNew());
@@ -77,25 +61,6 @@ class CartoDbTest : public kvt::test::EngineTest {
   void Boundary(const std::string& table, int id, int sub, int excl, const Ring& ring) {
     db::Table t(&db(), table);
     ASSERT_TRUE(StoreAreaRing(t, ui, id, sub, excl, ring, "Confine"));
-  }
-
-  // Rows of a query as "a|b|c", every column read as text.
-  Strings Rows(const std::string& sql, int columns) {
-    Strings rows;
-    db::OdbcStatement stmt(*db().connection());
-    EXPECT_TRUE(stmt.ExecDirect(sql)) << sql << "\n" << stmt.LastError().text;
-    while (stmt.Fetch() == SQL_SUCCESS) {
-      std::string row;
-      for (int c = 1; c <= columns; ++c) {
-        std::string value;
-        bool isNull = false;
-        EXPECT_TRUE(db::GetDataBytes(stmt, c, SQL_C_CHAR, value, isNull));
-        while (!value.empty() && value.back() == ' ') value.pop_back();
-        row += (c > 1 ? "|" : "") + (isNull ? std::string("NULL") : value);
-      }
-      rows.push_back(row);
-    }
-    return rows;
   }
 };
 

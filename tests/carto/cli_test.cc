@@ -1,48 +1,23 @@
 // The association commands run by the kvtbase executable, as a user types them, on both
 // engines.
-#include <sys/wait.h>
-
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
-
 #include "carto_fixture.h"
+#include "support/run_program.h"
 
 #ifdef KVTBASE_EXE
 
 namespace kvt::carto::test {
 namespace {
 
-std::string ShellQuote(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-struct Result {
-  int status = -1;
-  std::string out, err;
-};
+using kvt::test::RunResult;
+using kvt::test::ShellQuote;
 
 class CartoCliTest : public CartoDbTest {
  protected:
-  Result Kvtbase(const std::string& args) {
+  RunResult Kvtbase(const std::string& args) {
     const std::string dir = kvt::test::TempDir();
     const std::string where = IsPostgres() ? "--dsn " + ShellQuote(Target())
                                            : "--db " + ShellQuote(Target());
-    const std::string cmd = "KVTBASE_SETTINGS=" + ShellQuote(dir + "/kvtbase.ini") + " " +
-                            ShellQuote(KVTBASE_EXE) + " " + args + " " + where + " >" +
-                            ShellQuote(dir + "/out") + " 2>" + ShellQuote(dir + "/err") +
-                            " </dev/null";
-    const int rc = std::system(cmd.c_str());
-    return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, ReadFile(dir + "/out"), ReadFile(dir + "/err")};
+    return kvt::test::RunProgram(KVTBASE_EXE, args + " " + where, dir, dir + "/kvtbase.ini");
   }
 };
 
@@ -58,7 +33,7 @@ TEST_P(CartoCliTest, AssociationsFromTheCommandLine) {
   Stop(102, 1, "Via per l'Aquila", "5000", "5000", 2);
   db().Close();
 
-  Result r = Kvtbase("geo-associate-municipality --yes");
+  RunResult r = Kvtbase("geo-associate-municipality --yes");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out.substr(r.out.find("INFORMAZIONE:")),
             "INFORMAZIONE: KVT-BASE2\n"

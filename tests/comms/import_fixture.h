@@ -15,8 +15,7 @@
 #include "comms/kvt_format_test_util.h"
 #include "db/odbc.h"
 #include "kvtgen/generator.h"
-#include "schema/init.h"
-#include "support/engines.h"
+#include "support/schema_fixture.h"
 
 namespace kvt::comms::test {
 
@@ -96,23 +95,8 @@ inline bool WriteCommunication(const Communication& c, const std::string& path) 
   return w.Close();
 }
 
-class CommsDbTest : public kvt::test::EngineTest {
+class CommsDbTest : public kvt::test::SchemaTest {
  protected:
-  void SetUp() override {
-    EngineTest::SetUp();
-    if (IsSkipped() || HasFatalFailure()) return;
-    if (IsPostgres()) {
-      ASSERT_TRUE(schema::InitialiseDatabase(db()));
-    } else {
-      // The fixture's empty file makes way for a database created the way users create one.
-      std::filesystem::remove(Target());
-      ASSERT_TRUE(schema::CreateDatabase(ui, Target()));
-      Reopen();
-    }
-    ASSERT_TRUE(db().IsConnected());
-    ui.Clear();
-  }
-
   // Default options: a small plan of company 101 over 2010.
   static GeneratorOptions Options(int32_t protoc = 1) {
     GeneratorOptions o;
@@ -172,26 +156,6 @@ class CommsDbTest : public kvt::test::EngineTest {
   long long Count(const std::string& table, const std::string& where = "") {
     return QueryInt("SELECT COUNT(*) FROM " + table + (where.empty() ? "" : " WHERE " + where));
   }
-  // Every row of a query as one text per row, columns joined by "|", trailing blanks of
-  // each value removed (PostgreSQL pads CHAR columns). For integers and texts.
-  std::vector<std::string> Rows(const std::string& sql, int columns) {
-    std::vector<std::string> rows;
-    db::OdbcStatement stmt(*db().connection());
-    EXPECT_TRUE(stmt.ExecDirect(sql)) << sql << "\n" << stmt.LastError().text;
-    while (stmt.Fetch() == SQL_SUCCESS) {
-      std::string row;
-      for (int c = 1; c <= columns; ++c) {
-        std::string value;
-        bool isNull = false;
-        EXPECT_TRUE(db::GetDataBytes(stmt, c, SQL_C_CHAR, value, isNull));
-        while (!value.empty() && value.back() == ' ') value.pop_back();
-        row += (c > 1 ? "|" : "") + (isNull ? std::string("NULL") : value);
-      }
-      rows.push_back(row);
-    }
-    return rows;
-  }
-
   GeneratorReport report;
 };
 

@@ -98,22 +98,6 @@ TEST_P(RebuildTest, ChooserOffersOnlyPlansAndAnomaliesAndRefusesAnUnlistedCode) 
   EXPECT_EQ(Count("giorni"), 8);
 }
 
-TEST_P(RebuildTest, MonthsTheDatabaseCannotReadLeaveTheDaysAsTheyWere) {
-  const Strings before = Days();
-  Exec("ALTER TABLE mesi RENAME TO mesi_altrove");
-  RebuildResult result;
-  EXPECT_FALSE(RebuildRunningDays(db(), ui, 101, result));
-  Exec("ALTER TABLE mesi_altrove RENAME TO mesi");
-  // The days deleted before the months failed to read are not committed.
-  EXPECT_EQ(Days(), before);
-  ASSERT_EQ(ui.Texts().size(), 2u);
-  const std::string error =
-      db().IsDao() ? "Errore sintassi SQL\n\nSELECT " : "Errore estrazione Select SQL\n\n";
-  EXPECT_EQ(ui.Texts()[0].rfind(error, 0), 0u) << ui.Texts()[0];
-  EXPECT_EQ(ui.Texts()[1], kRebuildAbortedMessage);
-  EXPECT_EQ(ui.messages[1].icon, MsgIcon::Stop);
-}
-
 KVT_INSTANTIATE_ENGINES(RebuildTest);
 
 }  // namespace

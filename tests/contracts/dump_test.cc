@@ -42,28 +42,6 @@ class DyingUi : public ScriptedUi {
   std::string caption_;
 };
 
-Strings RowsOf(db::Database& db, const std::string& sql, int columns) {
-  Strings rows;
-  db::OdbcStatement stmt(*db.connection());
-  EXPECT_TRUE(stmt.ExecDirect(sql)) << sql << "\n" << stmt.LastError().text;
-  while (stmt.Fetch() == SQL_SUCCESS) {
-    std::string row;
-    for (int c = 1; c <= columns; ++c) {
-      std::string value;
-      bool isNull = false;
-      EXPECT_TRUE(db::GetDataBytes(stmt, c, SQL_C_CHAR, value, isNull));
-      while (!value.empty() && value.back() == ' ') value.pop_back();
-      // Engines print a whole double with or without ".0".
-      if (value.size() > 2 && value.ends_with(".0") &&
-          value.find_first_not_of("-0123456789") == value.size() - 2)
-        value.resize(value.size() - 2);
-      row += (c > 1 ? "|" : "") + (isNull ? std::string("NULL") : value);
-    }
-    rows.push_back(row);
-  }
-  return rows;
-}
-
 // The columns of each section, for comparing tables row by row.
 std::string ColumnList(DumpSection s) {
   std::string list;
@@ -193,7 +171,7 @@ class DumpTest : public comms::test::CommsDbTest {
   std::vector<long long> Counts(db::Database& d) {
     std::vector<long long> counts;
     for (const DumpTable& t : DumpTables())
-      counts.push_back(std::stoll(RowsOf(d, "SELECT COUNT(*) FROM " + std::string(t.name), 1).at(0)));
+      counts.push_back(std::stoll(kvt::test::QueryRows(d, "SELECT COUNT(*) FROM " + std::string(t.name), 1).at(0)));
     return counts;
   }
 
@@ -229,7 +207,7 @@ class DumpTest : public comms::test::CommsDbTest {
       const bool reference = s == kLotti || s == kBacini || s == kComuni || s == kLocal;
       const std::string there = select + (reference ? " WHERE ID <> 0" : "") + " ORDER BY " + Key(s);
       const std::string here = select + " WHERE " + where.at(s) + " ORDER BY " + Key(s);
-      EXPECT_EQ(RowsOf(*other_, there, ColumnCount(s)), RowsOf(db(), here, ColumnCount(s))) << table;
+      EXPECT_EQ(kvt::test::QueryRows(*other_, there, ColumnCount(s)), kvt::test::QueryRows(db(), here, ColumnCount(s))) << table;
     }
   }
 

@@ -136,4 +136,29 @@ long long EngineTest::QueryInt(const std::string& sql) {
   return value;
 }
 
+std::vector<std::string> EngineTest::Rows(const std::string& sql, int columns) {
+  return QueryRows(*db_, sql, columns);
+}
+
+std::vector<std::string> QueryRows(db::Database& db, const std::string& sql, int columns) {
+  std::vector<std::string> rows;
+  db::OdbcStatement stmt(*db.connection());
+  EXPECT_TRUE(stmt.ExecDirect(sql)) << sql << "\n" << stmt.LastError().text;
+  while (stmt.Fetch() == SQL_SUCCESS) {
+    std::string row;
+    for (int c = 1; c <= columns; ++c) {
+      std::string value;
+      bool isNull = false;
+      EXPECT_TRUE(db::GetDataBytes(stmt, c, SQL_C_CHAR, value, isNull));
+      while (!value.empty() && value.back() == ' ') value.pop_back();
+      if (value.size() > 2 && value.ends_with(".0") &&
+          value.find_first_not_of("-0123456789") == value.size() - 2)
+        value.resize(value.size() - 2);
+      row += (c > 1 ? "|" : "") + (isNull ? std::string("NULL") : value);
+    }
+    rows.push_back(row);
+  }
+  return rows;
+}
+
 }  // namespace kvt::test

@@ -15,6 +15,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "db/database.h"
 #include "platform/scripted_ui.h"
@@ -24,6 +25,11 @@ namespace kvt::test {
 enum class TestEngine { Sqlite, Postgres };
 
 std::string EngineName(const ::testing::TestParamInfo<TestEngine>& info);
+
+// Every row of a query as one text per row, columns joined by "|", NULL as "NULL", trailing
+// blanks of each value removed (PostgreSQL pads CHAR columns) and a whole double written
+// without ".0" (the engines differ there). Fails the test when the query does not run.
+std::vector<std::string> QueryRows(db::Database& db, const std::string& sql, int columns);
 
 // A fresh temporary directory for the current test, removed at the end of the process.
 std::string TempDir();
@@ -50,6 +56,8 @@ class EngineTest : public ::testing::TestWithParam<TestEngine> {
   void Exec(const std::string& sql);
   // The single integer a query yields (e.g. "SELECT COUNT(*) FROM t"); -1 on error.
   long long QueryInt(const std::string& sql);
+  // Every row of a query as QueryRows gives it, on this test's database.
+  std::vector<std::string> Rows(const std::string& sql, int columns);
 
   kvt::ScriptedUi ui;
 

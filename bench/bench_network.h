@@ -1,0 +1,145 @@
+// The generated network the contract benchmarks run on (20,000 trips running on most days of
+// 2010, as the import benchmark has it), its command line, and the databases it is
+// imported into: a SQLite file and, when a DSN is given, a PostgreSQL database made for the
+// run and dropped after it.
+//
+//   NAME [--trips N] [--orari-per-trip K] [--dsn DSN] [--dir DIR] [--only sqlite|pg]
+//        [--reuse 1]   (SQLite: keep the database imported into DIR by an earlier run)
+//
+// DSN defaults to $KVT_TEST_PG_DSN; without one PostgreSQL is left out.
+#pragma once
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "bench_util.h"
+#include "comms/import.h"
+#include "db/database.h"
+#include "kvtgen/generator.h"
+#include "platform/scripted_ui.h"
+#include "schema/init.h"
+
+namespace kvt::bench {
+
+struct NetworkOptions {
+  int32_t trips = 20000;
+  int32_t orariPerTrip = 50;
+  std::string dsn;
+  std::string dir;
+  std::string only;
+  bool reuse = false;
+};
+
+inline NetworkOptions ParseNetworkOptions(int argc, char** argv) {
+  NetworkOptions o;
+  if (const char* dsn = std::getenv("KVT_TEST_PG_DSN")) o.dsn = dsn;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string key = argv[i], value = argv[i + 1];
+    if (key == "--trips") o.trips = std::atoi(value.c_str());
+    if (key == "--orari-per-trip") o.orariPerTrip = std::atoi(value.c_str());
+    if (key == "--dsn") o.dsn = value;
+    if (key == "--dir") o.dir = value;
+    if (key == "--only") o.only = value;
+    if (key == "--reuse") o.reuse = value == "1";
+  }
+  return o;
+}
+
+// The steps of a reading as its progress captions name them, with when each began.
+class TimingUi : public kvt::ScriptedUi {
+ public:
+  std::vector<std::pair<std::string, double>> steps;
+  void ProgressBegin(std::string_view caption) override { Mark(caption); }
+  void ProgressCaption(std::string_view caption) override { Mark(caption); }
+  void ProgressEnd() override { Mark(""); }
+  static void Print(const std::vector<std::pair<std::string, double>>& steps) {
+    for (size_t i = 0; i + 1 < steps.size(); ++i)
+      std::printf("    %-32s %6.2f s\n", steps[i].first.c_str(),
+                  steps[i + 1].second - steps[i].second);
+  }
+
+ private:
+  void Mark(std::string_view caption) {
+    steps.emplace_back(
+        std::string(caption),
+        std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count());
+  }
+};
+
+// Imports the communication at `path` into `db`, printing the time taken.
+inline void ImportNetwork(kvt::db::Database& db, const std::string& path) {
+  kvt::ScriptedUi ui;
+  ui.defaultAnswer = kvt::MsgResult::Cancel;
+  ui.QueueFile(path);
+  const double t = Seconds([&] { kvt::comms::ImportCommunication(db, ui, std::nullopt); });
+  std::printf("  import                     %8.2f s\n", t);
+}
+
+// Generates the network into a work folder, imports it into each engine chosen and calls
+// `run` on the database. Returns the program's exit status.
+inline int RunOnNetwork(const NetworkOptions& o, const char* name,
+                        const std::function<void(kvt::db::Database&)>& run) {
+  const WorkDir work(o.dir, (std::string("kvt-") + name).c_str());
+  if (work.path.empty()) return 1;
+  kvt::comms::GeneratorOptions g;
+  g.azienda = 101;
+  g.protoc = 1;
+  g.trips = o.trips;
+  g.routes = 400;
+  g.routeRows = o.orariPerTrip - 1;
+  g.stops = 5000;
+  g.arcs = 6000;
+  g.authorities = {1, 2, 3};
+  const std::string path = work.path + "/network.txt";
+  const kvt::comms::GeneratorReport report = kvt::comms::GenerateCommunication(g, path);
+  if (!report.ok) return std::printf("generation failed: %s\n", report.error.c_str()), 1;
+  std::printf("Network: %d trips, %ld months, %ld running days in 2010\n", o.trips,
+              static_cast<long>(report.counts[kvt::comms::Section::Giorni]),
+              static_cast<long>(report.runningDays));
+
+  if (o.only.empty() || o.only == "sqlite") {
+    std::printf("\nSQLite, file method\n");
+    kvt::ScriptedUi ui;
+    const std::string file = work.path + "/" + name + ".db";
+    const bool reuse = o.reuse && std::filesystem::exists(file);
+    if (!reuse) {
+      std::filesystem::remove(file);
+      if (!kvt::schema::CreateDatabase(ui, file)) std::printf("  cannot create %s\n", file.c_str());
+    }
+    auto db = kvt::db::Database::OpenFile(ui, file);
+    if (db && db->IsConnected()) {
+      if (!reuse) ImportNetwork(*db, path);
+      run(*db);
+    }
+  }
+  if ((o.only.empty() || o.only == "pg") && !o.dsn.empty()) {
+    std::printf("\nPostgreSQL, ODBC method\n");
+    kvt::ScriptedUi ui;
+    const std::string database = std::string("kvt_") + name;
+    auto maintenance = kvt::db::Database::ConnectOdbc(ui, o.dsn, nullptr, 25, 1);
+    // A database left by an earlier run may or may not be there.
+    (void)maintenance->ExecuteSql("DROP DATABASE IF EXISTS " + database + " WITH (FORCE)");
+    if (!maintenance->ExecuteSql("CREATE DATABASE " + database))
+      return std::printf("cannot create the database: %s\n", maintenance->LastError().text.c_str()),
+             1;
+    auto db = kvt::db::Database::ConnectOdbc(ui, "DSN=" + o.dsn + ";Database=" + database, nullptr,
+                                             25, 1);
+    if (kvt::schema::InitialiseDatabase(*db)) {
+      ImportNetwork(*db, path);
+      run(*db);
+    }
+    db.reset();
+    (void)maintenance->ExecuteSql("DROP DATABASE IF EXISTS " + database + " WITH (FORCE)");
+  }
+  if (o.dsn.empty()) std::printf("\nPostgreSQL left out: no --dsn and no KVT_TEST_PG_DSN\n");
+  return 0;
+}
+
+}  // namespace kvt::bench

@@ -1,0 +1,410 @@
+// The service profiles' readings: the daily kilometres per contract (the trips, then their
+// months masked and merged as the statement merges them) and the minute counters of one
+// reference day.
+#include "contracts/profile.h"
+
+#include <algorithm>
+#include <bit>
+#include <map>
+#include <unordered_map>
+
+#include "contracts/running_days.h"
+#include "core/text.h"
+#include "db/database.h"
+#include "db/selection.h"
+#include "db/sql_types.h"
+#include "platform/ui.h"
+
+namespace kvt::contracts {
+
+namespace {
+
+// Days since 1 March of year 0 (proleptic Gregorian): differences count days.
+long CivilDays(const Date& d) {
+  const int y = d.month <= 2 ? d.year - 1 : d.year;
+  const long era = (y >= 0 ? y : y - 399) / 400;
+  const long yoe = y - era * 400;
+  const int m = d.month;
+  const long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d.day - 1;
+  const long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe;
+}
+
+std::string ChosenTrips(const ProfileParams& p) {
+  std::string where;
+  if (p.ente >= 0) where += Format(" AND corse.ente = %d", p.ente);
+  if (p.azienda >= 0) where += Format(" AND corse.azienda = %d", p.azienda);
+  return where;
+}
+
+using ContractKey = std::pair<int, int>;  // (ente, azienda)
+
+// A trip of the daily profile: its contract length and the contract it counts for.
+struct DailyTrip {
+  int32_t length = 0;
+  int contract = 0;
+};
+
+// The months of one trip, merged and added to its contract's days as they close.
+class DailyCounter {
+ public:
+  DailyCounter(const Period& period, std::vector<DailyProfile>& profiles, std::vector<bool>& runs)
+      : period_(period), profiles_(profiles), runs_(runs) {
+    const int months = std::max(0, (period.to.year - period.from.year + 1) * 12);
+    offsets_.resize(months);
+    const long first = CivilDays(period.from);
+    for (int i = 0; i < months; ++i)
+      offsets_[i] = CivilDays(Date{1, i % 12 + 1, period.from.year + i / 12}) - first;
+  }
+
+  void Begin(const DailyTrip* trip) {
+    Close();
+    trip_ = trip;
+  }
+  bool Counting() const { return trip_ != nullptr; }
+
+  // One masked month row of the trip; rows of a month come in communication order and each
+  // copies its days only inside its own period.
+  void Month(int anno, int mese, uint32_t days, const Date& datini, const Date& datfin) {
+    if (!open_ || anno != anno_ || mese != mese_) {
+      Close();
+      open_ = true;
+      anno_ = anno;
+      mese_ = mese;
+      days_ = 0;
+    }
+    const uint32_t window = MergeWindow(datini, datfin, anno, mese);
+    days_ = (days_ & ~window) | (days & window);
+  }
+
+  void Close() {
+    if (!trip_ || !open_) return;
+    open_ = false;
+    int first = 0, last = 0;
+    period_.Range(anno_, mese_, first, last);
+    uint32_t counted = days_ & DayRangeBits(first, last);
+    if (!counted) return;
+    const long offset = offsets_[(anno_ - period_.from.year) * 12 + mese_ - 1];
+    std::vector<int64_t>& metres = profiles_[trip_->contract].metres;
+    runs_[trip_->contract] = true;
+    while (counted) {
+      const int day = std::countr_zero(counted);
+      counted &= counted - 1;
+      metres[offset + day - 1] += trip_->length;
+    }
+  }
+
+ private:
+  const Period& period_;
+  std::vector<DailyProfile>& profiles_;
+  std::vector<bool>& runs_;
+  std::vector<long> offsets_;  // by month of the period: the index of its day 1
+  const DailyTrip* trip_ = nullptr;
+  bool open_ = false;
+  int anno_ = 0, mese_ = 0;
+  uint32_t days_ = 0;
+};
+
+// The trips of the chosen contracts and the (empty) profiles of their contracts.
+bool ReadDailyTrips(db::Database& db, const ProfileParams& p, const Period& period,
+                    std::unordered_map<uint64_t, DailyTrip>& trips,
+                    std::vector<DailyProfile>& profiles) {
+  std::map<ContractKey, std::vector<uint64_t>> byContract;
+  std::unordered_map<uint64_t, int32_t> lengths;
+  db::Selection s(&db);
+  s.AddColumn("corse", "ID", db::kSqlInteger);
+  s.AddColumn("corse", "ente", db::kSqlSmallInt);
+  s.AddColumn("corse", "azienda", db::kSqlSmallInt);
+  s.AddColumn("corse", "ct_lung", db::kSqlInteger);
+  s.SetFrom("corse");
+  s.SetWhere("corse.azienda >= 0" + ChosenTrips(p));
+  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
+    if (f == db::Fetch::Error) return false;
+    const uint64_t key = TripKey(s.GetShort(2), s.GetLong(0));
+    byContract[{s.GetShort(1), s.GetShort(2)}].push_back(key);
+    lengths[key] = s.GetLong(3);
+  }
+  const int days = PeriodDays(period.from, period.to);
+  trips.reserve(lengths.size());
+  for (const auto& [contract, keys] : byContract) {
+    const int index = static_cast<int>(profiles.size());
+    DailyProfile& profile = profiles.emplace_back();
+    profile.ente = contract.first;
+    profile.azienda = contract.second;
+    profile.first = period.from;
+    profile.metres.assign(days, 0);
+    for (uint64_t key : keys) trips[key] = DailyTrip{lengths[key], index};
+  }
+  return true;
+}
+
+// The months of the context's communications in the period, counted into the trips.
+bool CountDailyMonths(db::Database& db, const ProfileParams& p, const Period& period,
+                      const Communications& communications,
+                      const std::unordered_map<uint64_t, DailyTrip>& trips, DailyCounter& counter,
+                      ProgressScope& progress) {
+  if (communications.numbers.empty() || trips.empty()) return true;
+  db::Selection s(&db);
+  s.AddColumn("mesi", "azienda", db::kSqlSmallInt);
+  s.AddColumn("mesi", "ID", db::kSqlInteger);
+  s.AddColumn("mesi", "anno", db::kSqlSmallInt);
+  s.AddColumn("mesi", "mese", db::kSqlSmallInt);
+  s.AddColumn("mesi", "giorni", db::kSqlChar);
+  s.AddColumn("mesi", "protoc", db::kSqlInteger);
+  std::string where =
+      Format("mesi.anno >= %d AND mesi.anno <= %d", period.from.year, period.to.year);
+  // A short list of the context's numbers lets the database skip the other months.
+  constexpr size_t kListedNumbers = 500;
+  if (communications.numbers.size() <= kListedNumbers) {
+    std::string list;
+    for (int32_t n : communications.numbers) list += (list.empty() ? "" : ",") + std::to_string(n);
+    where += " AND mesi.protoc IN (" + list + ")";
+  }
+  if (p.ente >= 0) {
+    s.SetFrom("mesi, corse");
+    where += " AND corse.azienda = mesi.azienda AND corse.ID = mesi.ID" + ChosenTrips(p);
+  } else {
+    s.SetFrom("mesi");
+    if (p.azienda >= 0) where += Format(" AND mesi.azienda = %d", p.azienda);
+  }
+  s.SetWhere(where);
+  s.SetOrderBy("mesi.azienda, mesi.ID, mesi.anno, mesi.mese, mesi.protoc");
+
+  MonthMasks masks(communications, period);
+  bool started = false;
+  int azienda = 0;
+  int32_t id = 0;
+  long long seen = 0;
+  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
+    if (f == db::Fetch::Error) return false;
+    const int rowAzienda = s.GetShort(0);
+    const int32_t rowId = s.GetLong(1);
+    if (!started || rowAzienda != azienda || rowId != id) {
+      started = true;
+      azienda = rowAzienda;
+      id = rowId;
+      auto it = trips.find(TripKey(azienda, id));
+      counter.Begin(it == trips.end() ? nullptr : &it->second);
+      progress.Set(++seen, static_cast<long long>(trips.size()) + 1);
+    }
+    if (!counter.Counting()) continue;
+    const int anno = s.GetShort(2);
+    const int mese = s.GetShort(3);
+    if (mese < 1 || mese > 12 || period.Skips(anno, mese)) continue;
+    MonthMasks::Entry* own = masks.Find(azienda, s.GetLong(5));
+    if (!own) continue;  // a communication of another type
+    const uint32_t days = DayStringBits(s.GetText(4)) & masks.Mask(*own, anno, mese);
+    counter.Month(anno, mese, days, own->datini, own->datfin);
+  }
+  counter.Begin(nullptr);
+  return true;
+}
+
+}  // namespace
+
+int PeriodDays(const Date& from, const Date& to) {
+  return static_cast<int>(std::max(0L, CivilDays(to) - CivilDays(from) + 1));
+}
+
+int64_t DailyProfile::TotalMetres() const {
+  int64_t total = 0;
+  for (int64_t m : metres) total += m;
+  return total;
+}
+
+int64_t DailyProfile::MaxMetres() const {
+  return metres.empty() ? 0 : *std::max_element(metres.begin(), metres.end());
+}
+
+Date DailyProfile::DayAt(size_t index) const {
+  Date d = first;
+  // Whole months first, then days: a year of days is twelve steps and a few.
+  while (index > 0) {
+    const int left = DaysInMonth(d.month, d.year) - d.day + 1;
+    if (index >= static_cast<size_t>(left)) {
+      index -= left;
+      d = d.month == 12 ? Date{1, 1, d.year + 1} : Date{1, d.month + 1, d.year};
+    } else {
+      d.day += static_cast<int>(index);
+      index = 0;
+    }
+  }
+  return d;
+}
+
+std::optional<std::vector<DailyProfile>> ExtractDailyProfiles(db::Database& db, Ui& ui,
+                                                              const ProfileParams& params) {
+  const std::optional<Date> from = ParseDateByPosition(params.startDate);
+  const std::optional<Date> to = ParseDateByPosition(params.endDate);
+  if (!from || !to || !IsValidDate(*from) || !IsValidDate(*to) || PeriodDays(*from, *to) == 0)
+    return std::vector<DailyProfile>{};
+  const Period period{*from, *to};
+
+  WaitScope wait(ui);
+  ProgressScope progress(ui, "Lettura Comunicazioni in Vigore");
+  Communications communications;
+  if (!ReadCommunications(db, params.context, communications)) return std::nullopt;
+
+  progress.Caption("Lettura Corse");
+  std::unordered_map<uint64_t, DailyTrip> trips;
+  std::vector<DailyProfile> profiles;
+  if (!ReadDailyTrips(db, params, period, trips, profiles)) return std::nullopt;
+
+  progress.Caption("Conteggio Giorni di Effettuazione");
+  std::vector<bool> runs(profiles.size(), false);
+  DailyCounter counter(period, profiles, runs);
+  if (!CountDailyMonths(db, params, period, communications, trips, counter, progress))
+    return std::nullopt;
+
+  std::vector<DailyProfile> running;
+  for (size_t i = 0; i < profiles.size(); ++i)
+    if (runs[i]) running.push_back(std::move(profiles[i]));
+  return running;
+}
+
+int HourlyProfile::Peak() const {
+  return *std::max_element(counters.begin(), counters.end());
+}
+
+int HourlyProfile::PeakMinute() const {
+  return static_cast<int>(std::max_element(counters.begin(), counters.end()) - counters.begin());
+}
+
+int HourlyProfile::AxisEnd() const {
+  int last = kProfileMinutes - 1;
+  while (last > 0 && counters[last] == 0) --last;
+  return std::max(last, kDayMinutes);
+}
+
+std::optional<std::vector<HourlyProfile>> ExtractHourlyProfiles(db::Database& db, Ui& ui,
+                                                                const ProfileParams& params) {
+  const std::optional<Date> date = ParseDateByPosition(params.date);
+  if (!date || !IsValidDate(*date)) return std::vector<HourlyProfile>{};
+
+  WaitScope wait(ui);
+  ProgressScope progress(ui, "Lettura Comunicazioni in Vigore");
+  Communications communications;
+  if (!ReadCommunications(db, params.context, communications)) return std::nullopt;
+
+  progress.Caption("Lettura Corse");
+  db::Selection s(&db);
+  s.AddColumn("corse", "ID", db::kSqlInteger);
+  s.AddColumn("corse", "ente", db::kSqlSmallInt);
+  s.AddColumn("corse", "azienda", db::kSqlSmallInt);
+  s.AddColumn("corse", "hh_p", db::kSqlSmallInt);
+  s.AddColumn("corse", "mm_p", db::kSqlSmallInt);
+  s.AddColumn("corse", "hh_a", db::kSqlSmallInt);
+  s.AddColumn("corse", "mm_a", db::kSqlSmallInt);
+  s.AddColumn("mesi", "giorni", db::kSqlChar);
+  s.AddColumn("mesi", "protoc", db::kSqlInteger);
+  s.SetFrom("corse, mesi");
+  s.SetWhere(Format("mesi.azienda = corse.azienda AND mesi.ID = corse.ID"
+                    " AND mesi.anno = %d AND mesi.mese = %d",
+                    date->year, date->month) +
+             ChosenTrips(params));
+  s.SetOrderBy("corse.ente, corse.azienda, corse.ID, mesi.anno, mesi.mese, mesi.protoc");
+
+  // Per contract, +1 at each departure and -1 at each arrival; summed at the end.
+  std::vector<HourlyProfile> profiles;
+  std::vector<std::array<int, kProfileMinutes + 1>> steps;
+  struct Trip {
+    bool open = false;
+    int azienda = 0;
+    int32_t id = 0;
+    bool runs = false;
+    int departure = 0, arrival = 0;
+  } trip;
+  const auto closeTrip = [&] {
+    if (!trip.open || !trip.runs) return;
+    const int from = std::clamp(trip.departure, 0, kProfileMinutes);
+    const int to = std::clamp(trip.arrival, 0, kProfileMinutes);
+    ++profiles.back().trips;
+    if (from >= to) return;
+    ++steps.back()[from];
+    --steps.back()[to];
+  };
+  const std::string day = FormatDate(*date);
+  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
+    if (f == db::Fetch::Error) return std::nullopt;
+    const int32_t id = s.GetLong(0);
+    const int ente = s.GetShort(1);
+    const int azienda = s.GetShort(2);
+    const int32_t protoc = s.GetLong(8);
+    if (!comms::IsInForce(communications.map.FindCompany(azienda), protoc, *date)) continue;
+    if (!trip.open || azienda != trip.azienda || id != trip.id) {
+      closeTrip();
+      if (profiles.empty() || profiles.back().ente != ente || profiles.back().azienda != azienda) {
+        profiles.emplace_back();
+        profiles.back().ente = ente;
+        profiles.back().azienda = azienda;
+        steps.emplace_back();
+        steps.back().fill(0);
+      }
+      trip = Trip{true, azienda, id};
+      trip.departure = s.GetShort(3) * 60 + s.GetShort(4);
+      trip.arrival = s.GetShort(5) * 60 + s.GetShort(6);
+      if (trip.arrival < trip.departure) trip.arrival += kDayMinutes;
+    }
+    const std::string giorni = s.GetText(7);
+    trip.runs = giorni.size() >= static_cast<size_t>(date->day) && giorni[date->day - 1] == 'S';
+  }
+  closeTrip();
+  for (size_t i = 0; i < profiles.size(); ++i) {
+    int running = 0;
+    for (int m = 0; m < kProfileMinutes; ++m) profiles[i].counters[m] = running += steps[i][m];
+  }
+  return profiles;
+}
+
+std::string WeekdayAbbreviation(const Date& d) {
+  static const char* const kNames[] = {"LUN", "MAR", "MER", "GIO", "VEN", "SAB", "DOM"};
+  const int w = Weekday(d);
+  return w >= 1 && w <= 7 ? kNames[w - 1] : "";
+}
+
+std::string MonthName(int month) {
+  static const char* const kNames[] = {"GENNAIO",   "FEBBRAIO", "MARZO",    "APRILE",
+                                       "MAGGIO",    "GIUGNO",   "LUGLIO",   "AGOSTO",
+                                       "SETTEMBRE", "OTTOBRE",  "NOVEMBRE", "DICEMBRE"};
+  return month >= 1 && month <= 12 ? kNames[month - 1] : "";
+}
+
+std::string MonthHeading(int month, int year) {
+  return MonthName(month) + Format(" %04d", year);
+}
+
+std::string ShortDay(const Date& d) {
+  return MonthName(d.month).substr(0, 3) + Format(" %02d", d.day);
+}
+
+std::string DayKmText(int64_t metres) {
+  const int64_t km = metres >= 0 ? (metres + 500) / 1000 : -((-metres + 500) / 1000);
+  return Format("%lld Km ", static_cast<long long>(km));
+}
+
+std::string ContractTotalText(int64_t metres) {
+  return "Totale Contratto " + KmText(metres) + " Km";
+}
+
+std::string PeakText(int peak) {
+  return Format("Picco %d Corse", peak);
+}
+
+bool IsHoliday(const Date& d) {
+  static constexpr int kFixed[][2] = {{1, 1},  {6, 1},  {25, 4}, {1, 5},   {2, 6},
+                                      {15, 8}, {1, 11}, {8, 12}, {25, 12}, {26, 12}};
+  for (const auto& f : kFixed)
+    if (d.day == f[0] && d.month == f[1]) return true;
+  // Easter Monday (anonymous Gregorian algorithm for Easter Sunday).
+  const int y = d.year;
+  const int a = y % 19, b = y / 100, c = y % 100, dd = b / 4, e = b % 4;
+  const int f = (b + 8) / 25, g = (b - f + 1) / 3, h = (19 * a + b - dd - g + 15) % 30;
+  const int i = c / 4, k = c % 4, l = (32 + 2 * e + 2 * i - h - k) % 7;
+  const int m = (a + 11 * h + 22 * l) / 451;
+  const int month = (h + l - 7 * m + 114) / 31;
+  const int day = (h + l - 7 * m + 114) % 31 + 1;
+  const Date monday = DayAfter(Date{day, month, y});
+  return d == monday;
+}
+
+}  // namespace kvt::contracts
