@@ -26,31 +26,42 @@ class CliRunTest : public ShellTest {
     return kvt::test::RunProgram(KVTBASE_EXE, args, Path(""),
                                  settings.empty() ? Path("kvtbase.ini") : settings, prefix);
   }
-  static std::string About(const std::string& databaseLine) {
-    return "INFORMAZIONE: KVT-BASE2 " + std::string(kVersion) + "\n" + AboutText(databaseLine) +
-           "\n";
+  // The "&?" box of a run on the database file `db`, and the message that created it.
+  static std::string AboutFile(const std::string& db) {
+    return "INFORMAZIONE: KVT-BASE2 " + std::string(kVersion) + "\n" +
+           AboutText(db + " (Jet " + db::EngineVersion() + ")") + "\n";
+  }
+  static std::string Created(const std::string& db) {
+    return "INFORMAZIONE: Creazione database\nIl database " + db +
+           " è stato creato con successo\n\n";
   }
 };
+
+// The refusal of a file that is no communication, as the command line prints it.
+const std::string kRefused =
+    "ERRORE: KVT-BASE2\n"
+    "ATTENZIONE: L'importazione della Comunicazione Aziendale in formato KvtTxt V2\n"
+    "non risulta possibile !!!\n\n"
+    "Vuoi salvare il report degli errori riscontrati ?\n";
 
 TEST_F(CliRunTest, CreateThenUseADatabaseFromTheCommandLine) {
   const std::string db = Path("linea 1.mdb");  // a blank in the path, as users have
   RunResult r = Kvtbase("db-create " + ShellQuote(db));
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, "INFORMAZIONE: Creazione database\nIl database " + db +
-                       " è stato creato con successo\n\n");
+  EXPECT_EQ(r.out, Created(db));
   EXPECT_EQ(r.err, "");
 
   // --db is for one run: the settings keep no database.
   r = Kvtbase("about --db " + ShellQuote(db));
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, About(db + " (Jet " + db::EngineVersion() + ")"));
+  EXPECT_EQ(r.out, AboutFile(db));
   EXPECT_EQ(StoredSettings().database, "");
 
   // Connecting is remembered, like in the window; the next run uses it.
   r = Kvtbase("db-connect-file --file " + ShellQuote(db));
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(StoredSettings().database, db);
-  EXPECT_EQ(Kvtbase("about").out, About(db + " (Jet " + db::EngineVersion() + ")"));
+  EXPECT_EQ(Kvtbase("about").out, AboutFile(db));
 
   // Questions answer Annulla unless --yes is given.
   r = Kvtbase("db-disconnect");
@@ -111,17 +122,12 @@ TEST_F(CliRunTest, NoCommandWritesOverAFileItWasGivenToRead) {
   const std::string comm = Path("comm.txt");
   const std::string text = "questa non e' una comunicazione\n";
   std::ofstream(comm) << text;
-  const std::string refused =
-      "ERRORE: KVT-BASE2\n"
-      "ATTENZIONE: L'importazione della Comunicazione Aziendale in formato KvtTxt V2\n"
-      "non risulta possibile !!!\n\n"
-      "Vuoi salvare il report degli errori riscontrati ?\n";
 
   // The report path first, options after the communication: each value stays with its option.
   RunResult r = Kvtbase("import-kvt --report " + ShellQuote(Path("rep.txt")) + " " +
                      ShellQuote(comm) + " --db " + ShellQuote(db) + " --yes");
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, refused);
+  EXPECT_EQ(r.err, kRefused);
   EXPECT_EQ(ReadFile(comm), text);
   EXPECT_NE(ReadFile(Path("rep.txt")).find("Errori Riscontrati durante l'importazione del file " +
                                            comm + "\n"),
@@ -139,7 +145,7 @@ TEST_F(CliRunTest, NoCommandWritesOverAFileItWasGivenToRead) {
   r = Kvtbase("import-kvt " + ShellQuote(comm) + " --db=" + ShellQuote(db) +
               " --report=" + ShellQuote(comm));
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, refused +
+  EXPECT_EQ(r.err, kRefused +
                        "ERRORE: KVT-BASE2\n"
                        "ATTENZIONE: il report degli errori non può essere salvato\n"
                        "sul file della Comunicazione Aziendale che si sta importando !!!\n");
@@ -156,7 +162,7 @@ TEST_F(CliRunTest, NoCommandWritesOverAFileItWasGivenToRead) {
   // Common options before the command; nothing but them is no command.
   r = Kvtbase("--db " + ShellQuote(db) + " -y about");
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, About(db + " (Jet " + db::EngineVersion() + ")"));
+  EXPECT_EQ(r.out, AboutFile(db));
   r = Kvtbase("--db " + ShellQuote(db));
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.err, "Manca il comando (kvtbase --list elenca i comandi)\n");
@@ -175,11 +181,10 @@ TEST_F(CliRunTest, EveryLegalFileNameIsADatabaseEveryCommandCanUse) {
     const std::string copy = Path("copia " + name);
     RunResult r = Kvtbase("db-create " + ShellQuote(db));
     EXPECT_EQ(r.status, 0) << name << r.err;
-    EXPECT_EQ(r.out, "INFORMAZIONE: Creazione database\nIl database " + db +
-                         " è stato creato con successo\n\n");
+    EXPECT_EQ(r.out, Created(db));
     r = Kvtbase("about --db " + ShellQuote(db));
     EXPECT_EQ(r.status, 0) << name << r.err;
-    EXPECT_EQ(r.out, About(db + " (Jet " + db::EngineVersion() + ")"));
+    EXPECT_EQ(r.out, AboutFile(db));
     r = Kvtbase("db-duplicate " + ShellQuote(db) + " " + ShellQuote(copy));
     EXPECT_EQ(r.status, 0) << name << r.err;
     r = Kvtbase("db-repair " + ShellQuote(copy));
@@ -209,16 +214,6 @@ TEST_F(CliRunTest, EveryLegalFileNameIsADatabaseEveryCommandCanUse) {
   EXPECT_FALSE(std::filesystem::exists(longName));
 }
 
-constexpr std::string_view kGraveAnomaly =
-    "ERRORE: KVT-BASE2\n"
-    "ATTENZIONE: è stata riscontrata una anomalia grave\n"
-    "che rende impossibile il corretto funzionamento di\n"
-    "questo programma.\n\n"
-    "Ipotesi A) Il prodotto non è stato installato nella\n"
-    "           maniera corretta, utilizzando Setup.\n\n"
-    "Ipotesi B) Il registro di configurazione di Windows\n"
-    "           si è corrotto e deve essere ripristinato.\n\n";
-
 TEST_F(CliRunTest, SettingsFileIsReadOnlyWhenUsedAndItsWarningDoesNotFailTheCommand) {
   const std::string db = Path("kvt.mdb");
   ASSERT_EQ(Kvtbase("db-create " + ShellQuote(db)).status, 0);
@@ -228,7 +223,7 @@ TEST_F(CliRunTest, SettingsFileIsReadOnlyWhenUsedAndItsWarningDoesNotFailTheComm
   RunResult r = Kvtbase("about --db " + ShellQuote(db), pipe, "timeout 60");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
-  EXPECT_EQ(r.out, About(db + " (Jet " + db::EngineVersion() + ")"));
+  EXPECT_EQ(r.out, AboutFile(db));
   if (const char* dsn = std::getenv("KVT_TEST_PG_DSN")) {  // and with --dsn
     r = Kvtbase("about --dsn " + ShellQuote(dsn), pipe, "timeout 60");
     EXPECT_EQ(r.status, 0) << r.err;
@@ -241,7 +236,7 @@ TEST_F(CliRunTest, SettingsFileIsReadOnlyWhenUsedAndItsWarningDoesNotFailTheComm
   std::ofstream(Path("kvtbase.ini"), std::ios::binary) << binary;
   r = Kvtbase("db-connect-file " + ShellQuote(db));
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, kGraveAnomaly);
+  EXPECT_EQ(r.err, "ERRORE: KVT-BASE2\n" + kGraveAnomaly);
   EXPECT_EQ(ReadFile(Path("kvtbase.ini.bak")), binary);
   EXPECT_EQ(StoredSettings().database, db);
 }
@@ -276,11 +271,6 @@ TEST_F(CliRunTest, EveryCommandThatTakesAPathRefusesOddFilesWithItsMessage) {
   const std::string cannotOpen =
       "ERRORE: KVT-BASE2\n"
       "ATTENZIONE: non risulta possibile aprire il file KvtTxt V2 selezionato !!!\n";
-  const std::string refused =
-      "ERRORE: KVT-BASE2\n"
-      "ATTENZIONE: L'importazione della Comunicazione Aziendale in formato KvtTxt V2\n"
-      "non risulta possibile !!!\n\n"
-      "Vuoi salvare il report degli errori riscontrati ?\n";
   for (const std::string odd : {"folder", "pipe", "missing", "unreadable"}) {
     const std::string path = At(odd);
     const std::string why = odd == "missing"      ? "Impossibile trovare il file '" + path + "'."
@@ -298,7 +288,7 @@ TEST_F(CliRunTest, EveryCommandThatTakesAPathRefusesOddFilesWithItsMessage) {
          "ERRORE: Duplicazione database\nErrore durante la duplicazione del database\n\n" + why +
              "\n"},
         {"import-kvt --db " + p + " " + ShellQuote(path),
-         cannotOpen + refused + "-> Annulla (--yes per rispondere OK)\n"},
+         cannotOpen + kRefused + "-> Annulla (--yes per rispondere OK)\n"},
     };
     for (const auto& [args, err] : cases) {
       RunResult r = Kvtbase(args, settings, as);
@@ -331,7 +321,7 @@ TEST_F(CliRunTest, EveryCommandThatTakesAPathRefusesOddFilesWithItsMessage) {
                     ShellQuote(report),
                 settings, as);
     EXPECT_EQ(r.status, 1) << report;
-    EXPECT_EQ(r.err, refused + "ERRORE: KVT-BASE2\n"
+    EXPECT_EQ(r.err, kRefused + "ERRORE: KVT-BASE2\n"
                                "ATTENZIONE: non risulta possibile salvare il report degli "
                                "errori !!!\n")
         << report;

@@ -18,6 +18,16 @@
 
 namespace kvt::app::test {
 
+// What a damaged settings file makes the program say at its start.
+inline const std::string kGraveAnomaly =
+    "ATTENZIONE: è stata riscontrata una anomalia grave\n"
+    "che rende impossibile il corretto funzionamento di\n"
+    "questo programma.\n\n"
+    "Ipotesi A) Il prodotto non è stato installato nella\n"
+    "           maniera corretta, utilizzando Setup.\n\n"
+    "Ipotesi B) Il registro di configurazione di Windows\n"
+    "           si è corrotto e deve essere ripristinato.\n\n";
+
 class ShellTest : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -23,14 +23,7 @@ TEST_F(ShellTest, FirstStartAnsweredCancelRunsWithoutDatabase) {
   ui.QueueAnswer(MsgResult::Cancel);
   ASSERT_TRUE(shell().Startup());
   EXPECT_EQ(ui.Texts(),
-            (std::vector<std::string>{"ATTENZIONE: è stata riscontrata una anomalia grave\n"
-                                      "che rende impossibile il corretto funzionamento di\n"
-                                      "questo programma.\n\n"
-                                      "Ipotesi A) Il prodotto non è stato installato nella\n"
-                                      "           maniera corretta, utilizzando Setup.\n\n"
-                                      "Ipotesi B) Il registro di configurazione di Windows\n"
-                                      "           si è corrotto e deve essere ripristinato.\n\n",
-                                      kFirstStartQuestion}));
+            (std::vector<std::string>{kGraveAnomaly, kFirstStartQuestion}));
   EXPECT_EQ(ui.messages[1].buttons, MsgButtons::OkCancel);
   EXPECT_EQ(shell().database(), nullptr);
   EXPECT_EQ(ShownAbout(), AboutText("Nessuno"));

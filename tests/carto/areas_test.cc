@@ -27,31 +27,9 @@ class AreasTest : public CartoDbTest {
     Boundary("geocom", 1, 0, 1, Square(4, 4, 2));
     Boundary("geocom", 1, 1, 0, Square(20, 0, 5));
     Boundary("geocom", 2, 0, 0, Square(100, 100, 2));
-    {
-      db::Table t(&db(), "geocom");
-      ASSERT_TRUE(t.AddNew());
-      for (auto [c, v] : Row{{"ID", "2"}, {"sub", "1"}, {"excl", "0"}, {"punti", "10"},
-                             {"minx", "0"}, {"miny", "0"}, {"maxx", "1000"}, {"maxy", "1000"}})
-        ASSERT_TRUE(t.SetFieldText(c, v));
-      const std::vector<uint8_t> odd(159, 0x40);
-      ASSERT_TRUE(t.SetFieldBlob("coord", odd.data(), odd.size()));
-      ASSERT_TRUE(t.Update());
-    }
+    CorruptBoundary("geocom", 2, 1, std::string(159, '\x40'));
     Boundary("geocom", 2, 2, 0, Square(200, 200, 10));
     ASSERT_TRUE(ui.messages.empty()) << ::testing::PrintToString(ui.Texts());
-  }
-
-  std::vector<std::string> Centroids() {
-    std::vector<std::string> out;
-    db::Selection s(&db());
-    s.AddColumn("comuni", "ID", db::kSqlSmallInt);
-    s.AddColumn("comuni", "centro_x", db::kSqlFloat);
-    s.AddColumn("comuni", "centro_y", db::kSqlFloat);
-    s.SetFrom("comuni");
-    s.SetOrderBy("ID");
-    for (db::Fetch f = s.Open(); f == db::Fetch::Row; f = s.MoveNext())
-      out.push_back(Format("%d:%g,%g", s.GetShort(0), s.GetDouble(1), s.GetDouble(2)));
-    return out;
   }
 };
 
@@ -91,7 +69,8 @@ TEST_P(AreasTest, CentroidsOfTheLargestAreaAndZeroWithoutBoundary) {
   EXPECT_EQ(ComputeCentroids(db(), AreaKind::Municipalities), 4);
   EXPECT_EQ(ui.Texts(), (Strings{"Confine comuni 2/1/0 corrotto !!!"}));
   // 1: area 0 (net 96 beats 25); 2: the larger later area; 3: no boundary, 0 (was 9).
-  EXPECT_EQ(Centroids(), (Strings{"0:502,502", "1:5,5", "2:205,205", "3:0,0"}));
+  EXPECT_EQ(Rows("SELECT ID, centro_x, centro_y FROM comuni ORDER BY ID", 3),
+            (Strings{"0|502|502", "1|5|5", "2|205|205", "3|0|0"}));
 
   // Localities: a locality boundary whose centroid falls on a fraction is written with two
   // decimals; the corrupt-row text names localities.
@@ -118,7 +97,7 @@ TEST_P(AreasTest, ShapesBeyondTheStoredPointLimitAreRefused) {
   pts.pop_back();
   ui.Clear();
   Protocol(101);
-  Insert("tesitine", {{"azienda", "101"}, {"ID", "7"}, {"protoc", "1"}, {"codperc", "P7"},
+  AddRow("tesitine", {{"azienda", "101"}, {"ID", "7"}, {"protoc", "1"}, {"codperc", "P7"},
                       {"denom", "Percorso lungo"}});
   ASSERT_TRUE(StoreRouteLine(t, ui, 101, 7, Ring(pts), "Percorso 101/7"));
   db::Selection s(&db());

@@ -35,27 +35,9 @@ class AssociationTest : public CartoDbTest {
     ASSERT_TRUE(ui.messages.empty()) << ::testing::PrintToString(ui.Texts());
   }
 
-  // "azienda|ID|a|b" of every stop; positions as %g, NULL as "NULL".
+  // "azienda|ID|a|b" of every stop, NULL as "NULL".
   Strings Stops(const std::string& a, const std::string& b) {
-    db::Selection s(&db());
-    s.AddColumn("fermate", "azienda", db::kSqlSmallInt);
-    s.AddColumn("fermate", "ID", db::kSqlInteger);
-    for (const std::string& c : {a, b})
-      s.AddColumn("fermate", c, c.rfind("coord", 0) == 0 ? db::kSqlFloat : db::kSqlSmallInt);
-    s.SetFrom("fermate");
-    s.SetOrderBy("azienda, ID");
-    Strings out;
-    for (db::Fetch f = s.Open(); f == db::Fetch::Row; f = s.MoveNext()) {
-      std::string row = Format("%d|%d", s.GetShort(0), s.GetLong(1));
-      for (int c : {2, 3}) {
-        if (s.IsNull(c)) row += "|NULL";
-        else if (c == 2 ? a.rfind("coord", 0) == 0 : b.rfind("coord", 0) == 0)
-          row += Format("|%g", s.GetDouble(c));
-        else row += Format("|%d", s.GetShort(c));
-      }
-      out.push_back(row);
-    }
-    return out;
+    return Rows("SELECT azienda, ID, " + a + ", " + b + " FROM fermate ORDER BY azienda, ID", 4);
   }
 };
 
@@ -92,15 +74,7 @@ TEST_P(AssociationTest, AutomaticAssociationToMunicipalitiesAndLocalities) {
   EXPECT_EQ(ui.messages[1].icon, MsgIcon::Information);
 
   // Localities: a corrupt boundary row is reported and the others still count.
-  {
-    db::Table t(&db(), "geoloc");
-    ASSERT_TRUE(t.AddNew());
-    for (auto [c, v] : Row{{"ID", "2"}, {"sub", "0"}, {"excl", "0"}, {"punti", "10"},
-                           {"minx", "0"}, {"miny", "0"}, {"maxx", "9"}, {"maxy", "9"}})
-      ASSERT_TRUE(t.SetFieldText(c, v));
-    ASSERT_TRUE(t.SetFieldBlob("coord", "0123456789", 10));
-    ASSERT_TRUE(t.Update());
-  }
+  CorruptBoundary("geoloc", 2, 0, "0123456789");
   ui.Clear();
   AssociateStopsCommand(db(), ui, AreaKind::Localities);
   EXPECT_EQ(Stops("comune", "local"),
@@ -160,7 +134,7 @@ TEST_P(AssociationTest, DefaultPositionsAndMunicipalityFromLocality) {
 
 TEST_P(AssociationTest, AverageSpeedsFromMetresAndMinutes) {
   auto trip = [&](int id, int lung, int tempo) {
-    Insert("corse", {{"azienda", "101"}, {"ID", std::to_string(id)}, {"protoc", "1"},
+    AddRow("corse", {{"azienda", "101"}, {"ID", std::to_string(id)}, {"protoc", "1"},
                      {"codcorsa", "C" + std::to_string(id)}, {"codlinea", "L1"}, {"verso", "A"},
                      {"ente", "1"}, {"lung", std::to_string(lung)}, {"tempo", std::to_string(tempo)},
                      {"ct_lung", "0"}, {"ct_tempo", "0"}, {"codperc", "1"}, {"capol_p", "1"},
@@ -172,13 +146,8 @@ TEST_P(AssociationTest, AverageSpeedsFromMetresAndMinutes) {
   trip(3, 45000, 90);
   trip(4, 1000, 7);   // 8.571... km/h, kept with two decimals
   ComputeAverageSpeeds(db(), ui);
-  db::Selection s(&db());
-  s.AddColumn("corse", "v_media", db::kSqlFloat);
-  s.SetFrom("corse");
-  s.SetOrderBy("ID");
-  std::vector<double> speeds;
-  for (db::Fetch f = s.Open(); f == db::Fetch::Row; f = s.MoveNext()) speeds.push_back(s.GetDouble(0));
-  EXPECT_EQ(speeds, (std::vector<double>{30, 12.5, 30, 8.57}));
+  EXPECT_EQ(Rows("SELECT ROUND(v_media * 100) FROM corse ORDER BY ID", 1),
+            (Strings{"3000", "1250", "3000", "857"}));
   EXPECT_EQ(ui.Texts(), (Strings{"Questa funzione calcola le velocità commerciali medie delle "
                                  "corse.\n\nIntendi calcolare le velocità medie?",
                                  "Risultati del calcolo delle velocità medie:\n\n"

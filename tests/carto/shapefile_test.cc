@@ -15,6 +15,7 @@
 #include "core/text.h"
 
 #include "support/engines.h"
+#include "support/run_program.h"
 
 namespace kvt::carto {
 namespace {
@@ -23,13 +24,8 @@ namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
 Bytes ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-std::string ReadText(const std::string& path) {
-  Bytes b = ReadBytes(path);
-  return std::string(b.begin(), b.end());
+  const std::string text = test::ReadFile(path);
+  return Bytes(text.begin(), text.end());
 }
 
 int32_t Be32(const Bytes& b, size_t at) {
@@ -154,8 +150,8 @@ TEST(ShapefileTest, PointFileBytes) {
   EXPECT_EQ(dbf.back(), 0x1A);
 
   // Beside them, the code page and the projection.
-  EXPECT_EQ(ReadText(dir + "/fermate.CPG"), "1252");
-  EXPECT_EQ(ReadText(dir + "/fermate.PRJ"), kMonteMarioItaly1Wkt);
+  EXPECT_EQ(test::ReadFile(dir + "/fermate.CPG"), "1252");
+  EXPECT_EQ(test::ReadFile(dir + "/fermate.PRJ"), kMonteMarioItaly1Wkt);
 }
 
 TEST(ShapefileTest, PolyLineFileBytesAndTwelveFieldTable) {

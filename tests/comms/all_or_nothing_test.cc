@@ -3,38 +3,16 @@
 // dies half-way leaves the database exactly as it was and says why once, on both engines.
 // A failed read is never taken for the end of the rows.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <functional>
-#include <map>
 #include <numeric>
 
 #include "comms/import.h"
 #include "comms/rebuild.h"
 #include "import_fixture.h"
-#include "platform/scripted_ui.h"
 #include "schema/ardelio.h"
 
 namespace kvt::comms::test {
 namespace {
-
-constexpr int kDied = 42;
-
-// A Ui that runs an action when a step with a given caption begins: to break the database
-// at that step, or to die there as in a power cut.
-class StepUi : public ScriptedUi {
- public:
-  std::map<std::string, std::function<void()>> at;
-  void ProgressBegin(std::string_view caption) override { Run(caption); }
-  void ProgressCaption(std::string_view caption) override { Run(caption); }
-
- private:
-  void Run(std::string_view caption) {
-    auto found = at.find(std::string(caption));
-    if (found != at.end()) found->second();
-  }
-};
 
 std::vector<int> EveryDayOfMarch() {
   std::vector<int> march(31);
@@ -103,23 +81,6 @@ class AllOrNothingTest : public CommsDbTest {
     EXPECT_NE(ui.Texts()[0].find(cause), std::string::npos) << ui.Texts()[0];
     EXPECT_EQ(ui.messages[0].icon, MsgIcon::Stop);
     EXPECT_EQ(ui.Texts()[1], kImportAbortedMessage);
-  }
-
-  // Runs `work` in a child process with its own connection and a Ui that dies at `caption`;
-  // true when the child died there.
-  template <typename Work>
-  bool DiesAt(const std::string& caption, Work work) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-      StepUi dying;
-      dying.at[caption] = [] { _exit(kDied); };
-      std::unique_ptr<db::Database> own = Connect();
-      if (own && own->IsConnected()) work(*own, dying);
-      _exit(0);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == kDied;
   }
 
   StepUi steps;

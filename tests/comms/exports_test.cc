@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <map>
 
-#include "comms/status.h"
 #include "core/text.h"
 #include "import_fixture.h"
 #include "platform/scripted_ui.h"
@@ -143,19 +142,9 @@ TEST_P(ExportsTest, ReferenceBaseHoldsEveryRowUpToTheCommunicationAndReadsBack) 
   first.accentShare = 50;
   first.noCoordShare = 30;
   ASSERT_TRUE(Import(Generate(first, "first.txt")));
-  GeneratorOptions second = first;
-  second.seed = 2;
-  second.protoc = 2;
-  second.primacom = false;
+  GeneratorOptions second = Following(first);
   second.tipo = 'A';
   second.azzera = true;
-  second.stops = 3;
-  second.routes = 1;
-  second.trips = 2;
-  second.idBase = 100;
-  second.refStops = first.stops;
-  second.refArcs = first.stops;
-  second.refRoutes = first.routes;
   second.resple = "Ufficio Qualità";
   ASSERT_TRUE(Import(Generate(second, "second.txt")));
   // A third communication of another company stays out.
@@ -230,20 +219,6 @@ TEST_P(ExportsTest, ReferenceBaseHoldsEveryRowUpToTheCommunicationAndReadsBack) 
                    base.rows.at(Section::Orari).size()));
   // Not a communication: the import refuses it.
   EXPECT_FALSE(Errors(path).empty());
-
-  // After the second goes, the first is offered and its base holds only its own rows.
-  ui.Clear();
-  ui.QueueFormValues({{"comunicazione", "0101 - 000002"}});
-  ui.defaultAnswer = MsgResult::Ok;
-  ASSERT_TRUE(DeleteCommunicationCommand(db(), ui));
-  ui.Clear();
-  ui.QueueFormValues({{"comunicazione", "0101 - 000001"}});
-  ui.QueueFile(path);
-  ASSERT_TRUE(ExportReferenceBaseCommand(db(), ui));
-  const ReadBack earlier = ReadReferenceBase(path);
-  ASSERT_EQ(earlier.error, "");
-  EXPECT_EQ(earlier.rows.at(Section::Fermate).size(), 12u);
-  EXPECT_EQ(earlier.rows.at(Section::Corse).size(), 6u);
 }
 
 TEST_P(ExportsTest, ReferenceBaseFileThatCannotBeCreatedIsAWarning) {

@@ -2,7 +2,6 @@
 // outcome (exit status) from what the command showed last.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <sstream>
 
 #include "comms/commands.h"
@@ -26,32 +25,6 @@ class CommandLineTest : public CommsDbTest {
 
   std::ostringstream out, err;
 };
-
-TEST_P(CommandLineTest, RefusedImportSavesItsReportWhereAskedAndEndsInFailure) {
-  GeneratorOptions o = Options();
-  o.fault = GenFault::Checksum;
-  const std::string path = Generate(o, "bad.txt");
-  const std::string saved = kvt::test::TempDir() + "/report.txt";
-  // kvtbase import-kvt FILE --report=PATH
-  CommandLine line{{path}, {{"report", saved}}};
-  EXPECT_EQ(Run(RunImportCommand, CliAnswers{false, {path}, {}}, line), CliOutcome::Failed);
-  EXPECT_TRUE(std::filesystem::exists(saved));
-  EXPECT_NE(err.str().find(std::string(kRefusedQuestion)), std::string::npos) << err.str();
-  // The communication named as its report: refused, the communication kept byte for byte.
-  const std::string before = ReadBytes(path);
-  line = CommandLine{{path}, {{"report", path}}};
-  EXPECT_EQ(Run(RunImportCommand, CliAnswers{false, {path}, {}}, line), CliOutcome::Failed);
-  EXPECT_EQ(err.str(), "ERRORE: KVT-BASE2\n" + std::string(kRefusedQuestion) +
-                           "\nERRORE: KVT-BASE2\n" +
-                           std::string(kReportOverCommunicationMessage) + "\n");
-  EXPECT_EQ(ReadBytes(path), before);
-  // Without --report the question is answered Annulla: no report.
-  std::filesystem::remove(saved);
-  line = CommandLine{{path}, {}};
-  EXPECT_NE(Run(RunImportCommand, CliAnswers{false, {path}, {}}, line), CliOutcome::Success);
-  EXPECT_FALSE(std::filesystem::exists(saved));
-  EXPECT_EQ(Count("proto"), 0);
-}
 
 TEST_P(CommandLineTest, ImportAndRebuildSucceedFromOptions) {
   const std::string path = Generate(Options(), "plan.txt");

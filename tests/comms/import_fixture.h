@@ -3,10 +3,14 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -15,6 +19,7 @@
 #include "comms/kvt_format_test_util.h"
 #include "db/odbc.h"
 #include "kvtgen/generator.h"
+#include "platform/scripted_ui.h"
 #include "support/schema_fixture.h"
 
 namespace kvt::comms::test {
@@ -95,8 +100,59 @@ inline bool WriteCommunication(const Communication& c, const std::string& path) 
   return w.Close();
 }
 
+// The first pass's messages, as the error report lists them.
+inline std::string Duplicate(long line, const std::string& object, long id) {
+  return "RIGA " + std::to_string(line) + " Oggetto " + object + " duplicato (ID=" +
+         std::to_string(id) + "). Non è possibile inserire un oggetto già presente.";
+}
+inline std::string Missing(long line, const std::string& object, long id) {
+  return "RIGA " + std::to_string(line) + " Oggetto " + object + " inesistente (ID=" +
+         std::to_string(id) + "). Non è possibile referenziare un oggetto assente.";
+}
+inline std::vector<std::string> Blocking(long line, const std::string& section,
+                                         const std::string& text) {
+  const std::string at = "RIGA " + std::to_string(line) + " ";
+  return {at + "ERRORE BLOCCANTE: non è possibile leggere la sezione " + section, at + text};
+}
+inline std::vector<std::string> Illegal(long line, const std::string& tag) {
+  return Blocking(line, tag, "\tla riga tipo " + tag + " ha un formato illegale");
+}
+
+// A Ui that runs an action when a step with a given caption begins: to break the database
+// at that step, or to die there as in a power cut.
+class StepUi : public ScriptedUi {
+ public:
+  std::map<std::string, std::function<void()>> at;
+  void ProgressBegin(std::string_view caption) override { Run(caption); }
+  void ProgressCaption(std::string_view caption) override { Run(caption); }
+
+ private:
+  void Run(std::string_view caption) {
+    auto found = at.find(std::string(caption));
+    if (found != at.end()) found->second();
+  }
+};
+
 class CommsDbTest : public kvt::test::SchemaTest {
  protected:
+  // Runs `work` in a child process with its own connection and a Ui that dies at `caption`,
+  // as in a power cut; true when the child died there.
+  template <typename Work>
+  bool DiesAt(const std::string& caption, Work work) {
+    constexpr int kDied = 42;
+    const pid_t pid = fork();
+    if (pid == 0) {
+      StepUi dying;
+      dying.at[caption] = [] { _exit(kDied); };
+      std::unique_ptr<db::Database> own = Connect();
+      if (own && own->IsConnected()) work(*own, dying);
+      _exit(0);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == kDied;
+  }
+
   // Default options: a small plan of company 101 over 2010.
   static GeneratorOptions Options(int32_t protoc = 1) {
     GeneratorOptions o;
@@ -107,6 +163,22 @@ class CommsDbTest : public kvt::test::SchemaTest {
     o.routeRows = 4;
     o.trips = 6;
     o.authorities = {1, 2};
+    return o;
+  }
+
+  // A second communication of the same company after `first`: 3 stops, 1 route and 2 trips of
+  // its own, on the stops, arcs and routes of the first.
+  static GeneratorOptions Following(const GeneratorOptions& first) {
+    GeneratorOptions o = first;
+    o.seed = 2;
+    o.protoc = 2;
+    o.primacom = false;
+    o.stops = 3;
+    o.routes = 1;
+    o.trips = 2;
+    o.idBase = 100;
+    o.refStops = o.refArcs = first.stops;
+    o.refRoutes = first.routes;
     return o;
   }
 

@@ -42,17 +42,6 @@ std::string RawFile(std::string_view protocol, std::vector<std::string> stops) {
   return out;
 }
 
-Strings Illegal(long line, const std::string& tag) {
-  const std::string at = "RIGA " + std::to_string(line) + " ";
-  return {at + "ERRORE BLOCCANTE: non è possibile leggere la sezione " + tag,
-          at + "\tla riga tipo " + tag + " ha un formato illegale"};
-}
-
-std::string Duplicate(long line, const std::string& object, long id) {
-  return "RIGA " + std::to_string(line) + " Oggetto " + object + " duplicato (ID=" +
-         std::to_string(id) + "). Non è possibile inserire un oggetto già presente.";
-}
-
 class HostileCommunicationTest : public CommsDbTest {
  protected:
   // The communication is refused with exactly `errors`, and nothing is written.

@@ -38,18 +38,6 @@ std::string Summary(std::vector<std::pair<long, long>> rows, long deleted) {
   return text + "Giorni: eliminate " + std::to_string(deleted) + " righe precedenti obsolete\n";
 }
 
-std::string Duplicate(long line, const std::string& object, long id) {
-  return "RIGA " + std::to_string(line) + " Oggetto " + object +
-         " duplicato (ID=" + std::to_string(id) +
-         "). Non è possibile inserire un oggetto già presente.";
-}
-
-std::string Missing(long line, const std::string& object, long id) {
-  return "RIGA " + std::to_string(line) + " Oggetto " + object +
-         " inesistente (ID=" + std::to_string(id) +
-         "). Non è possibile referenziare un oggetto assente.";
-}
-
 class ImportTest : public CommsDbTest {};
 
 TEST_P(ImportTest, GeneratedCommunicationIsWrittenWithTheExactSummaryAndAdvice) {
@@ -111,11 +99,6 @@ TEST_P(ImportTest, GeneratedCommunicationIsWrittenWithTheExactSummaryAndAdvice) 
                                           "Inserimento Giorni Effettuazione"}));
 }
 
-Strings Blocking(long line, const std::string& section, const std::string& text) {
-  const std::string at = "RIGA " + std::to_string(line) + " ";
-  return Strings{at + "ERRORE BLOCCANTE: non è possibile leggere la sezione " + section, at + text};
-}
-
 TEST_P(ImportTest, RefusedFilesGetTheirMessagesAtTheirLinesAndWriteNothing) {
   // Without the FERMATE declarator, line 3 holds ARCHI.
   const std::string good = ReadBytes(Generate(Options(), "plan.txt"));
@@ -141,8 +124,7 @@ TEST_P(ImportTest, RefusedFilesGetTheirMessagesAtTheirLinesAndWriteNothing) {
   // A reference base ("R" for the first flag) is not a communication.
   GeneratorOptions o = Options();
   o.reference = true;
-  EXPECT_EQ(Errors(Generate(o, "base.txt")),
-            Blocking(2, "<protocollo>", "\tla riga tipo <protocollo> ha un formato illegale"));
+  EXPECT_EQ(Errors(Generate(o, "base.txt")), Illegal(2, "<protocollo>"));
   EXPECT_EQ(TableCounts(), (std::vector<long long>{0, 0, 0, 0, 0, 0, 0, 0, 0}));
 }
 
@@ -174,7 +156,7 @@ TEST_P(ImportTest, EveryPlantedFaultIsReportedAtTheLineTheGeneratorGives) {
   o.faultSection = Section::Giorni;
   o.faultRow = 0;
   const std::string badDays = Generate(o, "fault.txt");
-  EXPECT_EQ(Errors(badDays), Blocking(report.fault->line, "<giorni>", illegal("<giorni>").second));
+  EXPECT_EQ(Errors(badDays), Illegal(report.fault->line, "<giorni>"));
 
   const std::pair<GenFault, std::string> references[] = {{GenFault::UnknownStop, "<fermate>"},
                                                          {GenFault::UnknownRoute, "<teste_itiner>"},

@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "db/table.h"
 #include "import_fixture.h"
 
 namespace kvt::comms {
@@ -120,18 +119,6 @@ TEST(InForce, UnknownCompanyOrCommunicationAnswersFalseAndMasksNothing) {
   MaskMonth(none, 1, 2010, 3, days);
   MaskMonth(map.FindCompany(5), 9, 2010, 3, days);
   EXPECT_EQ(days, std::string(31, 'S'));
-
-  // The context chooser and its refusal.
-  EXPECT_EQ(kContextCaption, "Selezione Contesto");
-  EXPECT_EQ(ContextEntries(),
-            (std::vector<std::string>{"Budget Contrattuale", "Piano di Esercizio (preventivo)",
-                                      "Ipotesi / Progetti"}));
-  const std::string letters = {*ContextLetter(0), *ContextLetter(1), *ContextLetter(2)};
-  EXPECT_EQ(letters, "BPI");
-  EXPECT_FALSE(ContextLetter(-1).has_value() || ContextLetter(3).has_value());
-  EXPECT_EQ(ContextInvalidMessage(),
-            "ATTENZIONE: Il Tipo Contesto non è valido.\n\n"
-            "Occorre selezionare un Tipo Contesto presente nella lista.\n\n");
 }
 
 // ---------------------------------------------------------------------------------------
@@ -141,16 +128,9 @@ class InForceDbTest : public test::CommsDbTest {
  protected:
   void AddProto(int azienda, int protoc, char tipo, bool azzera, const char* datini,
                 const char* datfin) {
-    db::Table t(&db(), "proto");
-    ASSERT_TRUE(t.AddNew());
-    EXPECT_TRUE(t.SetFieldText("azienda", std::to_string(azienda)));
-    EXPECT_TRUE(t.SetFieldText("protoc", std::to_string(protoc)));
-    EXPECT_TRUE(t.SetFieldText("datini", datini));
-    EXPECT_TRUE(t.SetFieldText("datfin", datfin));
-    EXPECT_TRUE(t.SetFieldText("primacom", "0"));
-    EXPECT_TRUE(t.SetFieldText("tipo", std::string(1, tipo)));
-    EXPECT_TRUE(t.SetFieldText("azzera", azzera ? "1" : "0"));
-    ASSERT_TRUE(t.Update());
+    AddRow("proto", {{"azienda", std::to_string(azienda)}, {"protoc", std::to_string(protoc)},
+                     {"datini", datini}, {"datfin", datfin}, {"primacom", "0"},
+                     {"tipo", std::string(1, tipo)}, {"azzera", azzera ? "1" : "0"}});
   }
 };
 

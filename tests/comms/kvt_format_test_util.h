@@ -1,24 +1,18 @@
 // File helpers of the communication tests: bytes in and out, one record by its line number,
-// a temporary file that removes itself.
+// a file in the test's own temporary folder.
 #pragma once
 
-#include <unistd.h>
-
-#include <cstdio>
-#include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "comms/kvt_format.h"
+#include "support/engines.h"
+#include "support/run_program.h"
 
 namespace kvt::comms::test {
 
 inline std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
+  return kvt::test::ReadFile(path);
 }
 
 inline void WriteBytes(const std::string& path, const std::string& bytes) {
@@ -37,13 +31,7 @@ inline std::string LineOf(const std::string& path, long line) {
 }
 
 struct TempFile {
-  explicit TempFile(const std::string& name) {
-    const char* dir = std::getenv("TMPDIR");
-    path = std::string(dir ? dir : "/tmp") + "/kvt_" + std::to_string(::getpid()) + "_" + name;
-  }
-  ~TempFile() { std::remove(path.c_str()); }
-  TempFile(const TempFile&) = delete;
-  TempFile& operator=(const TempFile&) = delete;
+  explicit TempFile(const std::string& name) : path(kvt::test::TempDir() + "/" + name) {}
   std::string path;
 };
 

@@ -71,24 +71,6 @@ TEST(Kvtgen, RunningDaysStayInsideThePeriodAndTripsFollowTheirRoute) {
   EXPECT_EQ(DayString(mar.days), std::string(5, 'S') + std::string(26, 'N'));
 }
 
-TEST(Kvtgen, AccentsCoordinatesAndReferenceBase) {
-  TempFile file("gen_names.txt");
-  GeneratorOptions o;
-  o.accentShare = o.noCoordShare = 100;
-  o.stops = 5;
-  Generate(o, file.path);
-  for (long line = 12; line <= 16; ++line) {
-    const std::string rec = LineOf(file.path, line);
-    EXPECT_NE(rec.find_first_of("\xE0\xE8\xF9"), std::string::npos) << rec;  // 1252 bytes
-    EXPECT_TRUE(rec.ends_with("\t0.00\t0.00")) << rec;
-  }
-  o.reference = true;
-  const GeneratorReport report = Generate(o, file.path);
-  EXPECT_EQ(report.counts[Section::Giorni], 0);
-  EXPECT_TRUE(LineOf(file.path, 2).starts_with("R\tP\tN\t1\t1\t"));
-  EXPECT_TRUE(LineOf(file.path, report.lines).starts_with("</orari>"));
-}
-
 TEST(Kvtgen, ImpossibleRequestsAndCommandLine) {
   TempFile file("refused.txt");
   const std::vector<std::pair<void (*)(GeneratorOptions&), const char*>> cases = {

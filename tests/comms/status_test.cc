@@ -2,34 +2,18 @@
 #include "comms/status.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
+#include <sstream>
+
+#include "comms/commands.h"
 #include "core/text.h"
 #include "import_fixture.h"
 #include "platform/cli_ui.h"
-#include "platform/scripted_ui.h"
-#include "comms/commands.h"
-#include <sstream>
 
 namespace kvt::comms::test {
 namespace {
 
 using Strings = std::vector<std::string>;
-
-constexpr int kDied = 42;
-
-// A Ui whose process dies, as in a power cut, when a step with the given caption begins.
-class DyingUi : public ScriptedUi {
- public:
-  explicit DyingUi(std::string caption) : caption_(std::move(caption)) {}
-  void ProgressCaption(std::string_view caption) override {
-    if (caption == caption_) _exit(kDied);
-  }
-
- private:
-  std::string caption_;
-};
 
 class StatusTest : public CommsDbTest {
  protected:
@@ -41,17 +25,7 @@ class StatusTest : public CommsDbTest {
     first.datfin = {31, 3, 2010};
     ASSERT_TRUE(Import(Generate(first, "first.txt")));
     afterFirst_ = AllCounts();
-    GeneratorOptions second = first;
-    second.seed = 2;
-    second.protoc = 2;
-    second.primacom = false;
-    second.stops = 3;
-    second.routes = 1;
-    second.trips = 2;
-    second.idBase = 100;
-    second.refStops = first.stops;
-    second.refArcs = first.stops;
-    second.refRoutes = first.routes;
+    GeneratorOptions second = Following(first);
     second.datini = {1, 2, 2010};
     second.datfin = {28, 2, 2010};
     ASSERT_TRUE(Import(Generate(second, "second.txt")));
@@ -240,16 +214,9 @@ TEST_P(StatusTest, DeletionThatFailsOrDiesHalfWayLeavesEverything) {
   EXPECT_EQ(AllCounts(), before);
 
   for (const char* step : {"Eliminazione Corse", "Eliminazione Protocollo"}) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-      DyingUi dying(step);
-      std::unique_ptr<db::Database> own = Connect();
-      if (own && own->IsConnected()) DeleteCommunication(*own, dying, {101, 2}, counts);
-      _exit(0);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == kDied) << step;
+    EXPECT_TRUE(DiesAt(step, [&](db::Database& own, StepUi& dying) {
+      (void)DeleteCommunication(own, dying, {101, 2}, counts);
+    })) << step;
     EXPECT_EQ(AllCounts(), before) << step;
   }
 }

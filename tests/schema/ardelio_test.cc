@@ -10,8 +10,6 @@
 #include "db/catalog.h"
 #include "db/database.h"
 #include "db/file_engine.h"
-#include "db/selection.h"
-#include "db/sql_types.h"
 #include "platform/scripted_ui.h"
 #include "schema/ardelio.h"
 #include "support/engines.h"
@@ -69,18 +67,8 @@ class ArdelioTest : public ::testing::Test {
   }
 
   std::vector<std::string> Column(db::Database& d, const std::string& table,
-                                  const std::string& column, const std::string& order,
-                                  int type = db::kSqlInteger) {
-    db::Selection s(&d);
-    s.AddColumn(table, column, type);
-    s.SetFrom(table);
-    s.SetOrderBy(order);
-    std::vector<std::string> out;
-    db::Fetch f = s.Open();
-    for (; f == db::Fetch::Row; f = s.MoveNext())
-      out.push_back(s.GetTextByName(table + "." + column));
-    EXPECT_EQ(f, db::Fetch::End);
-    return out;
+                                  const std::string& column, const std::string& order) {
+    return kvt::test::QueryRows(d, "SELECT " + column + " FROM " + table + " ORDER BY " + order, 1);
   }
 
   // Only the database itself: no work file left behind.
@@ -150,20 +138,20 @@ TEST_F(ArdelioTest, CompletionBuildsTheSchemaAfterRemovingOrphans) {
   db::Database& d = *host->Current();
   ASSERT_TRUE(d.IsConnected());
   EXPECT_EQ(Column(d, "corse", "ID", "ID"), (std::vector<std::string>{"30", "31"}));
-  EXPECT_EQ(Column(d, "corse", "azienda", "ID", db::kSqlSmallInt),
+  EXPECT_EQ(Column(d, "corse", "azienda", "ID"),
             (std::vector<std::string>{"101", "102"}));
   EXPECT_EQ(Column(d, "orari", "ID", "ID, sub"), (std::vector<std::string>{"30", "30"}));
   EXPECT_EQ(Column(d, "archi", "ID", "ID"), std::vector<std::string>{"10"});
   EXPECT_EQ(Column(d, "tesitine", "ID", "ID"), std::vector<std::string>{"20"});
-  EXPECT_EQ(Column(d, "detitine", "sub", "ID, sub", db::kSqlSmallInt),
+  EXPECT_EQ(Column(d, "detitine", "sub", "ID, sub"),
             (std::vector<std::string>{"1", "2"}));
-  EXPECT_EQ(Column(d, "ardelio", "convert", "convert", db::kSqlSmallInt),
+  EXPECT_EQ(Column(d, "ardelio", "convert", "convert"),
             std::vector<std::string>{"0"});
-  EXPECT_EQ(Column(d, "tavole", "nome", "nome", db::kSqlVarChar).size(), 38u);
-  EXPECT_EQ(Column(d, "regazi", "codice", "codice", db::kSqlSmallInt),
+  EXPECT_EQ(Column(d, "tavole", "nome", "nome").size(), 38u);
+  EXPECT_EQ(Column(d, "regazi", "codice", "codice"),
             (std::vector<std::string>{"101", "102"}));  // existing companies: not seeded again
-  EXPECT_EQ(Column(d, "regent", "codice", "codice", db::kSqlSmallInt).size(), 5u);
-  EXPECT_EQ(Column(d, "lotti", "ID", "ID", db::kSqlSmallInt), std::vector<std::string>{"0"});
+  EXPECT_EQ(Column(d, "regent", "codice", "codice").size(), 5u);
+  EXPECT_EQ(Column(d, "lotti", "ID", "ID"), std::vector<std::string>{"0"});
   // Trip 30 got the mandatory columns it lacked, and the key and relations hold.
   db::LiveTable corse = db::ReadLiveTable(d, "corse");
   EXPECT_EQ(corse.columns.size(), 23u);
@@ -171,8 +159,9 @@ TEST_F(ArdelioTest, CompletionBuildsTheSchemaAfterRemovingOrphans) {
   EXPECT_EQ(corse.foreignKeys.size(), 3u);
   EXPECT_EQ(Column(d, "corse", "ct_lung", "ID"), (std::vector<std::string>{"0", "0"}));
   EXPECT_EQ(db::ReadLiveTable(d, "regazi").primaryKey, std::vector<std::string>{"codice"});
-  EXPECT_EQ(Column(d, "proto", "datini", "azienda", db::kSqlDate),
-            (std::vector<std::string>{"00/00/0000", "00/00/0000"}));
+  // A mandatory date is added as the stored no-lower-bound date (shown as 00/00/0000).
+  EXPECT_EQ(Column(d, "proto", "datini", "azienda"),
+            (std::vector<std::string>{"1600-01-01", "1600-01-01"}));
   EXPECT_FALSE(d.ExecuteSql("DELETE FROM lotti WHERE ID = 0"));
   EXPECT_FALSE(
       d.ExecuteSql("INSERT INTO archi (azienda, ID, protoc, inizio, fine, lung) "
@@ -183,7 +172,7 @@ TEST_F(ArdelioTest, CompletionBuildsTheSchemaAfterRemovingOrphans) {
   EXPECT_TRUE(FixArdelioRouteNumbering(d));
   EXPECT_EQ(ui.Texts(), (std::vector<std::string>{std::string(kShifted), std::string(kMended)}));
   EXPECT_EQ(ui.messages[0].icon, MsgIcon::Warning);
-  EXPECT_EQ(Column(d, "detitine", "sub", "ID, sub", db::kSqlSmallInt),
+  EXPECT_EQ(Column(d, "detitine", "sub", "ID, sub"),
             (std::vector<std::string>{"0", "1"}));
   EXPECT_EQ(Column(d, "detitine", "dist", "ID, sub"), (std::vector<std::string>{"5400", "10800"}));
   ui.Clear();
@@ -216,7 +205,7 @@ TEST_F(ArdelioTest, ARelationBrokenByExistingRowsLeavesTheFileAsItWas) {
   EXPECT_FALSE(d.TableExists("tavole"));
   EXPECT_FALSE(d.TableExists("comuni"));
   EXPECT_EQ(db::ReadLiveTable(d, "fermate").columns.size(), 7u);
-  EXPECT_EQ(Column(d, "ardelio", "convert", "convert", db::kSqlSmallInt),
+  EXPECT_EQ(Column(d, "ardelio", "convert", "convert"),
             std::vector<std::string>{"1"});
   EXPECT_TRUE(AloneInItsFolder());
 }
@@ -239,13 +228,13 @@ TEST_F(ArdelioTest, CompletedFilesAreRenumberedOnlyWhenEveryRouteStartsAboveZero
   EXPECT_FALSE(d.TableExists("tavole"));
   EXPECT_TRUE(FixArdelioRouteNumbering(d));
   EXPECT_TRUE(ui.messages.empty());
-  EXPECT_EQ(Column(d, "detitine", "sub", "azienda, ID, sub", db::kSqlSmallInt),
+  EXPECT_EQ(Column(d, "detitine", "sub", "azienda, ID, sub"),
             (std::vector<std::string>{"0", "1", "1", "2"}));
   ASSERT_TRUE(d.ExecuteSql("UPDATE detitine SET sub = sub + 10 WHERE azienda = 101"));
   ASSERT_TRUE(d.ExecuteSql("UPDATE detitine SET sub = sub - 9 WHERE azienda = 101"));
   EXPECT_TRUE(FixArdelioRouteNumbering(d));
   EXPECT_EQ(ui.Texts(), (std::vector<std::string>{std::string(kShifted), std::string(kMended)}));
-  EXPECT_EQ(Column(d, "detitine", "sub", "azienda, ID, sub", db::kSqlSmallInt),
+  EXPECT_EQ(Column(d, "detitine", "sub", "azienda, ID, sub"),
             (std::vector<std::string>{"0", "1", "0", "1"}));
   EXPECT_EQ(Column(d, "detitine", "arco", "azienda, ID, sub"),
             (std::vector<std::string>{"10", "11", "12", "13"}));
@@ -262,7 +251,7 @@ TEST_F(ArdelioTest, CompletedFilesAreRenumberedOnlyWhenEveryRouteStartsAboveZero
   EXPECT_TRUE(CompleteArdelioDatabase(*foreign));
   EXPECT_TRUE(FixArdelioRouteNumbering(*foreign->Current()));
   EXPECT_FALSE(foreign->Current()->TableExists("tavole"));
-  EXPECT_EQ(Column(*foreign->Current(), "detitine", "sub", "sub", db::kSqlSmallInt),
+  EXPECT_EQ(Column(*foreign->Current(), "detitine", "sub", "sub"),
             std::vector<std::string>{"1"});
   EXPECT_TRUE(ui.messages.empty());
 }

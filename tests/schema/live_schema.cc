@@ -8,17 +8,16 @@
 #include <set>
 
 #include "db/catalog.h"
-#include "db/selection.h"
 #include "db/sql_types.h"
 #include "schema/catalogue.h"
 #include "schema/dictionary.h"
 #include "schema/model.h"
 #include "schema/seed.h"
+#include "support/engines.h"
 
 namespace kvt::schema::test {
 namespace {
 
-using db::kSqlDouble, db::kSqlInteger, db::kSqlSmallInt, db::kSqlVarChar;
 using Strings = std::vector<std::string>;
 
 std::string Lower(std::string s) {
@@ -100,26 +99,9 @@ void ExpectTable(const db::LiveTable& live, const DictTable& t) {
   EXPECT_EQ(fks, expectedFks);
 }
 
-// Rows of a selection as "a|b|c" texts, NULL as "<NULL>".
-Strings Rows(db::Database& db, std::string_view table,
-             const std::vector<std::pair<std::string, int>>& columns, std::string_view order) {
-  db::Selection s(&db);
-  for (const auto& [c, type] : columns) s.AddColumn(table, c, type);
-  s.SetFrom(table);
-  s.SetOrderBy(order);
-  Strings rows;
-  db::Fetch f = s.Open();
-  for (; f == db::Fetch::Row; f = s.MoveNext()) {
-    std::string row;
-    for (size_t i = 0; i < columns.size(); ++i) {
-      row += i ? "|" : "";
-      row += s.IsNull(static_cast<int>(i))
-                 ? "<NULL>"
-                 : s.GetTextByName(std::string(table) + "." + columns[i].first);
-    }
-    rows.push_back(row);
-  }
-  EXPECT_EQ(f, db::Fetch::End);
+// Rows of a query as kvt::test::QueryRows gives them, sorted.
+Strings Rows(db::Database& db, const std::string& sql, int columns) {
+  Strings rows = kvt::test::QueryRows(db, sql, columns);
   std::sort(rows.begin(), rows.end());
   return rows;
 }
@@ -155,33 +137,17 @@ void ExpectDictionaryMatchesCatalogue(db::Database& db) {
     int position = 0;
     for (const ColumnDef& c : t.columns) {
       columns.push_back(name + "|" + std::string(c.name) + "|" + std::string(c.label) + "|" +
-                        std::string(c.description) + "|<NULL>|<NULL>|" +
+                        std::string(c.description) + "|NULL|NULL|" +
                         std::to_string(db.IsOdbc() ? position++ : 0));
     }
     for (const IndexDef& i : t.indices)
-      indices.push_back(name + "|" + std::string(i.name) + "|" + std::string(i.label) + "|<NULL>");
+      indices.push_back(name + "|" + std::string(i.name) + "|" + std::string(i.label) + "|NULL");
   }
   for (Strings* v : {&tables, &columns, &indices}) std::sort(v->begin(), v->end());
-  EXPECT_EQ(Rows(db, "tavole",
-                 {{"nome", kSqlVarChar}, {"denom", kSqlVarChar}, {"note", kSqlVarChar}}, "nome"),
-            tables);
-  EXPECT_EQ(Rows(db, "campi",
-                 {{"tavola", kSqlVarChar},
-                  {"nome", kSqlVarChar},
-                  {"denom", kSqlVarChar},
-                  {"note", kSqlVarChar},
-                  {"regola", kSqlVarChar},
-                  {"mess", kSqlVarChar},
-                  {"posiz", kSqlSmallInt}},
-                 "tavola"),
+  EXPECT_EQ(Rows(db, "SELECT nome, denom, note FROM tavole", 3), tables);
+  EXPECT_EQ(Rows(db, "SELECT tavola, nome, denom, note, regola, mess, posiz FROM campi", 7),
             columns);
-  EXPECT_EQ(Rows(db, "indici",
-                 {{"tavola", kSqlVarChar},
-                  {"nome", kSqlVarChar},
-                  {"denom", kSqlVarChar},
-                  {"note", kSqlVarChar}},
-                 "tavola"),
-            indices);
+  EXPECT_EQ(Rows(db, "SELECT tavola, nome, denom, note FROM indici", 4), indices);
 }
 
 void ExpectSeedRows(db::Database& db) {
@@ -191,37 +157,15 @@ void ExpectSeedRows(db::Database& db) {
     std::sort(out.begin(), out.end());
     return out;
   };
-  const std::vector<std::pair<std::string, int>> coded = {{"codice", kSqlSmallInt},
-                                                          {"denom", kSqlVarChar}};
-  EXPECT_EQ(Rows(db, "regazi", coded, "codice"), texts(SeedCompanies()));
-  EXPECT_EQ(Rows(db, "regent", coded, "codice"), texts(SeedAuthorities()));
-  EXPECT_EQ(Rows(db, "bacini", {{"ID", kSqlSmallInt}, {"denom", kSqlVarChar}}, "ID"),
-            Strings{"0|*** bacino non assegnato ***"});
-  EXPECT_EQ(Rows(db, "lotti", {{"ID", kSqlSmallInt}, {"denom", kSqlVarChar}}, "ID"),
-            Strings{"0|*** lotto non assegnato ***"});
+  EXPECT_EQ(Rows(db, "SELECT codice, denom FROM regazi", 2), texts(SeedCompanies()));
+  EXPECT_EQ(Rows(db, "SELECT codice, denom FROM regent", 2), texts(SeedAuthorities()));
+  EXPECT_EQ(Rows(db, "SELECT ID, denom FROM bacini", 2), Strings{"0|*** bacino non assegnato ***"});
+  EXPECT_EQ(Rows(db, "SELECT ID, denom FROM lotti", 2), Strings{"0|*** lotto non assegnato ***"});
   // The one-blank codes are kept without their trailing blank.
-  EXPECT_EQ(
-      Rows(db, "comuni",
-           {{"ID", kSqlSmallInt},
-            {"denom", kSqlVarChar},
-            {"provin", kSqlVarChar},
-            {"istat", kSqlVarChar},
-            {"bacino", kSqlSmallInt},
-            {"centro_x", kSqlDouble},
-            {"centro_y", kSqlDouble}},
-           "ID"),
-      Strings{"0|*** comune non assegnato ***|||0|000000000000000,0000|000000000000000,0000"});
-  EXPECT_EQ(
-      Rows(db, "local",
-           {{"ID", kSqlSmallInt},
-            {"denom", kSqlVarChar},
-            {"istat", kSqlVarChar},
-            {"nucleo", kSqlSmallInt},
-            {"abitanti", kSqlInteger},
-            {"centro_x", kSqlDouble},
-            {"centro_y", kSqlDouble}},
-           "ID"),
-      Strings{"0|*** località non assegnata ***||0|0|000000000000000,0000|000000000000000,0000"});
+  EXPECT_EQ(Rows(db, "SELECT ID, denom, provin, istat, bacino, centro_x, centro_y FROM comuni", 7),
+            Strings{"0|*** comune non assegnato ***|||0|0|0"});
+  EXPECT_EQ(Rows(db, "SELECT ID, denom, istat, nucleo, abitanti, centro_x, centro_y FROM local", 7),
+            Strings{"0|*** località non assegnata ***||0|0|0|0"});
 }
 
 }  // namespace kvt::schema::test

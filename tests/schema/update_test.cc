@@ -5,8 +5,6 @@
 
 #include "db/catalog.h"
 #include "db/database.h"
-#include "db/selection.h"
-#include "db/sql_types.h"
 #include "schema/dictionary.h"
 #include "schema/generator.h"
 #include "schema/init.h"
@@ -23,21 +21,6 @@ class UpdateFromDictionaryTest : public kvt::test::EngineTest {
     ASSERT_TRUE(CreateSpecialTables(db()));
     ASSERT_TRUE(WriteDictionary(db()));
     ASSERT_TRUE(tx.Commit());
-  }
-
-  std::vector<std::string> Lots() {
-    db::Selection s(&db());
-    s.AddColumn("lotti", "ID", db::kSqlSmallInt);
-    s.AddColumn("lotti", "denom", db::kSqlVarChar);
-    s.SetFrom("lotti");
-    s.SetOrderBy("ID");
-    std::vector<std::string> rows;
-    db::Fetch f = s.Open();
-    for (; f == db::Fetch::Row; f = s.MoveNext())
-      rows.push_back(std::to_string(s.GetShort(0)) + "|" + s.GetText(1) +
-                     (s.IsNull(1) ? "<NULL>" : ""));
-    EXPECT_EQ(f, db::Fetch::End);
-    return rows;
   }
 };
 
@@ -57,7 +40,8 @@ TEST_P(UpdateFromDictionaryTest, CompletesTablesAndAddsTheRelationsTheRowsAllow)
   ASSERT_EQ(lotti.columns.size(), 2u);
   EXPECT_FALSE(lotti.columns[1].nullable);
   EXPECT_EQ(lotti.primaryKey.size(), 1u);
-  EXPECT_EQ(Lots(), (std::vector<std::string>{"0|", "5|"}));  // the new mandatory text is empty
+  EXPECT_EQ(Rows("SELECT ID, denom FROM lotti ORDER BY ID", 2),
+            (std::vector<std::string>{"0|", "5|"}));  // the new mandatory text is empty
 
   // Trip 2 names lot 7, which does not exist: the relation is refused and nothing changes.
   EXPECT_FALSE(UpdateRelationsFromDictionary(db()));

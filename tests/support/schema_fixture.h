@@ -5,11 +5,18 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
 
+#include "db/table.h"
 #include "schema/init.h"
 #include "support/engines.h"
 
 namespace kvt::test {
+
+// A row as (column, value) pairs.
+using Row = std::vector<std::pair<std::string, std::string>>;
 
 class SchemaTest : public EngineTest {
  protected:
@@ -26,6 +33,14 @@ class SchemaTest : public EngineTest {
     }
     ASSERT_TRUE(db().IsConnected());
     ui.Clear();
+  }
+
+  // Adds a row through the program's own table writer, each value given as the user types it.
+  void AddRow(const std::string& table, const Row& row) {
+    db::Table t(&db(), table);
+    ASSERT_TRUE(t.AddNew());
+    for (const auto& [column, value] : row) ASSERT_TRUE(t.SetFieldText(column, value)) << column;
+    ASSERT_TRUE(t.Update()) << table << ": " << ::testing::PrintToString(ui.Texts());
   }
 };
 
