@@ -174,7 +174,8 @@ void BenchSqlitePath(const Options& o, bool direct) {
 
   kvt::ScriptedUi ui;
   ui.echo = true;
-  kvt::db::CreateDatabaseFile(layer, nullptr);
+  kvt::db::FileEngine files;
+  if (!files.Create(layer)) std::printf("  %s\n", files.LastError().text.c_str());
   auto db = Database::OpenFile(ui, layer);
   if (!db->ExecuteSql(CreateOrari("orari"))) std::printf("  %s\n", db->LastError().text.c_str());
   const double tLayer = Seconds([&] { ok = InsertThroughTable(*db, o.rows); });

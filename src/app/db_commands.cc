@@ -137,8 +137,10 @@ void RepairCommand(AppContext& ctx) {
   if (error.empty()) {
     FileWork work(ctx.ui, db::FileStep::Check, "Verifica dell'integrità del database",
                   "Ricostruzione del database");
-    ok = db::RepairDatabaseFile(*path, &error, work.Callback());
+    db::FileEngine files;
+    ok = files.Repair(*path, work.Callback());
     stopped = !ok && work.Stopped();
+    if (!ok) error = files.LastError().text;
   }
   if (stopped) {
     ctx.ui.Info(kCancelledMessage, caption);
@@ -182,8 +184,10 @@ void DuplicateCommand(AppContext& ctx) {
   if (error.empty()) {
     FileWork work(ctx.ui, db::FileStep::Copy, "Verifica del database duplicato",
                   "Duplicazione del database");
-    ok = db::CompactDatabaseFile(*source, *target, &error, work.Callback());
+    db::FileEngine files;
+    ok = files.Compact(*source, *target, work.Callback());
     stopped = !ok && work.Stopped();
+    if (!ok) error = files.LastError().text;
   }
   if (stopped) {
     ctx.ui.Info(kCancelledFileMessage, caption);

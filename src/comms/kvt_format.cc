@@ -1,7 +1,6 @@
 #include "comms/kvt_format.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstring>
 #include <limits>
 
@@ -395,12 +394,6 @@ bool ParseRow(std::string_view record, GiorniRow& out) {
 // Formatting
 
 namespace {
-
-void AppendInt(std::string& out, int64_t value) {
-  char digits[24];  // a 64-bit integer in decimal with its sign
-  auto result = std::to_chars(digits, digits + sizeof digits, value);
-  out.append(digits, result.ptr);
-}
 
 void Tab(std::string& out) {
   out += '\t';

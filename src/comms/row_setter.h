@@ -6,7 +6,6 @@
 #pragma once
 
 #include <cassert>
-#include <charconv>
 #include <cstdint>
 #include <initializer_list>
 #include <span>
@@ -41,9 +40,9 @@ class RowSetter {
     return *this;
   }
   RowSetter& Int(int64_t value) {
-    char digits[24];
-    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-    return Text(std::string_view(digits, static_cast<size_t>(end - digits)));
+    scratch_.clear();
+    AppendInt(scratch_, value);
+    return Text(scratch_);
   }
   // An integer that stands for "none" when 0: left empty.
   RowSetter& OptionalInt(int64_t value) { return value == 0 ? Text("") : Int(value); }
@@ -56,11 +55,13 @@ class RowSetter {
   }
   // "GG/MM/AAAA".
   RowSetter& DateText(const Date& d) {
-    char text[10] = {Digit(d.day / 10),    Digit(d.day),        '/',
-                     Digit(d.month / 10),  Digit(d.month),      '/',
-                     Digit(d.year / 1000), Digit(d.year / 100), Digit(d.year / 10),
-                     Digit(d.year)};
-    return Text(std::string_view(text, sizeof text));
+    scratch_.clear();
+    AppendZeroPadded(scratch_, d.day, 2);
+    scratch_ += '/';
+    AppendZeroPadded(scratch_, d.month, 2);
+    scratch_ += '/';
+    AppendZeroPadded(scratch_, d.year, 4);
+    return Text(scratch_);
   }
 
   // Ends the row. The rows the database stored (a bulk block may go out now) are added to
@@ -81,8 +82,6 @@ class RowSetter {
   }
 
  private:
-  static char Digit(int value) { return static_cast<char>('0' + value % 10); }
-
   db::Table& table_;
   std::vector<int> columns_;
   size_t next_ = 0;

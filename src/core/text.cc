@@ -1,6 +1,7 @@
 #include "core/text.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -24,6 +25,45 @@ std::string Format(const char* fmt, ...) {
   }
   va_end(args);
   return out;
+}
+
+void AppendInt(std::string& out, int64_t value) {
+  char digits[24];  // a 64-bit integer in decimal with its sign
+  out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+}
+
+void AppendZeroPadded(std::string& out, int64_t value, int width) {
+  char digits[24];
+  const uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+  const size_t length =
+      static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, magnitude).ptr - digits);
+  if (value < 0) {
+    out += '-';
+    --width;
+  }
+  if (width > static_cast<int>(length)) out.append(static_cast<size_t>(width) - length, '0');
+  out.append(digits, length);
+}
+
+namespace {
+constexpr char kHexDigits[] = "0123456789abcdef0123456789ABCDEF";
+}  // namespace
+
+void AppendHex(std::string& out, std::string_view bytes, bool upper) {
+  const char* digits = kHexDigits + (upper ? 16 : 0);
+  out.reserve(out.size() + bytes.size() * 2);
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    out += digits[byte >> 4];
+    out += digits[byte & 15];
+  }
+}
+
+int HexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
 }
 
 namespace {

@@ -17,6 +17,16 @@ std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // other character; no digits gives 0. Saturates at the 64-bit limits.
 int64_t LeadingInt(std::string_view text);
 
+// Integers appended as "%lld", and as "%0<width>lld" (the sign, then zeros up to `width`
+// characters): the one integer formatter of hot loops, without the locale or a temporary.
+void AppendInt(std::string& out, int64_t value);
+void AppendZeroPadded(std::string& out, int64_t value, int width);
+
+// Two hexadecimal digits a byte ("0a1b"; "0A1B" when `upper`), and the value of one digit
+// of either case (-1 for any other character).
+void AppendHex(std::string& out, std::string_view bytes, bool upper = false);
+int HexDigitValue(char c);
+
 // A double written with a decimal point, as "%1.2lf" etc., with every '.' turned into ','
 // (texts for other systems). And back: ',' read as '.'.
 std::string CommaDecimal(std::string text);

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/text.h"
 #include "db/native_bulk.h"
 #include "db/values.h"
 
@@ -23,83 +24,44 @@ std::string ArrayType(const ColumnInfo& column) {
   const bool plain =
       !name.empty() && name[0] >= 'a' && name[0] <= 'z' &&
       name.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789_ ") == std::string::npos;
-  if (plain) return name;
-  switch (column.kind) {
-    case Kind::Bit:
-    case Kind::TinyInt:
-    case Kind::SmallInt:
-      return "smallint";
-    case Kind::Integer:
-      return "integer";
-    case Kind::Real:
-    case Kind::Double:
-      return "double precision";
-    case Kind::Date:
-      return "date";
-    case Kind::Timestamp:
-      return "timestamp";
-    case Kind::Binary:
-      return "bytea";
-    case Kind::Decimal:
-      return "numeric";
-    default:
-      return "text";
-  }
+  return plain ? name : FactsOf(column.kind).arrayType;
 }
 
-void AppendInt(std::string& out, long long value) {
-  char buffer[24];
-  auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  out.append(buffer, result.ptr);
-}
 
 }  // namespace
 
 std::unique_ptr<BulkInserter> MakeBulkInserter(OdbcConnection& conn, const std::string& quotedTable,
                                                const std::vector<ColumnInfo>& columns,
                                                unsigned blockRows, size_t blobSlot,
-                                               bool postgresArrays) {
-  if (conn.sqlite() && !postgresArrays)
+                                               Dialect::BulkStrategy strategy) {
+  if (conn.sqlite() && strategy != Dialect::BulkStrategy::ArrayUnnest)
     return std::make_unique<SqliteBulkInserter>(conn, quotedTable, columns, blockRows);
   return std::make_unique<OdbcBulkInserter>(conn, quotedTable, columns, blockRows, blobSlot,
-                                            postgresArrays);
+                                            strategy);
 }
 
 OdbcBulkInserter::OdbcBulkInserter(OdbcConnection& conn, const std::string& quotedTable,
                                    const std::vector<ColumnInfo>& columns, unsigned blockRows,
-                                   size_t blobSlot, bool postgresArrays)
-    : BulkInserter(blockRows), conn_(conn), table_(quotedTable), arrays_(postgresArrays) {
+                                   size_t blobSlot, Dialect::BulkStrategy strategy)
+    : BulkInserter(blockRows),
+      conn_(conn),
+      table_(quotedTable),
+      arrays_(strategy == Dialect::BulkStrategy::ArrayUnnest) {
   const unsigned n = static_cast<unsigned>(std::max<size_t>(1, columns.size()));
   chunkRows_ = std::clamp(kMaxParams / n, 1u, capacity_);
-  // The SQLite3 ODBC driver compiles a statement that begins with INSERT again at every
-  // execution (most of a block's cost); one that begins with WITH it keeps prepared and only
-  // binds again: the same INSERT, about 2.5 times faster.
-  if (!arrays_ && conn.InfoText(SQL_DBMS_NAME) == "SQLite")
+  if (strategy == Dialect::BulkStrategy::KeptMultiRowValues)
     prefix_ = "WITH kvt_prepared(kept) AS (SELECT 1) ";
   for (const ColumnInfo& column : columns) {
     names_.push_back(conn.QuoteName(column.name));
     Slots s;
     s.arrayType = ArrayType(column);
     s.kind = column.kind;
-    s.cType = CTypeOf(column.kind);
-    s.sqlType = ParamSqlType(column.kind);
-    if (IsIntegerKind(s.kind)) {
-      s.slot = sizeof(SQLINTEGER);
-    } else if (IsFloatKind(s.kind)) {
-      s.slot = sizeof(double);
-      s.columnSize = 15;
-    } else if (s.kind == Kind::Date) {
-      s.cType = SQL_C_TYPE_DATE;  // a date, not a timestamp: see ParamSqlType
-      s.slot = sizeof(SQL_DATE_STRUCT);
-      s.columnSize = 10;
-    } else if (s.kind == Kind::Timestamp) {
-      s.slot = sizeof(SQL_TIMESTAMP_STRUCT);
-      s.columnSize = 19;
-    } else if (s.kind == Kind::Binary) {
+    s.holder = FactsOf(column.kind).holder;
+    s.slot = FactsOf(column.kind).paramBytes;
+    if (s.holder == Holder::Bytes)
       s.slot = std::max<size_t>(1, blobSlot);
-    } else {
+    else if (s.slot == 0)
       s.slot = std::max<size_t>(kMinTextSlot, static_cast<size_t>(std::max(0L, column.size)) * 4);
-    }
     s.data.assign(s.slot * capacity_, '\0');
     s.indicators.assign(capacity_, SQL_NULL_DATA);
     slots_.push_back(std::move(s));
@@ -137,24 +99,34 @@ void OdbcBulkInserter::Set(int column, const Value& value) {
     indicator = SQL_NULL_DATA;
     return;
   }
-  if (IsIntegerKind(s.kind)) {
-    SQLINTEGER v = value.i;
-    std::memcpy(SlotData(c, filled_), &v, sizeof v);
-    indicator = 0;
-  } else if (IsFloatKind(s.kind)) {
-    std::memcpy(SlotData(c, filled_), &value.d, sizeof value.d);
-    indicator = 0;
-  } else if (s.kind == Kind::Date) {
-    SQL_DATE_STRUCT d{value.date.year, value.date.month, value.date.day};
-    std::memcpy(SlotData(c, filled_), &d, sizeof d);
-    indicator = 0;
-  } else if (s.kind == Kind::Timestamp) {
-    std::memcpy(SlotData(c, filled_), &value.date, sizeof value.date);
-    indicator = 0;
-  } else {
-    if (value.s.size() > s.slot) Grow(c, value.s.size());
-    if (!value.s.empty()) std::memcpy(SlotData(c, filled_), value.s.data(), value.s.size());
-    indicator = static_cast<SQLLEN>(value.s.size());
+  switch (s.holder) {
+    case Holder::Int: {
+      const SQLINTEGER v = value.i;
+      std::memcpy(SlotData(c, filled_), &v, sizeof v);
+      indicator = 0;
+      return;
+    }
+    case Holder::Double:
+      std::memcpy(SlotData(c, filled_), &value.d, sizeof value.d);
+      indicator = 0;
+      return;
+    case Holder::Day: {
+      const SQL_DATE_STRUCT d{value.date.year, value.date.month, value.date.day};
+      std::memcpy(SlotData(c, filled_), &d, sizeof d);
+      indicator = 0;
+      return;
+    }
+    case Holder::Stamp:
+      std::memcpy(SlotData(c, filled_), &value.date, sizeof value.date);
+      indicator = 0;
+      return;
+    case Holder::None:
+    case Holder::Text:
+    case Holder::Bytes:
+      if (value.s.size() > s.slot) Grow(c, value.s.size());
+      if (!value.s.empty()) std::memcpy(SlotData(c, filled_), value.s.data(), value.s.size());
+      indicator = static_cast<SQLLEN>(value.s.size());
+      return;
   }
 }
 
@@ -166,20 +138,29 @@ Value OdbcBulkInserter::Get(int column) const {
   if (indicator == SQL_NULL_DATA) return value;
   value.null = false;
   const char* data = s.data.data() + s.slot * filled_;
-  if (IsIntegerKind(s.kind)) {
-    std::memcpy(&value.i, data, sizeof value.i);
-  } else if (IsFloatKind(s.kind)) {
-    std::memcpy(&value.d, data, sizeof value.d);
-  } else if (s.kind == Kind::Date) {
-    SQL_DATE_STRUCT d{};
-    std::memcpy(&d, data, sizeof d);
-    value.date.year = d.year;
-    value.date.month = d.month;
-    value.date.day = d.day;
-  } else if (s.kind == Kind::Timestamp) {
-    std::memcpy(&value.date, data, sizeof value.date);
-  } else {
-    value.s.assign(data, static_cast<size_t>(indicator));
+  switch (s.holder) {
+    case Holder::Int:
+      std::memcpy(&value.i, data, sizeof value.i);
+      break;
+    case Holder::Double:
+      std::memcpy(&value.d, data, sizeof value.d);
+      break;
+    case Holder::Day: {
+      SQL_DATE_STRUCT d{};
+      std::memcpy(&d, data, sizeof d);
+      value.date.year = d.year;
+      value.date.month = d.month;
+      value.date.day = d.day;
+      break;
+    }
+    case Holder::Stamp:
+      std::memcpy(&value.date, data, sizeof value.date);
+      break;
+    case Holder::None:
+    case Holder::Text:
+    case Holder::Bytes:
+      value.s.assign(data, static_cast<size_t>(indicator));
+      break;
   }
   return value;
 }
@@ -206,11 +187,12 @@ bool OdbcBulkInserter::Bind(OdbcStatement& stmt, unsigned first, unsigned rows) 
   for (unsigned j = 0; j < rows; ++j) {
     for (size_t c = 0; c < n; ++c) {
       Slots& s = slots_[c];
-      SQLULEN size = s.columnSize ? s.columnSize : std::max<SQLULEN>(1, s.slot);
-      SQLRETURN rc =
-          SQLBindParameter(stmt.handle(), static_cast<SQLUSMALLINT>(j * n + c + 1), SQL_PARAM_INPUT,
-                           s.cType, s.sqlType, size, 0, SlotData(c, first + j),
-                           static_cast<SQLLEN>(s.slot), &s.indicators[first + j]);
+      const TypeFacts& facts = FactsOf(s.kind);
+      const SQLULEN size = facts.columnSize ? facts.columnSize : std::max<SQLULEN>(1, s.slot);
+      SQLRETURN rc = SQLBindParameter(
+          stmt.handle(), static_cast<SQLUSMALLINT>(j * n + c + 1), SQL_PARAM_INPUT,
+          facts.paramCType, facts.paramSqlType, size, 0, SlotData(c, first + j),
+          static_cast<SQLLEN>(s.slot), &s.indicators[first + j]);
       if (!stmt.Check(rc)) return false;
     }
   }
@@ -234,7 +216,7 @@ OdbcBulkInserter::Chunk* OdbcBulkInserter::PrepareChunk(Chunk& chunk, unsigned f
   return &chunk;
 }
 
-bool OdbcBulkInserter::ExecuteChunk(unsigned first, unsigned rows, Diagnostic& error) {
+bool OdbcBulkInserter::ExecuteChunk(unsigned first, unsigned rows) {
   Chunk* chunk = nullptr;
   if (rows == chunkRows_) {
     const size_t index = first / chunkRows_;
@@ -245,14 +227,14 @@ bool OdbcBulkInserter::ExecuteChunk(unsigned first, unsigned rows, Diagnostic& e
   }
   OdbcStatement& stmt = *chunk->stmt;
   if (chunk->generation == generation_ && chunk->first == first && stmt.Execute()) return true;
-  error = stmt.LastError();
+  failure_ = stmt.LastError();
   chunk->generation = 0;  // bind again next time, whatever failed
   return false;
 }
 
-// The rows one at a time; the rows stored. Stops at a failure of the database itself (kept
-// in `fatal`), after which nothing more can be written.
-long OdbcBulkInserter::RetryRows(unsigned first, unsigned rows, Diagnostic& fatal) {
+// The rows one at a time; the rows stored. Stops at a failure of the database itself (then
+// kept in LastError()), after which nothing more can be written.
+long OdbcBulkInserter::RetryRows(unsigned first, unsigned rows) {
   long stored = 0;
   for (unsigned row = first; row < first + rows; ++row) {
     PrepareChunk(single_, row, 1);
@@ -262,7 +244,7 @@ long OdbcBulkInserter::RetryRows(unsigned first, unsigned rows, Diagnostic& fata
     }
     const Diagnostic& error = single_.stmt->LastError();
     if (!error.empty() && !error.RowRefused()) {
-      fatal = error;
+      error_ = error;
       break;
     }
   }
@@ -292,13 +274,8 @@ void AppendDate(std::string& out, const SQL_TIMESTAMP_STRUCT& t, bool withTime) 
 
 // bytea's hex form "\x0a1b" inside a quoted element (the array escapes the backslash).
 void AppendBytes(std::string& out, const char* data, size_t length) {
-  static constexpr char kHex[] = "0123456789abcdef";
   out += "\"\\\\x";
-  for (size_t i = 0; i < length; ++i) {
-    const auto byte = static_cast<unsigned char>(data[i]);
-    out += kHex[byte >> 4];
-    out += kHex[byte & 15];
-  }
+  AppendHex(out, std::string_view(data, length));
   out += '"';
 }
 
@@ -323,32 +300,44 @@ void OdbcBulkInserter::AppendElement(std::string& out, size_t column, unsigned r
     return;
   }
   const char* data = s.data.data() + s.slot * row;
-  if (IsIntegerKind(s.kind)) {
-    SQLINTEGER v = 0;
-    std::memcpy(&v, data, sizeof v);
-    AppendInt(out, v);
-  } else if (IsFloatKind(s.kind)) {
-    double v = 0;
-    std::memcpy(&v, data, sizeof v);
-    AppendDouble(out, v);
-  } else if (s.kind == Kind::Date) {
-    SQL_DATE_STRUCT d{};
-    std::memcpy(&d, data, sizeof d);
-    SQL_TIMESTAMP_STRUCT t{};
-    t.year = d.year, t.month = d.month, t.day = d.day;
-    AppendDate(out, t, false);
-  } else if (s.kind == Kind::Timestamp) {
-    SQL_TIMESTAMP_STRUCT t{};
-    std::memcpy(&t, data, sizeof t);
-    AppendDate(out, t, true);
-  } else if (s.kind == Kind::Binary) {
-    AppendBytes(out, data, static_cast<size_t>(indicator));
-  } else {
-    AppendText(out, data, static_cast<size_t>(indicator));
+  switch (s.holder) {
+    case Holder::Int: {
+      SQLINTEGER v = 0;
+      std::memcpy(&v, data, sizeof v);
+      AppendInt(out, v);
+      return;
+    }
+    case Holder::Double: {
+      double v = 0;
+      std::memcpy(&v, data, sizeof v);
+      AppendDouble(out, v);
+      return;
+    }
+    case Holder::Day: {
+      SQL_DATE_STRUCT d{};
+      std::memcpy(&d, data, sizeof d);
+      SQL_TIMESTAMP_STRUCT t{};
+      t.year = d.year, t.month = d.month, t.day = d.day;
+      AppendDate(out, t, false);
+      return;
+    }
+    case Holder::Stamp: {
+      SQL_TIMESTAMP_STRUCT t{};
+      std::memcpy(&t, data, sizeof t);
+      AppendDate(out, t, true);
+      return;
+    }
+    case Holder::Bytes:
+      AppendBytes(out, data, static_cast<size_t>(indicator));
+      return;
+    case Holder::None:
+    case Holder::Text:
+      AppendText(out, data, static_cast<size_t>(indicator));
+      return;
   }
 }
 
-bool OdbcBulkInserter::ExecuteArrays(unsigned rows, Diagnostic& error) {
+bool OdbcBulkInserter::ExecuteArrays(unsigned rows) {
   const size_t n = slots_.size();
   if (!arrayInsert_) {
     std::string sql = "INSERT INTO " + table_ + " (";
@@ -359,7 +348,7 @@ bool OdbcBulkInserter::ExecuteArrays(unsigned rows, Diagnostic& error) {
     }
     arrayInsert_ = std::make_unique<OdbcStatement>(conn_);
     if (!arrayInsert_->Prepare(sql + ") " + source + ")")) {
-      error = arrayInsert_->LastError();
+      failure_ = arrayInsert_->LastError();
       arrayInsert_.reset();
       return false;
     }
@@ -379,39 +368,39 @@ bool OdbcBulkInserter::ExecuteArrays(unsigned rows, Diagnostic& error) {
                                     SQL_PARAM_INPUT, SQL_C_CHAR, SQL_LONGVARCHAR, text.size(), 0,
                                     text.data(), arrayLengths_[c], &arrayLengths_[c]);
     if (!arrayInsert_->Check(rc)) {
-      error = arrayInsert_->LastError();
+      failure_ = arrayInsert_->LastError();
       return false;
     }
   }
   if (arrayInsert_->Execute()) return true;
-  error = arrayInsert_->LastError();
+  failure_ = arrayInsert_->LastError();
   return false;
 }
 
-long OdbcBulkInserter::Send(Diagnostic& firstError) {
-  firstError = {};
+long OdbcBulkInserter::Send() {
+  error_ = {};
   if (arrays_ && filled_ > 0) {
     const unsigned rows = filled_;
     filled_ = 0;
-    if (ExecuteArrays(rows, firstError)) return rows;
-    if (!firstError.RowRefused()) return 0;  // the database failed: nothing more goes
-    return RetryRows(0, rows, firstError);
+    if (ExecuteArrays(rows)) return rows;
+    error_ = failure_;
+    if (!error_.RowRefused()) return 0;  // the database failed: nothing more goes
+    return RetryRows(0, rows);
   }
   long stored = 0;
   for (unsigned first = 0; first < filled_; first += chunkRows_) {
     const unsigned rows = std::min(chunkRows_, filled_ - first);
-    Diagnostic error;
-    if (ExecuteChunk(first, rows, error)) {
+    if (ExecuteChunk(first, rows)) {
       stored += rows;
       continue;
     }
-    if (!error.RowRefused()) {  // the database failed: nothing more goes
-      firstError = error;
+    if (!failure_.RowRefused()) {  // the database failed: nothing more goes
+      error_ = failure_;
       break;
     }
-    if (firstError.state.empty() && firstError.text.empty()) firstError = error;
-    stored += RetryRows(first, rows, firstError);
-    if (!firstError.RowRefused()) break;
+    if (error_.empty()) error_ = failure_;
+    stored += RetryRows(first, rows);
+    if (!error_.RowRefused()) break;
   }
   filled_ = 0;
   return stored;

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "db/columns.h"
+#include "db/dialect.h"
 #include "db/odbc.h"
 
 namespace kvt::db {
@@ -29,7 +30,6 @@ class BulkInserter {
   BulkInserter(const BulkInserter&) = delete;
   BulkInserter& operator=(const BulkInserter&) = delete;
 
-  unsigned capacity() const { return capacity_; }
   unsigned filled() const { return filled_; }
   bool full() const { return filled_ >= capacity_; }
 
@@ -38,42 +38,43 @@ class BulkInserter {
   virtual Value Get(int column) const = 0;
   void CloseSlot() { ++filled_; }
 
-  // Sends the filled slots and empties the block. Returns the rows stored; `firstError`
-  // receives the first refusal (state and text empty when none).
-  virtual long Send(Diagnostic& firstError) = 0;
+  // Sends the filled slots and empties the block. Returns the rows stored; LastError() then
+  // holds the first refusal, or the failure of the database that ended the block (empty when
+  // every row was stored).
+  virtual long Send() = 0;
+  const Diagnostic& LastError() const { return error_; }
 
  protected:
   const unsigned capacity_;
   unsigned filled_ = 0;
+  Diagnostic error_;
 };
 
 // The inserter for `columns` of `quotedTable` on `conn`: native on an SQLite connection
-// whose handle is known, ODBC otherwise (PostgreSQL arrays when `postgresArrays`).
+// whose handle is known, ODBC otherwise (in the way `strategy` says).
 std::unique_ptr<BulkInserter> MakeBulkInserter(OdbcConnection& conn, const std::string& quotedTable,
                                                const std::vector<ColumnInfo>& columns,
                                                unsigned blockRows, size_t blobSlot,
-                                               bool postgresArrays);
+                                               Dialect::BulkStrategy strategy);
 
 class OdbcBulkInserter final : public BulkInserter {
  public:
   OdbcBulkInserter(OdbcConnection& conn, const std::string& quotedTable,
                    const std::vector<ColumnInfo>& columns, unsigned blockRows, size_t blobSlot,
-                   bool postgresArrays);
+                   Dialect::BulkStrategy strategy);
   ~OdbcBulkInserter() override;
 
   void ClearSlot() override;
   void Set(int column, const Value& value) override;
   Value Get(int column) const override;
-  long Send(Diagnostic& firstError) override;
+  long Send() override;
 
  private:
   struct Slots {
     std::string arrayType;  // PostgreSQL element type, e.g. "int2"
     Kind kind = Kind::Unknown;
-    SQLSMALLINT cType = SQL_C_CHAR;
-    SQLSMALLINT sqlType = SQL_VARCHAR;
-    SQLULEN columnSize = 0;
-    size_t slot = 0;
+    Holder holder = Holder::None;
+    size_t slot = 0;  // bytes per row
     std::vector<char> data;
     std::vector<SQLLEN> indicators;
   };
@@ -89,10 +90,10 @@ class OdbcBulkInserter final : public BulkInserter {
   std::string InsertSql(unsigned rows) const;
   bool Bind(OdbcStatement& stmt, unsigned first, unsigned rows);
   Chunk* PrepareChunk(Chunk& chunk, unsigned first, unsigned rows);
-  bool ExecuteChunk(unsigned first, unsigned rows, Diagnostic& error);
-  bool ExecuteArrays(unsigned rows, Diagnostic& error);
+  bool ExecuteChunk(unsigned first, unsigned rows);
+  bool ExecuteArrays(unsigned rows);
   void AppendElement(std::string& out, size_t column, unsigned row) const;
-  long RetryRows(unsigned first, unsigned rows, Diagnostic& fatal);
+  long RetryRows(unsigned first, unsigned rows);
 
   OdbcConnection& conn_;
   std::string table_;
@@ -108,6 +109,7 @@ class OdbcBulkInserter final : public BulkInserter {
   std::vector<Chunk> fullChunks_;
   Chunk tail_;
   Chunk single_;
+  Diagnostic failure_;  // of the last block statement that failed
 };
 
 }  // namespace kvt::db

@@ -201,59 +201,68 @@ std::string ValueText(const ColumnInfo& column, const Value& value, bool fileMet
 }
 
 bool BindValue(OdbcStatement& stmt, int number, Kind kind, Value& value) {
-  SQLSMALLINT cType = CTypeOf(kind);
-  SQLSMALLINT sqlType = ParamSqlType(kind);
+  const TypeFacts& facts = FactsOf(kind);
   SQLPOINTER data = nullptr;
-  SQLULEN size = 0;
+  SQLULEN size = facts.columnSize;
   SQLLEN bufferLength = 0;
   value.indicator = value.null ? SQL_NULL_DATA : 0;
-  if (IsIntegerKind(kind)) {
-    data = &value.i;
-  } else if (IsFloatKind(kind)) {
-    data = &value.d;
-    size = 15;
-  } else if (kind == Kind::Date) {
-    value.day = {value.date.year, value.date.month, value.date.day};
-    cType = SQL_C_TYPE_DATE;
-    data = &value.day;
-    size = 10;
-  } else if (kind == Kind::Timestamp) {
-    data = &value.date;
-    size = 19;
-  } else {
-    data = value.s.data();
-    bufferLength = static_cast<SQLLEN>(value.s.size());
-    size = std::max<SQLULEN>(1, value.s.size());
-    if (!value.null) value.indicator = bufferLength;
+  switch (facts.holder) {
+    case Holder::Int:
+      data = &value.i;
+      break;
+    case Holder::Double:
+      data = &value.d;
+      break;
+    case Holder::Day:
+      value.day = {value.date.year, value.date.month, value.date.day};
+      data = &value.day;
+      break;
+    case Holder::Stamp:
+      data = &value.date;
+      break;
+    case Holder::None:
+    case Holder::Text:
+    case Holder::Bytes:
+      data = value.s.data();
+      bufferLength = static_cast<SQLLEN>(value.s.size());
+      size = std::max<SQLULEN>(1, value.s.size());
+      if (!value.null) value.indicator = bufferLength;
+      break;
   }
   return stmt.Check(SQLBindParameter(stmt.handle(), static_cast<SQLUSMALLINT>(number),
-                                     SQL_PARAM_INPUT, cType, sqlType, size, 0, data, bufferLength,
-                                     &value.indicator));
+                                     SQL_PARAM_INPUT, facts.paramCType, facts.paramSqlType, size,
+                                     0, data, bufferLength, &value.indicator));
 }
 
 bool ReadValue(OdbcStatement& stmt, int number, Kind kind, Value& value) {
   value.Clear();
-  const SQLSMALLINT cType = CTypeOf(kind);
-  SQLLEN indicator = 0;
-  SQLRETURN rc = SQL_SUCCESS;
-  if (IsIntegerKind(kind)) {
-    rc = SQLGetData(stmt.handle(), static_cast<SQLUSMALLINT>(number), cType, &value.i, 0,
-                    &indicator);
-  } else if (IsFloatKind(kind)) {
-    rc = SQLGetData(stmt.handle(), static_cast<SQLUSMALLINT>(number), cType, &value.d, 0,
-                    &indicator);
-  } else if (IsDateKind(kind)) {
-    rc = SQLGetData(stmt.handle(), static_cast<SQLUSMALLINT>(number), cType, &value.date, 0,
-                    &indicator);
-  } else if (kind == Kind::Unknown) {
-    return true;
-  } else {
-    bool isNull = false;
-    if (!GetDataBytes(stmt, number, cType, value.s, isNull)) return false;
-    value.null = isNull;
-    return true;
+  const TypeFacts& facts = FactsOf(kind);
+  SQLPOINTER data = nullptr;
+  switch (facts.holder) {
+    case Holder::None:
+      return true;
+    case Holder::Int:
+      data = &value.i;
+      break;
+    case Holder::Double:
+      data = &value.d;
+      break;
+    case Holder::Day:
+    case Holder::Stamp:
+      data = &value.date;
+      break;
+    case Holder::Text:
+    case Holder::Bytes: {
+      bool isNull = false;
+      if (!GetDataBytes(stmt, number, facts.readCType, value.s, isNull)) return false;
+      value.null = isNull;
+      return true;
+    }
   }
-  if (!stmt.Check(rc)) return false;
+  SQLLEN indicator = 0;
+  if (!stmt.Check(SQLGetData(stmt.handle(), static_cast<SQLUSMALLINT>(number), facts.readCType,
+                             data, 0, &indicator)))
+    return false;
   value.null = indicator == SQL_NULL_DATA;
   if (value.null) value.Clear();
   return true;

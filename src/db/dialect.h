@@ -27,7 +27,11 @@ class Dialect {
   // How Table's bulk mode sends a block of rows.
   enum class BulkStrategy {
     MultiRowValues,  // one prepared INSERT ... VALUES (...), (...) per block
-    ArrayUnnest,     // one INSERT ... SELECT * FROM unnest(?::type[], ...) per block
+    // The same INSERT behind a WITH clause: the SQLite3 ODBC driver compiles a statement that
+    // begins with INSERT again at every execution (most of a block's cost), one that begins
+    // with WITH it keeps prepared and only binds again (about 2.5 times faster).
+    KeptMultiRowValues,
+    ArrayUnnest,  // one INSERT ... SELECT * FROM unnest(?::type[], ...) per block
   };
 
   // Chooses the dialect from the DBMS name the driver reports (SQL_DBMS_NAME).
@@ -78,8 +82,9 @@ class Dialect {
   // engine keeps no such order.
   std::string InsertionOrder() const { return engine_ == Engine::Sqlite ? "rowid" : ""; }
   BulkStrategy bulkStrategy() const {
-    return engine_ == Engine::PostgreSql ? BulkStrategy::ArrayUnnest
-                                         : BulkStrategy::MultiRowValues;
+    if (engine_ == Engine::PostgreSql) return BulkStrategy::ArrayUnnest;
+    if (engine_ == Engine::Sqlite) return BulkStrategy::KeptMultiRowValues;
+    return BulkStrategy::MultiRowValues;
   }
   // The foreign-key clause of a CREATE TABLE column list (engines that need it there):
   //   ",\nCONSTRAINT <name> FOREIGN KEY\n(\n...\n) REFERENCES <parent>\n(\n...\n)".

@@ -180,8 +180,8 @@ bool EditSelectionImpl::GetFieldText(std::string_view column, std::string& out) 
 bool EditSelectionImpl::Update() {
   if (!status_ || !editing_) return false;
   editing_ = false;
-  long rows = 0;
-  if (!writer_->Update(current_, edit_, dirty_, error_, rows)) {
+  if (!writer_->Update(current_, edit_, dirty_)) {
+    error_ = writer_->LastError();
     db_->ui().Stop("Errore aggiornamento tavola (" + table_ + ")\n\n" + error_.text);
     return false;
   }

@@ -31,49 +31,10 @@ bool Exists(const std::string& path) {
   return std::filesystem::exists(path, ec);
 }
 
-DbPtr OpenDb(const std::string& path, int flags, std::string* errorText) {
-  sqlite3* raw = nullptr;
-  const int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
-  DbPtr db(raw);
-  if (rc != SQLITE_OK) {
-    if (errorText) *errorText = raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc);
-    return nullptr;
-  }
-  sqlite3_extended_result_codes(raw, 1);
-  return db;
-}
-
 StmtPtr Prepare(sqlite3* db, const std::string& sql) {
   sqlite3_stmt* raw = nullptr;
   sqlite3_prepare_v2(db, sql.c_str(), -1, &raw, nullptr);
   return StmtPtr(raw);
-}
-
-bool Exec(sqlite3* db, const std::string& sql, std::string* errorText) {
-  char* message = nullptr;
-  if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message) == SQLITE_OK) return true;
-  if (errorText) *errorText = message ? message : sqlite3_errmsg(db);
-  sqlite3_free(message);
-  return false;
-}
-
-// "ok" from the engine's own check, else its first complaint.
-bool IntegrityOk(sqlite3* db, std::string* errorText) {
-  StmtPtr stmt = Prepare(db, "PRAGMA integrity_check");
-  if (!stmt) {
-    if (errorText) *errorText = sqlite3_errmsg(db);
-    return false;
-  }
-  const int rc = sqlite3_step(stmt.get());
-  if (rc != SQLITE_ROW) {
-    if (errorText) *errorText = sqlite3_errmsg(db);
-    return false;
-  }
-  const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 0));
-  const std::string first = text ? text : "";
-  if (first == "ok") return true;
-  if (errorText) *errorText = first;
-  return false;
 }
 
 std::string TempPathNear(const std::string& path, const char* what) {
@@ -130,11 +91,6 @@ class Watch {
   std::chrono::steady_clock::time_point last_{};
   bool stopped_ = false;
 };
-
-bool Stopped(const Watch& watch, std::string* errorText) {
-  if (watch.stopped() && errorText) *errorText = std::string(kFileStopped);
-  return watch.stopped();
-}
 
 struct SchemaEntry {
   std::string type, name, sql;
@@ -217,43 +173,142 @@ long long CopyRows(sqlite3* from, sqlite3* to, const std::string& table) {
   return copied;
 }
 
-// Builds a fresh file with the schema and every readable row of `damaged`.
-bool Rebuild(sqlite3* damaged, const std::string& target, Watch& watch, std::string* errorText) {
-  std::error_code ec;
-  std::filesystem::remove(target, ec);  // a file left in the way makes the open below fail
-  DbPtr out = OpenDb(target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, errorText);
-  if (!out) return false;
-  watch.On(damaged, FileStep::Copy, target);
-  watch.On(out.get(), FileStep::Copy, target);
-  const std::vector<SchemaEntry> schema = ReadSchema(damaged);
-  if (schema.empty()) {
-    if (errorText) *errorText = "Lo schema del database non è leggibile.";
+// One operation on files; its failure, the first one, in `error`.
+class Session {
+ public:
+  Diagnostic error;
+
+  bool Fail(std::string text, int code = 0) {
+    error = {"", std::move(text), code};
     return false;
   }
-  if (!Exec(out.get(), "BEGIN", errorText)) return false;
-  for (const SchemaEntry& entry : schema) {
-    if (!Exec(out.get(), entry.sql, errorText)) return false;
-    if (entry.type == "table") CopyRows(damaged, out.get(), entry.name);
-    if (Stopped(watch, errorText)) return false;
+  bool FailOn(sqlite3* db) { return Fail(sqlite3_errmsg(db), sqlite3_extended_errcode(db)); }
+
+  DbPtr OpenDb(const std::string& path, int flags) {
+    sqlite3* raw = nullptr;
+    const int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
+    DbPtr db(raw);
+    if (rc != SQLITE_OK) {
+      Fail(raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc), rc);
+      return nullptr;
+    }
+    sqlite3_extended_result_codes(raw, 1);
+    return db;
   }
-  if (!Exec(out.get(), "COMMIT", errorText)) return false;
-  watch.On(out.get(), FileStep::Check);
-  return IntegrityOk(out.get(), errorText) && !Stopped(watch, errorText);
-}
+
+  bool Exec(sqlite3* db, const std::string& sql) {
+    char* message = nullptr;
+    const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message);
+    if (rc == SQLITE_OK) return true;
+    Fail(message ? message : sqlite3_errmsg(db), sqlite3_extended_errcode(db));
+    sqlite3_free(message);
+    return false;
+  }
+
+  // "ok" from the engine's own check, else its first complaint.
+  bool IntegrityOk(sqlite3* db) {
+    StmtPtr stmt = Prepare(db, "PRAGMA integrity_check");
+    if (!stmt || sqlite3_step(stmt.get()) != SQLITE_ROW) return FailOn(db);
+    const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 0));
+    const std::string first = text ? text : "";
+    return first == "ok" || Fail(first, SQLITE_CORRUPT);
+  }
+
+  bool Stopped(const Watch& watch) {
+    if (watch.stopped()) Fail(std::string(kFileStopped), SQLITE_INTERRUPT);
+    return watch.stopped();
+  }
+
+  // Builds a fresh file with the schema and every readable row of `damaged`.
+  bool Rebuild(sqlite3* damaged, const std::string& target, Watch& watch) {
+    std::error_code ec;
+    std::filesystem::remove(target, ec);  // a file left in the way makes the open below fail
+    DbPtr out = OpenDb(target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    if (!out) return false;
+    watch.On(damaged, FileStep::Copy, target);
+    watch.On(out.get(), FileStep::Copy, target);
+    const std::vector<SchemaEntry> schema = ReadSchema(damaged);
+    if (schema.empty()) return Fail("Lo schema del database non è leggibile.");
+    if (!Exec(out.get(), "BEGIN")) return false;
+    for (const SchemaEntry& entry : schema) {
+      if (!Exec(out.get(), entry.sql)) return false;
+      if (entry.type == "table") CopyRows(damaged, out.get(), entry.name);
+      if (Stopped(watch)) return false;
+    }
+    if (!Exec(out.get(), "COMMIT")) return false;
+    watch.On(out.get(), FileStep::Check);
+    return IntegrityOk(out.get()) && !Stopped(watch);
+  }
+
+  bool Create(const std::string& file) {
+    if (Exists(file)) return Fail("Il file '" + file + "' esiste già.");
+    DbPtr db = OpenDb(file, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    // Writing the header makes the file a database at once (an empty file would be one only
+    // by convention).
+    return db && Exec(db.get(), "PRAGMA user_version = 0");
+  }
+
+  // A source file this engine can work on: present, and no Access file.
+  bool Usable(const std::string& file) {
+    if (!Exists(file)) return Fail("Impossibile trovare il file '" + file + "'.");
+    if (IsAccessFile(file)) return Fail("Il file '" + file + "' è un database Microsoft Access.");
+    return true;
+  }
+
+  bool Repair(const std::string& file, const FileProgress& progress) {
+    if (!Usable(file)) return false;
+    const std::string target = TempPathNear(file, "repair");
+    bool rebuilt = false;
+    Watch watch(progress, FileSize(file));
+    {
+      DbPtr db = OpenDb(file, SQLITE_OPEN_READWRITE);
+      if (!db) return false;
+      watch.On(db.get(), FileStep::Check);
+      if (Session().IntegrityOk(db.get())) return true;
+      if (Stopped(watch)) return false;
+      rebuilt = Rebuild(db.get(), target, watch);
+    }
+    std::error_code ec;
+    if (rebuilt) std::filesystem::rename(target, file, ec);
+    if (!rebuilt || ec) {
+      if (ec) Fail(ec.message());
+      std::filesystem::remove(target, ec);
+      return false;
+    }
+    return true;
+  }
+
+  bool Compact(const std::string& from, const std::string& to, const FileProgress& progress) {
+    if (!Usable(from)) return false;
+    const std::string temp = TempPathNear(to, "compact");
+    std::error_code ec;
+    std::filesystem::remove(temp, ec);
+    bool ok = false;
+    Watch watch(progress, FileSize(from));
+    {
+      DbPtr db = OpenDb(from, SQLITE_OPEN_READONLY);
+      if (!db) return false;
+      watch.On(db.get(), FileStep::Copy, temp);
+      char* sql = sqlite3_mprintf("VACUUM INTO %Q", temp.c_str());
+      ok = Exec(db.get(), sql) && !Stopped(watch);
+      sqlite3_free(sql);
+    }
+    if (ok) {
+      DbPtr copy = OpenDb(temp, SQLITE_OPEN_READONLY);
+      if (copy) watch.On(copy.get(), FileStep::Check);
+      ok = copy && IntegrityOk(copy.get()) && !Stopped(watch);
+    }
+    if (ok) std::filesystem::rename(temp, to, ec);
+    if (!ok || ec) {
+      if (ec) Fail(ec.message());
+      std::filesystem::remove(temp, ec);
+      return false;
+    }
+    return true;
+  }
+};
 
 }  // namespace
-
-bool CreateDatabaseFile(std::string_view path, std::string* errorText) {
-  const std::string file(path);
-  if (Exists(file)) {
-    if (errorText) *errorText = "Il file '" + file + "' esiste già.";
-    return false;
-  }
-  DbPtr db = OpenDb(file, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, errorText);
-  // Writing the header makes the file a database at once (an empty file would be one only
-  // by convention).
-  return db && Exec(db.get(), "PRAGMA user_version = 0", errorText);
-}
 
 bool IsAccessFile(std::string_view path) {
   std::ifstream in{std::string(path), std::ios::binary};
@@ -263,75 +318,26 @@ bool IsAccessFile(std::string_view path) {
   return tag == "Standard Jet DB" || tag == "Standard ACE DB";
 }
 
-bool RepairDatabaseFile(std::string_view path, std::string* errorText,
-                        const FileProgress& progress) {
-  const std::string file(path);
-  if (!Exists(file)) {
-    if (errorText) *errorText = "Impossibile trovare il file '" + file + "'.";
-    return false;
-  }
-  if (IsAccessFile(file)) {
-    if (errorText) *errorText = "Il file '" + file + "' è un database Microsoft Access.";
-    return false;
-  }
-  const std::string target = TempPathNear(file, "repair");
-  bool rebuilt = false;
-  Watch watch(progress, FileSize(file));
-  {
-    DbPtr db = OpenDb(file, SQLITE_OPEN_READWRITE, errorText);
-    if (!db) return false;
-    watch.On(db.get(), FileStep::Check);
-    std::string problem;
-    if (IntegrityOk(db.get(), &problem)) return true;
-    if (Stopped(watch, errorText)) return false;
-    rebuilt = Rebuild(db.get(), target, watch, errorText);
-  }
-  std::error_code ec;
-  if (rebuilt) std::filesystem::rename(target, file, ec);
-  if (!rebuilt || ec) {
-    if (ec && errorText) *errorText = ec.message();
-    std::filesystem::remove(target, ec);
-    return false;
-  }
-  return true;
+bool FileEngine::Create(std::string_view path) {
+  Session session;
+  const bool ok = session.Create(std::string(path));
+  error_ = std::move(session.error);
+  return ok;
 }
 
-bool CompactDatabaseFile(std::string_view source, std::string_view destination,
-                         std::string* errorText, const FileProgress& progress) {
-  const std::string from(source), to(destination);
-  if (!Exists(from)) {
-    if (errorText) *errorText = "Impossibile trovare il file '" + from + "'.";
-    return false;
-  }
-  if (IsAccessFile(from)) {
-    if (errorText) *errorText = "Il file '" + from + "' è un database Microsoft Access.";
-    return false;
-  }
-  const std::string temp = TempPathNear(to, "compact");
-  std::error_code ec;
-  std::filesystem::remove(temp, ec);
-  bool ok = false;
-  Watch watch(progress, FileSize(from));
-  {
-    DbPtr db = OpenDb(from, SQLITE_OPEN_READONLY, errorText);
-    if (!db) return false;
-    watch.On(db.get(), FileStep::Copy, temp);
-    char* sql = sqlite3_mprintf("VACUUM INTO %Q", temp.c_str());
-    ok = Exec(db.get(), sql, errorText) && !Stopped(watch, errorText);
-    sqlite3_free(sql);
-  }
-  if (ok) {
-    DbPtr copy = OpenDb(temp, SQLITE_OPEN_READONLY, errorText);
-    if (copy) watch.On(copy.get(), FileStep::Check);
-    ok = copy && IntegrityOk(copy.get(), errorText) && !Stopped(watch, errorText);
-  }
-  if (ok) std::filesystem::rename(temp, to, ec);
-  if (!ok || ec) {
-    if (ec && errorText) *errorText = ec.message();
-    std::filesystem::remove(temp, ec);
-    return false;
-  }
-  return true;
+bool FileEngine::Repair(std::string_view path, const FileProgress& progress) {
+  Session session;
+  const bool ok = session.Repair(std::string(path), progress);
+  error_ = std::move(session.error);
+  return ok;
+}
+
+bool FileEngine::Compact(std::string_view source, std::string_view destination,
+                         const FileProgress& progress) {
+  Session session;
+  const bool ok = session.Compact(std::string(source), std::string(destination), progress);
+  error_ = std::move(session.error);
+  return ok;
 }
 
 std::string EngineVersion() {

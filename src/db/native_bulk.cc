@@ -23,9 +23,9 @@ SqliteBulkInserter::SqliteBulkInserter(OdbcConnection& conn, const std::string& 
     : BulkInserter(blockRows), chunk_(conn.sqlite()), row_(conn.sqlite()), table_(quotedTable) {
   for (const ColumnInfo& column : columns) {
     names_.push_back(conn.QuoteName(column.name));
-    kinds_.push_back(column.kind);
+    holders_.push_back(FactsOf(column.kind).holder);
   }
-  slots_.assign(static_cast<size_t>(capacity_) * kinds_.size(), Value{});
+  slots_.assign(static_cast<size_t>(capacity_) * holders_.size(), Value{});
   texts_.assign(slots_.size(), {});
 }
 
@@ -43,8 +43,8 @@ std::string SqliteBulkInserter::InsertSql(unsigned rows) const {
 }
 
 Value* SqliteBulkInserter::Slot(int column) {
-  if (full() || column < 0 || static_cast<size_t>(column) >= kinds_.size()) return nullptr;
-  return &slots_[filled_ * kinds_.size() + static_cast<size_t>(column)];
+  if (full() || column < 0 || static_cast<size_t>(column) >= holders_.size()) return nullptr;
+  return &slots_[filled_ * holders_.size() + static_cast<size_t>(column)];
 }
 
 const Value* SqliteBulkInserter::Slot(int column) const {
@@ -52,7 +52,7 @@ const Value* SqliteBulkInserter::Slot(int column) const {
 }
 
 void SqliteBulkInserter::ClearSlot() {
-  for (size_t c = 0; c < kinds_.size(); ++c)
+  for (size_t c = 0; c < holders_.size(); ++c)
     if (Value* slot = Slot(static_cast<int>(c))) slot->null = true;
 }
 
@@ -61,17 +61,25 @@ void SqliteBulkInserter::Set(int column, const Value& value) {
   if (!slot) return;
   slot->null = value.null;
   if (value.null) return;
-  const Kind kind = kinds_[static_cast<size_t>(column)];
-  if (IsIntegerKind(kind))
-    slot->i = value.i;
-  else if (IsFloatKind(kind))
-    slot->d = value.d;
-  else if (kind == Kind::Date)
-    slot->date = {value.date.year, value.date.month, value.date.day, 0, 0, 0, 0};
-  else if (kind == Kind::Timestamp)
-    slot->date = value.date;
-  else
-    slot->s = value.s;
+  switch (holders_[static_cast<size_t>(column)]) {
+    case Holder::Int:
+      slot->i = value.i;
+      return;
+    case Holder::Double:
+      slot->d = value.d;
+      return;
+    case Holder::Day:
+      slot->date = {value.date.year, value.date.month, value.date.day, 0, 0, 0, 0};
+      return;
+    case Holder::Stamp:
+      slot->date = value.date;
+      return;
+    case Holder::None:
+    case Holder::Text:
+    case Holder::Bytes:
+      slot->s = value.s;
+      return;
+  }
 }
 
 Value SqliteBulkInserter::Get(int column) const {
@@ -79,41 +87,61 @@ Value SqliteBulkInserter::Get(int column) const {
   const Value* slot = Slot(column);
   if (!slot || slot->null) return value;
   value.null = false;
-  const Kind kind = kinds_[static_cast<size_t>(column)];
-  if (IsIntegerKind(kind))
-    value.i = slot->i;
-  else if (IsFloatKind(kind))
-    value.d = slot->d;
-  else if (IsDateKind(kind))
-    value.date = slot->date;
-  else
-    value.s = slot->s;
+  switch (holders_[static_cast<size_t>(column)]) {
+    case Holder::Int:
+      value.i = slot->i;
+      break;
+    case Holder::Double:
+      value.d = slot->d;
+      break;
+    case Holder::Day:
+    case Holder::Stamp:
+      value.date = slot->date;
+      break;
+    case Holder::None:
+    case Holder::Text:
+    case Holder::Bytes:
+      value.s = slot->s;
+      break;
+  }
   return value;
 }
 
 // Binds the values of slot `row` from parameter `firstParameter` on; an SQLite result code.
 int SqliteBulkInserter::BindRow(sqlite3_stmt* stmt, unsigned row, int firstParameter) {
-  const size_t n = kinds_.size();
+  const size_t n = holders_.size();
   for (size_t c = 0; c < n; ++c) {
     const Value& v = slots_[row * n + c];
     std::string& text = texts_[row * n + c];
-    const Kind kind = kinds_[c];
     const int p = firstParameter + static_cast<int>(c);
     int rc = SQLITE_OK;
     if (v.null) {
       rc = sqlite3_bind_null(stmt, p);
-    } else if (IsIntegerKind(kind)) {
-      rc = sqlite3_bind_int(stmt, p, v.i);
-    } else if (IsFloatKind(kind)) {
-      rc = sqlite3_bind_double(stmt, p, v.d);
-    } else if (IsDateKind(kind)) {
-      StoredDateText(text, v.date, kind == Kind::Timestamp);
-      rc = sqlite3_bind_text(stmt, p, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
-    } else if (kind == Kind::Binary) {
-      rc = sqlite3_bind_blob(stmt, p, v.s.data(), static_cast<int>(v.s.size()), SQLITE_STATIC);
     } else {
-      const size_t length = std::min(v.s.size(), v.s.find('\0'));  // as the driver: C texts
-      rc = sqlite3_bind_text(stmt, p, v.s.data(), static_cast<int>(length), SQLITE_STATIC);
+      switch (holders_[c]) {
+        case Holder::Int:
+          rc = sqlite3_bind_int(stmt, p, v.i);
+          break;
+        case Holder::Double:
+          rc = sqlite3_bind_double(stmt, p, v.d);
+          break;
+        case Holder::Day:
+        case Holder::Stamp:
+          StoredDateText(text, v.date, holders_[c] == Holder::Stamp);
+          rc = sqlite3_bind_text(stmt, p, text.data(), static_cast<int>(text.size()),
+                                 SQLITE_STATIC);
+          break;
+        case Holder::Bytes:
+          rc = sqlite3_bind_blob(stmt, p, v.s.data(), static_cast<int>(v.s.size()),
+                                 SQLITE_STATIC);
+          break;
+        case Holder::None:
+        case Holder::Text: {
+          const size_t length = std::min(v.s.size(), v.s.find('\0'));  // as the driver: C texts
+          rc = sqlite3_bind_text(stmt, p, v.s.data(), static_cast<int>(length), SQLITE_STATIC);
+          break;
+        }
+      }
     }
     if (rc != SQLITE_OK) return rc;
   }
@@ -124,21 +152,21 @@ int SqliteBulkInserter::BindRow(sqlite3_stmt* stmt, unsigned row, int firstParam
 // below 2 there is none.
 unsigned SqliteBulkInserter::ChunkRows() const {
   sqlite3* db = chunk_.link().db();
-  if (!db || kinds_.empty()) return 0;
+  if (!db || holders_.empty()) return 0;
   const int limit = sqlite3_limit(db, SQLITE_LIMIT_VARIABLE_NUMBER, -1);
   const unsigned rows = std::min<unsigned>(
-      capacity_, static_cast<unsigned>(limit) / static_cast<unsigned>(kinds_.size()));
+      capacity_, static_cast<unsigned>(limit) / static_cast<unsigned>(holders_.size()));
   return rows >= 2 ? rows : 0;
 }
 
 // Slots first..first+rows-1 in one statement; false when they could not be sent so
-// (nothing of them stored).
-bool SqliteBulkInserter::SendChunk(unsigned first, unsigned rows, Diagnostic& error) {
+// (nothing of them stored; the reason in failure_).
+bool SqliteBulkInserter::SendChunk(unsigned first, unsigned rows) {
   if (!chunk_.get() && !chunk_.Prepare(InsertSql(rows))) {
-    error = chunk_.LastError();
+    failure_ = chunk_.LastError();
     return false;
   }
-  const int columns = static_cast<int>(kinds_.size());
+  const int columns = static_cast<int>(holders_.size());
   int rc = SQLITE_OK;
   for (unsigned row = 0; rc == SQLITE_OK && row < rows; ++row)
     rc = BindRow(chunk_.get(), first + row, static_cast<int>(row) * columns + 1);
@@ -148,16 +176,17 @@ bool SqliteBulkInserter::SendChunk(unsigned first, unsigned rows, Diagnostic& er
     chunk_.NoteFailure(rc);
   chunk_.Reset();
   if (rc == SQLITE_DONE) return true;
-  error = chunk_.LastError();
+  failure_ = chunk_.LastError();
   return false;
 }
 
-// Slots first..first+rows-1 one at a time; the rows stored. Stops at a failure of the
-// database itself (not a refused row): nothing more can be written.
-long SqliteBulkInserter::SendRows(unsigned first, unsigned rows, Diagnostic& firstError) {
+// Slots first..first+rows-1 one at a time; the rows stored. The first refusal is kept in
+// error_ unless one is there already; a failure of the database itself (not a refused row)
+// replaces it and stops: nothing more can be written.
+long SqliteBulkInserter::SendRows(unsigned first, unsigned rows) {
   if (rows == 0) return 0;
   if (!row_.get() && !row_.Prepare(InsertSql(1))) {
-    if (firstError.text.empty()) firstError = row_.LastError();
+    if (error_.text.empty()) error_ = row_.LastError();
     return 0;
   }
   long stored = 0;
@@ -173,16 +202,16 @@ long SqliteBulkInserter::SendRows(unsigned first, unsigned rows, Diagnostic& fir
       continue;
     }
     if (!row_.LastError().RowRefused()) {
-      firstError = row_.LastError();
+      error_ = row_.LastError();
       break;
     }
-    if (firstError.text.empty()) firstError = row_.LastError();
+    if (error_.text.empty()) error_ = row_.LastError();
   }
   return stored;
 }
 
-long SqliteBulkInserter::Send(Diagnostic& firstError) {
-  firstError = {};
+long SqliteBulkInserter::Send() {
+  error_ = {};
   const unsigned rows = filled_;
   filled_ = 0;
   if (chunkRows_ == kUnknown) chunkRows_ = ChunkRows();
@@ -190,24 +219,23 @@ long SqliteBulkInserter::Send(Diagnostic& firstError) {
   unsigned first = 0;
   Diagnostic chunkError;
   for (; chunkRows_ > 0 && first + chunkRows_ <= rows; first += chunkRows_) {
-    Diagnostic error;
-    if (SendChunk(first, chunkRows_, error)) {
+    if (SendChunk(first, chunkRows_)) {
       stored += chunkRows_;
       continue;
     }
     // A failure of the database itself (disk full, locked, read-only) ends the block: SQLite
     // may have ended the transaction, and rows sent now would be committed on their own.
-    if (!error.RowRefused()) {
-      firstError = error;
+    if (!failure_.RowRefused()) {
+      error_ = failure_;
       return stored;
     }
     // The rows again one by one: the refused ones are named by their own refusal.
-    stored += SendRows(first, chunkRows_, firstError);
-    if (!firstError.text.empty() && !firstError.RowRefused()) return stored;
-    if (chunkError.text.empty()) chunkError = error;
+    stored += SendRows(first, chunkRows_);
+    if (!error_.text.empty() && !error_.RowRefused()) return stored;
+    if (chunkError.text.empty()) chunkError = failure_;
   }
-  stored += SendRows(first, rows - first, firstError);  // a partial chunk
-  if (firstError.text.empty() && stored < static_cast<long>(rows)) firstError = chunkError;
+  stored += SendRows(first, rows - first);  // a partial chunk
+  if (error_.text.empty() && stored < static_cast<long>(rows)) error_ = chunkError;
   return stored;
 }
 

@@ -27,7 +27,7 @@ class SqliteBulkInserter final : public BulkInserter {
   void ClearSlot() override;
   void Set(int column, const Value& value) override;
   Value Get(int column) const override;
-  long Send(Diagnostic& firstError) override;
+  long Send() override;
 
  private:
   Value* Slot(int column);
@@ -35,8 +35,8 @@ class SqliteBulkInserter final : public BulkInserter {
   std::string InsertSql(unsigned rows) const;
   int BindRow(sqlite3_stmt* stmt, unsigned row, int firstParameter);
   unsigned ChunkRows() const;
-  bool SendChunk(unsigned first, unsigned rows, Diagnostic& error);
-  long SendRows(unsigned first, unsigned rows, Diagnostic& firstError);
+  bool SendChunk(unsigned first, unsigned rows);
+  long SendRows(unsigned first, unsigned rows);
 
   static constexpr unsigned kUnknown = ~0u;
   unsigned chunkRows_ = kUnknown;  // rows per multi-row INSERT, 0 for none
@@ -44,9 +44,10 @@ class SqliteBulkInserter final : public BulkInserter {
   SqliteStatement row_;            // a one-row INSERT
   std::string table_;
   std::vector<std::string> names_;  // quoted
-  std::vector<Kind> kinds_;
-  std::vector<Value> slots_;        // capacity rows of kinds_.size() values
+  std::vector<Holder> holders_;     // of the columns
+  std::vector<Value> slots_;        // capacity rows of holders_.size() values
   std::vector<std::string> texts_;  // the date texts bound, one per slot value
+  Diagnostic failure_;              // of the last multi-row INSERT that failed
 };
 
 }  // namespace kvt::db

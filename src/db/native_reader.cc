@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/text.h"
 #include "db/driver_dates.h"
 
 namespace kvt::db {
@@ -19,15 +20,10 @@ const char* ColumnText(sqlite3_stmt* stmt, int column) {
 
 // A byte block as the driver shows it in text: X'0A1B'.
 std::string BlobText(sqlite3_stmt* stmt, int column) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  const auto* bytes = static_cast<const unsigned char*>(sqlite3_column_blob(stmt, column));
+  const auto* bytes = static_cast<const char*>(sqlite3_column_blob(stmt, column));
   const int size = sqlite3_column_bytes(stmt, column);
   std::string text = "X'";
-  text.reserve(static_cast<size_t>(size) * 2 + 3);
-  for (int i = 0; i < size; ++i) {
-    text += kHex[bytes[i] >> 4];
-    text += kHex[bytes[i] & 15];
-  }
+  AppendHex(text, std::string_view(bytes ? bytes : "", static_cast<size_t>(size)), true);
   return text + "'";
 }
 
@@ -104,13 +100,6 @@ Read ReadText(sqlite3_stmt* stmt, int column, std::string& out) {
   }
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 // A text read as bytes: X'HEX' is decoded (a bad digit is an error), any other text is
 // taken as it is.
 Read TextBytes(const char* text, std::string& out) {
@@ -124,7 +113,7 @@ Read TextBytes(const char* text, std::string& out) {
   const size_t count = (length - 2) / 2;
   out.assign(count, '\0');
   for (size_t i = 0; i < count; ++i) {
-    const int high = HexDigit(text[2 + 2 * i]), low = HexDigit(text[3 + 2 * i]);
+    const int high = HexDigitValue(text[2 + 2 * i]), low = HexDigitValue(text[3 + 2 * i]);
     if (high < 0 || low < 0) return Read::Error;
     out[i] = static_cast<char>(high * 16 + low);
   }
@@ -207,21 +196,28 @@ bool SqliteResultReader::ReadRow() {
 bool SqliteResultReader::ReadColumn(int column, Kind kind, Value& value) {
   sqlite3_stmt* stmt = stmt_.get();
   Read read = Read::Null;
-  if (kind == Kind::Unknown) {
-    read = Read::Null;
-  } else if (IsIntegerKind(kind)) {
-    value.i = 0;
-    read = ReadInt(stmt, column, value.i);
-  } else if (IsFloatKind(kind)) {
-    value.d = 0;
-    read = ReadDouble(stmt, column, value.d);
-  } else if (IsDateKind(kind)) {
-    value.date = {};
-    read = ReadDate(stmt, column, value.date);
-  } else if (kind == Kind::Binary) {
-    read = ReadBytes(stmt, column, value.s);
-  } else {
-    read = ReadText(stmt, column, value.s);
+  switch (FactsOf(kind).holder) {
+    case Holder::None:
+      break;
+    case Holder::Int:
+      value.i = 0;
+      read = ReadInt(stmt, column, value.i);
+      break;
+    case Holder::Double:
+      value.d = 0;
+      read = ReadDouble(stmt, column, value.d);
+      break;
+    case Holder::Day:
+    case Holder::Stamp:
+      value.date = {};
+      read = ReadDate(stmt, column, value.date);
+      break;
+    case Holder::Bytes:
+      read = ReadBytes(stmt, column, value.s);
+      break;
+    case Holder::Text:
+      read = ReadText(stmt, column, value.s);
+      break;
   }
   if (read == Read::Error) {
     error_ = {"HY000", "[SQLite]conversion error"};

@@ -19,13 +19,6 @@ constexpr size_t kMaxBlockBytes = 4u << 20;
 constexpr size_t kMinTextSlot = 1024;
 constexpr size_t kMaxTextSlot = 256u << 10;
 
-size_t FixedSlot(Kind kind) {
-  if (IsIntegerKind(kind)) return sizeof(SQLINTEGER);
-  if (IsFloatKind(kind)) return sizeof(double);
-  if (IsDateKind(kind)) return sizeof(SQL_TIMESTAMP_STRUCT);
-  return 0;
-}
-
 }  // namespace
 
 std::unique_ptr<ResultReader> MakeResultReader(OdbcConnection& conn) {
@@ -88,8 +81,8 @@ bool OdbcResultReader::BindBlock(unsigned rowsetSize) {
     Buffer& b = buffers_[c];
     b.kind = kinds_[c];
     if (b.kind == Kind::Unknown) continue;
-    b.cType = CTypeOf(b.kind);
-    b.slot = FixedSlot(b.kind);
+    b.cType = FactsOf(b.kind).readCType;
+    b.slot = FactsOf(b.kind).readBytes;
     if (b.slot == 0) {
       SQLULEN size = 0;
       SQLDescribeCol(stmt_->handle(), static_cast<SQLUSMALLINT>(c + 1), nullptr, 0, nullptr,
@@ -209,15 +202,23 @@ Value OdbcResultReader::Get(int column) const {
   Value value;
   if (IsNull(column)) return value;
   value.null = false;
-  const Kind kind = kinds_[static_cast<size_t>(column)];
-  if (IsIntegerKind(kind))
-    value.i = Int(column);
-  else if (IsFloatKind(kind))
-    value.d = Double(column);
-  else if (IsDateKind(kind))
-    value.date = Date(column);
-  else
-    value.s = Text(column);
+  switch (FactsOf(kinds_[static_cast<size_t>(column)]).holder) {
+    case Holder::Int:
+      value.i = Int(column);
+      break;
+    case Holder::Double:
+      value.d = Double(column);
+      break;
+    case Holder::Day:
+    case Holder::Stamp:
+      value.date = Date(column);
+      break;
+    case Holder::None:
+    case Holder::Text:
+    case Holder::Bytes:
+      value.s = Text(column);
+      break;
+  }
   return value;
 }
 

@@ -6,8 +6,6 @@
 
 namespace kvt::db {
 
-namespace {}  // namespace
-
 RowWriter::RowWriter(OdbcConnection& conn, std::string table, std::vector<ColumnInfo> columns,
                      std::vector<std::string> key)
     : conn_(conn),
@@ -16,38 +14,36 @@ RowWriter::RowWriter(OdbcConnection& conn, std::string table, std::vector<Column
       columns_(std::move(columns)),
       key_(std::move(key)) {}
 
-bool RowWriter::Run(const std::string& sql, std::vector<Value*>& params, std::vector<Kind>& kinds,
-                    Diagnostic& error, long& rows) {
-  rows = 0;
+bool RowWriter::Fail(const Diagnostic& error) {
+  error_ = error;
+  return false;
+}
+
+bool RowWriter::Run(const std::string& sql, std::vector<Value*>& params,
+                    std::vector<Kind>& kinds) {
+  rows_ = 0;
   if (!stmt_ || sql != lastSql_) {
     stmt_ = std::make_unique<OdbcStatement>(conn_);
     lastSql_.clear();
-    if (!stmt_->Prepare(sql)) {
-      error = stmt_->LastError();
-      return false;
-    }
+    if (!stmt_->Prepare(sql)) return Fail(stmt_->LastError());
     lastSql_ = sql;
   }
   stmt_->ResetParams();
-  for (size_t p = 0; p < params.size(); ++p) {
-    if (!BindValue(*stmt_, static_cast<int>(p + 1), kinds[p], *params[p])) {
-      error = stmt_->LastError();
-      return false;
-    }
-  }
+  for (size_t p = 0; p < params.size(); ++p)
+    if (!BindValue(*stmt_, static_cast<int>(p + 1), kinds[p], *params[p]))
+      return Fail(stmt_->LastError());
   if (!stmt_->Execute()) {
-    error = stmt_->LastError();
+    error_ = stmt_->LastError();
     stmt_->CloseCursor();
     return false;
   }
   const long long count = stmt_->RowCount();
-  rows = count < 0 ? 1 : static_cast<long>(count);
+  rows_ = count < 0 ? 1 : static_cast<long>(count);
   stmt_->CloseCursor();
   return true;
 }
 
-bool RowWriter::Insert(std::vector<Value>& values, const std::vector<bool>& set, Diagnostic& error,
-                       long& rows) {
+bool RowWriter::Insert(std::vector<Value>& values, const std::vector<bool>& set) {
   std::string names, markers;
   std::vector<Value*> params;
   std::vector<Kind> kinds;
@@ -61,11 +57,11 @@ bool RowWriter::Insert(std::vector<Value>& values, const std::vector<bool>& set,
   const std::string sql =
       names.empty() ? "INSERT INTO " + quotedTable_ + " DEFAULT VALUES"
                     : "INSERT INTO " + quotedTable_ + " (" + names + ") VALUES (" + markers + ")";
-  return Run(sql, params, kinds, error, rows);
+  return Run(sql, params, kinds);
 }
 
 bool RowWriter::Update(std::vector<Value>& original, std::vector<Value>& values,
-                       const std::vector<bool>& changed, Diagnostic& error, long& rows) {
+                       const std::vector<bool>& changed) {
   std::string assignments;
   std::vector<Value*> params;
   std::vector<Kind> kinds;
@@ -75,7 +71,7 @@ bool RowWriter::Update(std::vector<Value>& original, std::vector<Value>& values,
     params.push_back(&values[c]);
     kinds.push_back(columns_[c].kind);
   }
-  rows = 0;
+  rows_ = 0;
   if (assignments.empty()) return true;
   // The row is found by its key; a table without one by every old value.
   std::vector<size_t> where;
@@ -104,7 +100,7 @@ bool RowWriter::Update(std::vector<Value>& original, std::vector<Value>& values,
     kinds.push_back(columns_[c].kind);
   }
   return Run("UPDATE " + quotedTable_ + " SET " + assignments + " WHERE " + condition, params,
-             kinds, error, rows);
+             kinds);
 }
 
 std::vector<std::string> RowWriter::IndexColumns(std::string_view name) {

@@ -19,14 +19,15 @@ class RowWriter {
   RowWriter(OdbcConnection& conn, std::string table, std::vector<ColumnInfo> columns,
             std::vector<std::string> key);
 
-  const std::vector<std::string>& key() const { return key_; }
-
-  // INSERT of the columns marked in `set`. `rows` receives the rows written.
-  bool Insert(std::vector<Value>& values, const std::vector<bool>& set, Diagnostic& error,
-              long& rows);
+  // INSERT of the columns marked in `set`.
+  [[nodiscard]] bool Insert(std::vector<Value>& values, const std::vector<bool>& set);
   // UPDATE of the columns marked in `changed`, on the row whose old values are `original`.
-  bool Update(std::vector<Value>& original, std::vector<Value>& values,
-              const std::vector<bool>& changed, Diagnostic& error, long& rows);
+  [[nodiscard]] bool Update(std::vector<Value>& original, std::vector<Value>& values,
+                            const std::vector<bool>& changed);
+  // The rows the last Insert or Update wrote.
+  long RowsWritten() const { return rows_; }
+  // The diagnostic of the last failure.
+  const Diagnostic& LastError() const { return error_; }
 
   // The columns of an index, in key order: "codice" is the primary key; another name is
   // looked up among the engine's indices as given or as "<table>_<name>" (the name the
@@ -34,8 +35,8 @@ class RowWriter {
   std::vector<std::string> IndexColumns(std::string_view name);
 
  private:
-  bool Run(const std::string& sql, std::vector<Value*>& params, std::vector<Kind>& kinds,
-           Diagnostic& error, long& rows);
+  bool Run(const std::string& sql, std::vector<Value*>& params, std::vector<Kind>& kinds);
+  bool Fail(const Diagnostic& error);
 
   OdbcConnection& conn_;
   std::string table_;
@@ -44,6 +45,8 @@ class RowWriter {
   std::vector<std::string> key_;
   std::string lastSql_;
   std::unique_ptr<OdbcStatement> stmt_;
+  long rows_ = 0;
+  Diagnostic error_;
 };
 
 }  // namespace kvt::db

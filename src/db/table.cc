@@ -22,51 +22,81 @@ constexpr unsigned kServerBulkRows = 1000;
 
 }  // namespace
 
+// What both modes share: the columns as the catalogue gives them, the conversion of texts
+// into values and back, and the reports. Each mode keeps its own rows: RowTable the current
+// and the edited row, BulkTable the block. A call of the other mode fails without a message.
 class TableImpl {
  public:
-  TableImpl(Database* db, std::string_view name, bool bulk, std::size_t blobBufferSize);
-  ~TableImpl();
+  TableImpl(Database* db, std::string_view name);
+  virtual ~TableImpl() = default;
+  TableImpl(const TableImpl&) = delete;
+  TableImpl& operator=(const TableImpl&) = delete;
 
-  bool SetCurrentIndex(std::string_view index);
-  Fetch Seek(std::span<const std::string> keys);
-  Fetch FindWhere(std::string_view condition);
-  bool AddNew();
-  bool Edit();
+  virtual bool SetCurrentIndex(std::string_view) { return false; }
+  virtual Fetch Seek(std::span<const std::string>) { return Fetch::Error; }
+  virtual Fetch FindWhere(std::string_view) { return Fetch::Error; }
+  virtual bool AddNew() = 0;
+  virtual bool Edit() { return false; }
   bool SetFieldText(int column, std::string_view text);
   bool SetFieldBlob(int column, const void* bytes, std::size_t length);
   bool GetFieldText(int column, std::string& out);
-  bool Update();
-  bool Flush(std::string_view prefix);
+  virtual bool Update() = 0;
+  virtual bool Flush(std::string_view prefix) = 0;
   int ColumnIndex(std::string_view column) const {
     return open_ ? FindColumn(columns_, column) : -1;
   }
-
-  // Open, on a Database still connected (a closed Database has released the handles).
-  bool Usable() const { return open_ && db_->IsConnected(); }
 
   bool open_ = false;
   std::string name_;
   long rowsWritten_ = 0;
   Diagnostic error_;
 
- private:
-  enum class Mode { None, Adding, Editing };
-
-  bool Open(bool bulk, std::size_t blobBufferSize);
+ protected:
+  // Reads the columns; false (reported) when the table cannot be used.
+  bool OpenColumns();
+  // Open, on a Database still connected (a closed Database has released the handles).
+  bool Usable() const { return open_ && db_->IsConnected(); }
+  bool HasColumn(int column) const {
+    return column >= 0 && static_cast<size_t>(column) < columns_.size();
+  }
   void Report(std::string_view prefix, std::string_view text);
   void Report(std::string_view prefix, const Diagnostic& error);
-  bool Store(int column, Value value);
-  Fetch LoadFirst(const std::string& sql, std::vector<Value>& params,
-                  const std::vector<Kind>& paramKinds);
-  std::string SelectAll() const;
+  // Puts a converted value into the row being written; false when there is none.
+  virtual bool Store(int column, Value value) = 0;
+  // The value GetFieldText shows.
+  virtual Value Shown(int column) const = 0;
 
   Database* db_ = nullptr;
   bool fileMethod_ = false;
   std::string actualName_;
   std::vector<ColumnInfo> columns_;
+};
+
+// Ordinary mode: one row at a time, found by a keyed lookup, edited in place.
+class RowTable final : public TableImpl {
+ public:
+  RowTable(Database* db, std::string_view name);
+
+  bool SetCurrentIndex(std::string_view index) override;
+  Fetch Seek(std::span<const std::string> keys) override;
+  Fetch FindWhere(std::string_view condition) override;
+  bool AddNew() override;
+  bool Edit() override;
+  // Writes the new or edited row: RowsWritten is the rows the statement wrote.
+  bool Update() override;
+  bool Flush(std::string_view) override { return Usable(); }
+
+ private:
+  enum class Mode { None, Adding, Editing };
+
+  bool Store(int column, Value value) override;
+  Value Shown(int column) const override;
+  Fetch LoadFirst(const std::string& sql, std::vector<Value>& params,
+                  const std::vector<Kind>& paramKinds);
+  std::string SelectAll() const;
+
   std::unique_ptr<RowWriter> writer_;
   std::vector<std::string> index_;  // columns of the current index (file method)
-  std::unique_ptr<BulkInserter> bulk_;
   std::vector<Value> current_;
   bool hasCurrent_ = false;
   std::vector<Value> edit_;
@@ -74,14 +104,32 @@ class TableImpl {
   Mode mode_ = Mode::None;
 };
 
-TableImpl::TableImpl(Database* db, std::string_view name, bool bulk, std::size_t blobBufferSize)
-    : name_(name), db_(db) {
-  if (!db_ || !db_->IsConnected()) return;
-  fileMethod_ = db_->IsDao();
-  open_ = Open(bulk, blobBufferSize);
+// Bulk-append mode: each Update fills one slot of a block; a full block, or what Flush finds,
+// goes to the database at once: RowsWritten is the rows of the block stored (0 while the
+// block fills).
+class BulkTable final : public TableImpl {
+ public:
+  BulkTable(Database* db, std::string_view name, std::size_t blobBufferSize);
+  // Sends pending rows.
+  ~BulkTable() override;
+
+  bool AddNew() override;
+  bool Update() override;
+  bool Flush(std::string_view prefix) override;
+
+ private:
+  bool Store(int column, Value value) override;
+  Value Shown(int column) const override;
+
+  std::unique_ptr<BulkInserter> bulk_;
+};
+
+TableImpl::TableImpl(Database* db, std::string_view name) : name_(name), db_(db) {
+  if (db_ && db_->IsConnected()) fileMethod_ = db_->IsDao();
 }
 
-bool TableImpl::Open(bool bulk, std::size_t blobBufferSize) {
+bool TableImpl::OpenColumns() {
+  if (!db_ || !db_->IsConnected()) return false;
   OdbcConnection& conn = *db_->connection();
   if (!ReadColumns(conn, name_, actualName_, columns_)) {
     // Let the engine say why (usually: no such table).
@@ -92,31 +140,41 @@ bool TableImpl::Open(bool bulk, std::size_t blobBufferSize) {
     Report("Errore in fase di apertura della tavola (", error);
     return false;
   }
-  bool hasBlob = false;
   for (const ColumnInfo& column : columns_) {
     if (column.kind == Kind::Unknown) {
       db_->ui().Stop(UnknownTypeMessage(column.sqlType));
       return false;
     }
-    hasBlob = hasBlob || column.kind == Kind::Binary;
-  }
-  writer_ =
-      std::make_unique<RowWriter>(conn, actualName_, columns_, ReadPrimaryKey(conn, actualName_));
-  if (bulk) {
-    unsigned rows = hasBlob ? db_->RowsetSizeBlob() : db_->RowsetSizeOrdinary();
-    // The rowset size tunes reading; a block of 25 rows would cost a server round trip
-    // every 25 rows written, so blocks without byte blocks are sent in larger batches.
-    if (!hasBlob) rows = std::max(rows, kServerBulkRows);
-    if (fileMethod_) rows = kFileBulkRows;
-    const bool arrays = db_->dialect().bulkStrategy() == Dialect::BulkStrategy::ArrayUnnest;
-    bulk_ =
-        MakeBulkInserter(conn, conn.QuoteName(actualName_), columns_, rows, blobBufferSize, arrays);
   }
   return true;
 }
 
-TableImpl::~TableImpl() {
-  if (Usable() && bulk_ && bulk_->filled() > 0) Flush("Errore chiusura tavola (");
+RowTable::RowTable(Database* db, std::string_view name) : TableImpl(db, name) {
+  if (!OpenColumns()) return;
+  OdbcConnection& conn = *db_->connection();
+  writer_ =
+      std::make_unique<RowWriter>(conn, actualName_, columns_, ReadPrimaryKey(conn, actualName_));
+  open_ = true;
+}
+
+BulkTable::BulkTable(Database* db, std::string_view name, std::size_t blobBufferSize)
+    : TableImpl(db, name) {
+  if (!OpenColumns()) return;
+  OdbcConnection& conn = *db_->connection();
+  const bool hasBlob = std::any_of(columns_.begin(), columns_.end(),
+                                   [](const ColumnInfo& c) { return c.kind == Kind::Binary; });
+  unsigned rows = hasBlob ? db_->RowsetSizeBlob() : db_->RowsetSizeOrdinary();
+  // The rowset size tunes reading; a block of 25 rows would cost a server round trip
+  // every 25 rows written, so blocks without byte blocks are sent in larger batches.
+  if (!hasBlob) rows = std::max(rows, kServerBulkRows);
+  if (fileMethod_) rows = kFileBulkRows;
+  bulk_ = MakeBulkInserter(conn, conn.QuoteName(actualName_), columns_, rows, blobBufferSize,
+                           db_->dialect().bulkStrategy());
+  open_ = true;
+}
+
+BulkTable::~BulkTable() {
+  if (Usable() && bulk_->filled() > 0) (void)Flush("Errore chiusura tavola (");
 }
 
 // A failure of the program's own making (no driver diagnostic): the text is the message.
@@ -130,7 +188,8 @@ void TableImpl::Report(std::string_view prefix, const Diagnostic& error) {
   db_->ui().Stop(std::string(prefix) + name_ + ")\n\n" + error.text);
 }
 
-std::string TableImpl::SelectAll() const {
+std::string RowTable::SelectAll() const {
+
   const OdbcConnection& conn = *db_->connection();
   std::string sql = "SELECT ";
   for (size_t c = 0; c < columns_.size(); ++c)
@@ -138,7 +197,7 @@ std::string TableImpl::SelectAll() const {
   return sql + " FROM " + conn.QuoteName(actualName_);
 }
 
-bool TableImpl::SetCurrentIndex(std::string_view index) {
+bool RowTable::SetCurrentIndex(std::string_view index) {
   if (!Usable()) return false;
   if (!fileMethod_) return true;
   std::vector<std::string> columns = writer_->IndexColumns(index);
@@ -151,7 +210,7 @@ bool TableImpl::SetCurrentIndex(std::string_view index) {
   return true;
 }
 
-Fetch TableImpl::Seek(std::span<const std::string> keys) {
+Fetch RowTable::Seek(std::span<const std::string> keys) {
   if (!Usable() || !fileMethod_) return Fetch::Error;
   if (index_.empty()) index_ = writer_->IndexColumns("codice");
   if (keys.empty() || keys.size() > 16 || keys.size() > index_.size()) {
@@ -177,14 +236,14 @@ Fetch TableImpl::Seek(std::span<const std::string> keys) {
                    params, kinds);
 }
 
-Fetch TableImpl::FindWhere(std::string_view condition) {
+Fetch RowTable::FindWhere(std::string_view condition) {
   if (!Usable() || fileMethod_) return Fetch::Error;
   std::vector<Value> none;
   return LoadFirst(SelectAll() + " WHERE " + std::string(condition), none, {});
 }
 
 // Runs a lookup and makes its first row the current row.
-Fetch TableImpl::LoadFirst(const std::string& sql, std::vector<Value>& params,
+Fetch RowTable::LoadFirst(const std::string& sql, std::vector<Value>& params,
                            const std::vector<Kind>& paramKinds) {
   mode_ = Mode::None;
   hasCurrent_ = false;
@@ -205,20 +264,22 @@ Fetch TableImpl::LoadFirst(const std::string& sql, std::vector<Value>& params,
   return hasCurrent_ ? Fetch::Row : Fetch::End;
 }
 
-bool TableImpl::AddNew() {
+bool RowTable::AddNew() {
   if (!Usable()) return false;
-  if (bulk_) {
-    bulk_->ClearSlot();
-    return true;
-  }
   edit_.assign(columns_.size(), Value{});
   dirty_.assign(columns_.size(), false);
   mode_ = Mode::Adding;
   return true;
 }
 
-bool TableImpl::Edit() {
-  if (!Usable() || bulk_) return false;
+bool BulkTable::AddNew() {
+  if (!Usable()) return false;
+  bulk_->ClearSlot();
+  return true;
+}
+
+bool RowTable::Edit() {
+  if (!Usable()) return false;
   if (!hasCurrent_) {
     Report("Errore editing tavola (", "Nessuna riga corrente.");
     return false;
@@ -229,19 +290,20 @@ bool TableImpl::Edit() {
   return true;
 }
 
-bool TableImpl::Store(int column, Value value) {
-  if (bulk_) {
-    bulk_->Set(column, value);
-    return true;
-  }
+bool RowTable::Store(int column, Value value) {
   if (mode_ == Mode::None) return false;
   edit_[static_cast<size_t>(column)] = std::move(value);
   dirty_[static_cast<size_t>(column)] = true;
   return true;
 }
 
+bool BulkTable::Store(int column, Value value) {
+  bulk_->Set(column, value);
+  return true;
+}
+
 bool TableImpl::SetFieldText(int column, std::string_view text) {
-  if (!Usable() || column < 0 || static_cast<size_t>(column) >= columns_.size()) return false;
+  if (!Usable() || !HasColumn(column)) return false;
   const ColumnInfo& info = columns_[static_cast<size_t>(column)];
   Value value;
   std::string message;
@@ -265,7 +327,7 @@ bool TableImpl::SetFieldText(int column, std::string_view text) {
 }
 
 bool TableImpl::SetFieldBlob(int column, const void* bytes, std::size_t length) {
-  if (!Usable() || column < 0 || static_cast<size_t>(column) >= columns_.size()) return false;
+  if (!Usable() || !HasColumn(column)) return false;
   if (columns_[static_cast<size_t>(column)].kind != Kind::Binary) return false;
   Value value;
   if (length > 0 && bytes) {
@@ -277,28 +339,26 @@ bool TableImpl::SetFieldBlob(int column, const void* bytes, std::size_t length) 
 
 bool TableImpl::GetFieldText(int column, std::string& out) {
   out.clear();
-  if (!Usable() || column < 0 || static_cast<size_t>(column) >= columns_.size()) return false;
-  const size_t c = static_cast<size_t>(column);
-  Value value;
-  if (bulk_)
-    value = bulk_->Get(column);
-  else if (mode_ != Mode::None)
-    value = edit_[c];
-  else if (hasCurrent_)
-    value = current_[c];
+  if (!Usable() || !HasColumn(column)) return false;
   std::string message;
-  out = ValueText(columns_[c], value, fileMethod_, message);
+  out = ValueText(columns_[static_cast<size_t>(column)], Shown(column), fileMethod_, message);
   if (!message.empty()) db_->ui().Info(message);
   return true;
 }
 
-bool TableImpl::Update() {
+Value RowTable::Shown(int column) const {
+  const size_t c = static_cast<size_t>(column);
+  if (mode_ != Mode::None) return edit_[c];
+  if (hasCurrent_) return current_[c];
+  return {};
+}
+
+Value BulkTable::Shown(int column) const {
+  return bulk_->Get(column);
+}
+
+bool RowTable::Update() {
   if (!Usable()) return false;
-  if (bulk_) {
-    bulk_->CloseSlot();
-    rowsWritten_ = 0;
-    return bulk_->full() ? Flush("Errore aggiornamento tavola (") : true;
-  }
   rowsWritten_ = 0;
   if (mode_ == Mode::None) {
     Report("Errore aggiornamento tavola (", "Nessuna riga in inserimento o modifica.");
@@ -306,17 +366,22 @@ bool TableImpl::Update() {
   }
   const Mode mode = mode_;
   mode_ = Mode::None;
-  Diagnostic error;
-  long rows = 0;
-  const bool ok = mode == Mode::Adding ? writer_->Insert(edit_, dirty_, error, rows)
-                                       : writer_->Update(current_, edit_, dirty_, error, rows);
+  const bool ok = mode == Mode::Adding ? writer_->Insert(edit_, dirty_)
+                                       : writer_->Update(current_, edit_, dirty_);
   if (!ok) {
-    Report("Errore aggiornamento tavola (", error);
+    Report("Errore aggiornamento tavola (", writer_->LastError());
     return false;
   }
   if (mode == Mode::Editing) current_ = edit_;
-  rowsWritten_ = rows;
+  rowsWritten_ = writer_->RowsWritten();
   return true;
+}
+
+bool BulkTable::Update() {
+  if (!Usable()) return false;
+  bulk_->CloseSlot();
+  rowsWritten_ = 0;
+  return bulk_->full() ? Flush("Errore aggiornamento tavola (") : true;
 }
 
 // Sends the filled slots of the block. Outside a transaction the block gets one of its own
@@ -325,14 +390,14 @@ bool TableImpl::Update() {
 // when any row was stored, so that callers adding RowsWritten "whenever the call succeeds"
 // count exactly the stored rows; it is 0 whenever the database itself failed (disk full,
 // locked, read-only: !LastError().RowRefused()), whatever was stored before.
-bool TableImpl::Flush(std::string_view prefix) {
-  if (!Usable() || !bulk_) return Usable();
+bool BulkTable::Flush(std::string_view prefix) {
+  if (!Usable()) return false;
   rowsWritten_ = 0;
   if (bulk_->filled() == 0) return true;
   const unsigned filled = bulk_->filled();
   Transaction transaction(*db_);
-  Diagnostic error;
-  rowsWritten_ = bulk_->Send(error);
+  rowsWritten_ = bulk_->Send();
+  Diagnostic error = bulk_->LastError();
   if (!transaction.Commit()) rowsWritten_ = 0;
   if (rowsWritten_ == static_cast<long>(filled)) return true;
   // The driver's first diagnostic, or "????" when there is none (a doomed transaction).
@@ -344,8 +409,12 @@ bool TableImpl::Flush(std::string_view prefix) {
   return rowsWritten_ > 0 && error.RowRefused();
 }
 
-Table::Table(Database* db, std::string_view name, bool bulk, std::size_t blobBufferSize)
-    : impl_(std::make_unique<TableImpl>(db, name, bulk, blobBufferSize)) {}
+Table::Table(Database* db, std::string_view name, bool bulk, std::size_t blobBufferSize) {
+  if (bulk)
+    impl_ = std::make_unique<BulkTable>(db, name, blobBufferSize);
+  else
+    impl_ = std::make_unique<RowTable>(db, name);
+}
 
 Table::~Table() = default;
 

@@ -3,7 +3,8 @@
 // Ordinary mode: rows are added one at a time; under the file method a row is found with
 // SetCurrentIndex + Seek, under ODBC with FindWhere; the current row can then be read and
 // edited. Bulk-append mode (ODBC and file method alike): each Update fills one slot of a
-// block, a full block goes to the database in one call, Flush sends a partial block.
+// block, a full block goes to the database in one call, Flush sends a partial block; the
+// lookups and Edit belong to ordinary mode and fail there without a message.
 //
 // Values go in as text: "" stores NULL; "00/00/0000" and "99/99/9999" in a date column
 // store 01/01/1600 and 31/12/2400; a decimal comma is accepted in floating columns;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <iterator>
 #include <limits>
 
 #include "core/text.h"
@@ -67,38 +68,47 @@ bool IsDateKind(Kind k) {
   return k == Kind::Date || k == Kind::Timestamp;
 }
 
-SQLSMALLINT CTypeOf(Kind k) {
-  if (IsIntegerKind(k)) return SQL_C_SLONG;
-  if (IsFloatKind(k)) return SQL_C_DOUBLE;
-  if (IsDateKind(k)) return SQL_C_TYPE_TIMESTAMP;
-  if (k == Kind::Binary) return SQL_C_BINARY;
-  return SQL_C_CHAR;
-}
+namespace {
 
-SQLSMALLINT ParamSqlType(Kind k) {
-  switch (k) {
-    case Kind::Bit:
-    case Kind::TinyInt:
-    case Kind::SmallInt:
-      return SQL_SMALLINT;
-    case Kind::Integer:
-      return SQL_INTEGER;
-    case Kind::Real:
-    case Kind::Double:
-      return SQL_DOUBLE;
-    // A DATE column is written as a date: SQLite keeps exactly "YYYY-MM-DD" then, which
-    // compares correctly with date literals (a timestamp would add a time part).
-    case Kind::Date:
-      return SQL_TYPE_DATE;
-    case Kind::Timestamp:
-      return SQL_TYPE_TIMESTAMP;
-    case Kind::Binary:
-      return SQL_LONGVARBINARY;
-    case Kind::LongText:
-      return SQL_LONGVARCHAR;
-    default:
-      return SQL_VARCHAR;
-  }
+constexpr size_t kIntBytes = sizeof(SQLINTEGER);
+constexpr size_t kStampBytes = sizeof(SQL_TIMESTAMP_STRUCT);
+
+// By Kind, in the order of its enumerators. Flags and small integers are SMALLINT
+// parameters. A DATE column is written as a date: SQLite keeps exactly "YYYY-MM-DD" then,
+// which compares correctly with date literals (a timestamp would add a time part); it is
+// read as a timestamp, which every driver converts a date into.
+constexpr TypeFacts kFacts[] = {
+    // holder,     read C type,          parameter C type,     parameter SQL type,
+    //   column size, read bytes, parameter bytes, array element type
+    {Holder::Int, SQL_C_SLONG, SQL_C_SLONG, SQL_SMALLINT, 0, kIntBytes, kIntBytes,
+     "smallint"},  // Bit
+    {Holder::Int, SQL_C_SLONG, SQL_C_SLONG, SQL_SMALLINT, 0, kIntBytes, kIntBytes,
+     "smallint"},  // TinyInt
+    {Holder::Int, SQL_C_SLONG, SQL_C_SLONG, SQL_SMALLINT, 0, kIntBytes, kIntBytes,
+     "smallint"},  // SmallInt
+    {Holder::Int, SQL_C_SLONG, SQL_C_SLONG, SQL_INTEGER, 0, kIntBytes, kIntBytes,
+     "integer"},  // Integer
+    {Holder::Double, SQL_C_DOUBLE, SQL_C_DOUBLE, SQL_DOUBLE, 15, sizeof(double), sizeof(double),
+     "double precision"},  // Real
+    {Holder::Double, SQL_C_DOUBLE, SQL_C_DOUBLE, SQL_DOUBLE, 15, sizeof(double), sizeof(double),
+     "double precision"},  // Double
+    {Holder::Text, SQL_C_CHAR, SQL_C_CHAR, SQL_VARCHAR, 0, 0, 0, "text"},      // Text
+    {Holder::Text, SQL_C_CHAR, SQL_C_CHAR, SQL_LONGVARCHAR, 0, 0, 0, "text"},  // LongText
+    {Holder::Day, SQL_C_TYPE_TIMESTAMP, SQL_C_TYPE_DATE, SQL_TYPE_DATE, 10, kStampBytes,
+     sizeof(SQL_DATE_STRUCT), "date"},  // Date
+    {Holder::Stamp, SQL_C_TYPE_TIMESTAMP, SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 19,
+     kStampBytes, kStampBytes, "timestamp"},  // Timestamp
+    {Holder::Bytes, SQL_C_BINARY, SQL_C_BINARY, SQL_LONGVARBINARY, 0, 0, 0, "bytea"},  // Binary
+    {Holder::Text, SQL_C_CHAR, SQL_C_CHAR, SQL_VARCHAR, 0, 0, 0, "numeric"},  // Decimal
+    {Holder::None, SQL_C_CHAR, SQL_C_CHAR, SQL_VARCHAR, 0, 0, 0, "text"},     // Unknown
+};
+static_assert(std::size(kFacts) == static_cast<size_t>(Kind::Unknown) + 1,
+              "one row of facts for every kind");
+
+}  // namespace
+
+const TypeFacts& FactsOf(Kind k) {
+  return kFacts[static_cast<size_t>(k)];
 }
 
 std::string FormatFixed(double value, int decimals, int width, bool zeroPad) {
@@ -162,19 +172,6 @@ std::string IntText(long long value) {
   return std::to_string(value);
 }
 
-namespace {
-// printf's "%0<width>d": the sign, then zeros up to the width.
-void AppendZeroPadded(std::string& out, long long value, int width) {
-  const std::string digits = std::to_string(value < 0 ? -value : value);
-  if (value < 0) {
-    out += '-';
-    --width;
-  }
-  if (static_cast<int>(digits.size()) < width)
-    out.append(static_cast<size_t>(width) - digits.size(), '0');
-  out += digits;
-}
-}  // namespace
 
 std::string DateText(const SQL_TIMESTAMP_STRUCT& d) {
   std::string text;

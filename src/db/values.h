@@ -38,9 +38,32 @@ bool IsFloatKind(Kind k);
 bool IsTextKind(Kind k);  // Text, LongText, Decimal (kept as text)
 bool IsDateKind(Kind k);
 
-// The C type a column is bound with, and the SQL type of a parameter of that kind.
-SQLSMALLINT CTypeOf(Kind k);
-SQLSMALLINT ParamSqlType(Kind k);
+// Where a value of a kind is kept in a Value, and the shape of its driver buffer.
+enum class Holder {
+  None,    // not read or written (Kind::Unknown)
+  Int,     // `i`; an SQLINTEGER
+  Double,  // `d`; a double
+  Day,     // the day of `date`; bound as SQL_DATE_STRUCT, read as SQL_TIMESTAMP_STRUCT
+  Stamp,   // `date`; SQL_TIMESTAMP_STRUCT both ways
+  Text,    // `s`; a C text (up to its first NUL byte)
+  Bytes,   // `s`; a byte block
+};
+
+// Everything the layer needs to know of a kind to bind, read and send it: every binder,
+// reader and bulk writer takes these from here, so that a value written in one way is read
+// back the same in every other.
+struct TypeFacts {
+  Holder holder;
+  SQLSMALLINT readCType;     // C type a result column is read into
+  SQLSMALLINT paramCType;    // C type of a parameter
+  SQLSMALLINT paramSqlType;  // SQL type of a parameter
+  SQLULEN columnSize;        // column size of a parameter; 0: from the value or its buffer
+  size_t readBytes;          // bytes of a read buffer per row; 0: from the column's size
+  size_t paramBytes;         // bytes of a parameter buffer per row; 0: from the value
+  const char* arrayType;     // PostgreSQL element type of an array of such values
+};
+
+const TypeFacts& FactsOf(Kind k);
 
 // One value. Integers in `i`, floating numbers in `d`, dates in `date`, texts and byte
 // blocks in `s`.

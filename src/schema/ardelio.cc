@@ -66,7 +66,9 @@ bool CompactThroughWorkFile(const std::string& path, std::string* error) {
     *error = ec.message();
     return false;
   }
-  if (!db::CompactDatabaseFile(work, path, error)) {
+  db::FileEngine files;
+  if (!files.Compact(work, path)) {
+    *error = files.LastError().text;
     std::filesystem::remove(path, ec);
     std::filesystem::rename(work, path, ec);
     return false;

@@ -33,9 +33,10 @@ bool WriteDictionary(db::Database& db) {
 }
 
 bool CreateDatabase(Ui& ui, const std::string& path) {
-  std::string error;
-  if (!db::CreateDatabaseFile(path, &error)) {
-    ui.Stop(WithDriverText("Errore durante la creazione del database ", error), kCreateCaption);
+  db::FileEngine files;
+  if (!files.Create(path)) {
+    ui.Stop(WithDriverText("Errore durante la creazione del database ", files.LastError().text),
+            kCreateCaption);
     return false;
   }
   WaitScope wait(ui);

@@ -19,6 +19,27 @@ TEST(Text, LeadingIntegerRule) {
   EXPECT_EQ(LeadingInt("-9223372036854775808"), std::numeric_limits<int64_t>::min());
 }
 
+TEST(Text, IntegersAndHexDigitsAppended) {
+  std::string out = "x";
+  AppendInt(out, std::numeric_limits<int64_t>::min());
+  AppendInt(out, 0);
+  EXPECT_EQ(out, "x-92233720368547758080");
+  out.clear();
+  AppendZeroPadded(out, 7, 2);
+  AppendZeroPadded(out, -7, 4);  // the sign counts in the width, as "%04d"
+  AppendZeroPadded(out, 12345, 4);
+  AppendZeroPadded(out, std::numeric_limits<int64_t>::min(), 2);
+  EXPECT_EQ(out, "07-00712345-9223372036854775808");
+  out.clear();
+  AppendHex(out, std::string_view("\0\x0a\xff", 3));
+  AppendHex(out, std::string_view("\xab", 1), true);
+  EXPECT_EQ(out, "000affAB");
+  EXPECT_EQ(HexDigitValue('f'), 15);
+  EXPECT_EQ(HexDigitValue('A'), 10);
+  EXPECT_EQ(HexDigitValue('9'), 9);
+  EXPECT_EQ(HexDigitValue('g'), -1);
+}
+
 TEST(Text, DecimalCommaBothWaysAndKilometres) {
   EXPECT_EQ(CommaDecimal(Format("%1.2lf", 12.5)), "12,50");
   EXPECT_EQ(CommaDecimal("1.234.5"), "1,234,5");

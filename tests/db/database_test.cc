@@ -147,7 +147,7 @@ TEST(DatabaseFileTest, RefusesMissingAccessAndForeignFilesWithoutTouchingThem) {
 TEST(DatabaseFileTest, FileMethodUsesRowsetsOfOne) {
   ScriptedUi ui;
   const std::string path = kvt::test::TempDir() + "/a.db";
-  ASSERT_TRUE(CreateDatabaseFile(path, nullptr));
+  ASSERT_TRUE(FileEngine().Create(path));
   auto db = Database::OpenFile(ui, path);
   ASSERT_TRUE(db->IsConnected());
   EXPECT_TRUE(db->IsDao());
@@ -166,7 +166,7 @@ TEST(DatabaseFileTest, FileMethodUsesRowsetsOfOne) {
 TEST(DatabaseConnectTest, AnSqliteFileReachedByOdbcKeepsForeignKeys) {
   ScriptedUi ui;
   const std::string path = kvt::test::TempDir() + "/odbc.db";
-  ASSERT_TRUE(CreateDatabaseFile(path, nullptr));
+  ASSERT_TRUE(FileEngine().Create(path));
   auto db = Database::ConnectOdbc(ui, "DRIVER=SQLite3;Database=" + path, nullptr, 25, 1);
   ASSERT_TRUE(db->IsConnected());
   EXPECT_TRUE(db->IsOdbc());

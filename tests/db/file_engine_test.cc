@@ -24,7 +24,7 @@ std::string ReadBytes(const std::string& path) {
 // A database file like the application's: a keyed table with an index, kRows rows.
 std::string MakeFile(const std::string& name) {
   const std::string path = kvt::test::TempDir() + "/" + name;
-  EXPECT_TRUE(CreateDatabaseFile(path, nullptr));
+  EXPECT_TRUE(FileEngine().Create(path));
   ScriptedUi ui;
   auto db = Database::OpenFile(ui, path);
   EXPECT_TRUE(db->IsConnected());
@@ -81,12 +81,16 @@ long LeafPage(const std::string& path, const std::string& name, int which) {
 
 TEST(FileEngineTest, CreatesANewFileAndNeverOverwritesOne) {
   const std::string path = kvt::test::TempDir() + "/nuovo.db";
-  std::string error;
-  ASSERT_TRUE(CreateDatabaseFile(path, &error)) << error;
+  FileEngine files;
+  ASSERT_TRUE(files.Create(path)) << files.LastError().text;
   EXPECT_EQ(std::filesystem::file_size(path), 4096u);
   EXPECT_FALSE(IsAccessFile(path));
-  EXPECT_FALSE(CreateDatabaseFile(path, &error));
-  EXPECT_EQ(error, "Il file '" + path + "' esiste già.");
+  EXPECT_FALSE(files.Create(path));
+  EXPECT_EQ(files.LastError().text, "Il file '" + path + "' esiste già.");
+  // The engine's own failure: its text and its result code.
+  EXPECT_FALSE(files.Create(kvt::test::TempDir() + "/manca/nuovo.db"));
+  EXPECT_EQ(files.LastError().text, "unable to open database file");
+  EXPECT_EQ(files.LastError().native, SQLITE_CANTOPEN);
   ScriptedUi ui;
   EXPECT_TRUE(Database::OpenFile(ui, path)->IsConnected());
   EXPECT_TRUE(EngineVersion().starts_with("SQLite 3.")) << EngineVersion();
@@ -96,8 +100,8 @@ TEST(FileEngineTest, CreatesANewFileAndNeverOverwritesOne) {
 TEST(FileEngineTest, RepairLeavesASoundFileAlone) {
   const std::string path = MakeFile("sano.db");
   const std::string before = ReadBytes(path);
-  std::string error;
-  EXPECT_TRUE(RepairDatabaseFile(path, &error)) << error;
+  FileEngine files;
+  EXPECT_TRUE(files.Repair(path)) << files.LastError().text;
   EXPECT_EQ(ReadBytes(path), before);
 }
 
@@ -105,8 +109,8 @@ TEST(FileEngineTest, RepairRebuildsADamagedIndexKeepingEveryRow) {
   const std::string path = MakeFile("indice.db");
   Damage(path, LeafPage(path, "fermate_denom", 3));
   ASSERT_NE(Query(path, "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
-  std::string error;
-  ASSERT_TRUE(RepairDatabaseFile(path, &error)) << error;
+  FileEngine files;
+  ASSERT_TRUE(files.Repair(path)) << files.LastError().text;
   EXPECT_EQ(Query(path, "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
   EXPECT_EQ(Query(path, "SELECT COUNT(*) FROM fermate"), std::vector<std::string>{"3000"});
   EXPECT_EQ(Query(path, "SELECT ID FROM fermate WHERE denom = 'Fermata numero 1234 di via Roma'"),
@@ -123,8 +127,8 @@ TEST(FileEngineTest, RepairKeepsTheReadableRowsOfADamagedTable) {
   const long lost = std::stol(
       Query(path, "SELECT ncell FROM dbstat WHERE pageno = " + std::to_string(page)).at(0));
   Damage(path, page);
-  std::string error;
-  ASSERT_TRUE(RepairDatabaseFile(path, &error)) << error;
+  FileEngine files;
+  ASSERT_TRUE(files.Repair(path)) << files.LastError().text;
   EXPECT_EQ(Query(path, "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
   const long rows = std::stol(Query(path, "SELECT COUNT(*) FROM fermate").at(0));
   EXPECT_EQ(rows, kRows - lost);  // only the rows of the damaged page are gone
@@ -138,19 +142,19 @@ TEST(FileEngineTest, RepairKeepsTheReadableRowsOfADamagedTable) {
 
 TEST(FileEngineTest, RepairAndCompactRefuseWhatTheyCannotRead) {
   const std::string dir = kvt::test::TempDir();
-  std::string error;
-  EXPECT_FALSE(RepairDatabaseFile(dir + "/nope.db", &error));
-  EXPECT_EQ(error, "Impossibile trovare il file '" + dir + "/nope.db'.");
+  FileEngine files;
+  EXPECT_FALSE(files.Repair(dir + "/nope.db"));
+  EXPECT_EQ(files.LastError().text, "Impossibile trovare il file '" + dir + "/nope.db'.");
   std::string jet(4096, '\0');
   jet.replace(4, 15, "Standard Jet DB");
   std::ofstream(dir + "/a.mdb", std::ios::binary) << jet;
-  EXPECT_FALSE(RepairDatabaseFile(dir + "/a.mdb", &error));
-  EXPECT_EQ(error, "Il file '" + dir + "/a.mdb' è un database Microsoft Access.");
-  EXPECT_FALSE(CompactDatabaseFile(dir + "/a.mdb", dir + "/b.db", &error));
+  EXPECT_FALSE(files.Repair(dir + "/a.mdb"));
+  EXPECT_EQ(files.LastError().text, "Il file '" + dir + "/a.mdb' è un database Microsoft Access.");
+  EXPECT_FALSE(files.Compact(dir + "/a.mdb", dir + "/b.db"));
   EXPECT_EQ(ReadBytes(dir + "/a.mdb"), jet);
   EXPECT_FALSE(std::filesystem::exists(dir + "/b.db"));
-  EXPECT_FALSE(CompactDatabaseFile(dir + "/nope.db", dir + "/b.db", &error));
-  EXPECT_EQ(error, "Impossibile trovare il file '" + dir + "/nope.db'.");
+  EXPECT_FALSE(files.Compact(dir + "/nope.db", dir + "/b.db"));
+  EXPECT_EQ(files.LastError().text, "Impossibile trovare il file '" + dir + "/nope.db'.");
 }
 
 TEST(FileEngineTest, CompactWritesACheckedSmallerCopy) {
@@ -163,8 +167,8 @@ TEST(FileEngineTest, CompactWritesACheckedSmallerCopy) {
   const std::string before = ReadBytes(path);
   const std::string copy = kvt::test::TempDir() + "/copia.db";
   std::ofstream(copy) << "old contents";  // replaced
-  std::string error;
-  ASSERT_TRUE(CompactDatabaseFile(path, copy, &error)) << error;
+  FileEngine files;
+  ASSERT_TRUE(files.Compact(path, copy)) << files.LastError().text;
   EXPECT_EQ(ReadBytes(path), before);
   EXPECT_LT(std::filesystem::file_size(copy), std::filesystem::file_size(path) / 4);
   EXPECT_EQ(Query(copy, "SELECT COUNT(*) FROM fermate"), std::vector<std::string>{"100"});

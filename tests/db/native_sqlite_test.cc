@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "core/text.h"
 #include "db/file_engine.h"
 #include "db/selection.h"
 #include "db/sql_types.h"
@@ -33,13 +34,8 @@ bool IsNative(const Database& db) {
 }
 
 std::string Hex(const void* data, size_t size) {
-  static constexpr char kHex[] = "0123456789abcdef";
   std::string out;
-  for (size_t i = 0; i < size; ++i) {
-    const auto byte = static_cast<const unsigned char*>(data)[i];
-    out += kHex[byte >> 4];
-    out += kHex[byte & 15];
-  }
+  AppendHex(out, std::string_view(static_cast<const char*>(data), size));
   return out;
 }
 
@@ -434,14 +430,15 @@ TEST_P(NativeSqliteTest, EachConnectionReadsItsOwnFileUntilItCloses) {
   std::vector<std::unique_ptr<Database>> open;
   for (int i = 0; i < 3; ++i) {
     paths.push_back(kvt::test::TempDir() + "/own" + std::to_string(i) + ".db");
-    ASSERT_TRUE(CreateDatabaseFile(paths.back(), nullptr));
+    ASSERT_TRUE(FileEngine().Create(paths.back()));
     open.push_back(Database::OpenFile(ui, paths.back()));
     ASSERT_TRUE(IsNative(*open.back()));
     ASSERT_TRUE(open.back()->ExecuteSql("CREATE TABLE o (k INTEGER)"));
     ASSERT_TRUE(open.back()->ExecuteSql("INSERT INTO o VALUES (" + std::to_string(i) + ")"));
   }
-  ASSERT_TRUE(CompactDatabaseFile(paths[0], paths[0] + ".copy", nullptr));
-  ASSERT_TRUE(RepairDatabaseFile(paths[0] + ".copy", nullptr));
+  FileEngine files;
+  ASSERT_TRUE(files.Compact(paths[0], paths[0] + ".copy"));
+  ASSERT_TRUE(files.Repair(paths[0] + ".copy"));
   for (int round = 0; round < 2; ++round) {
     for (size_t i = 0; i < paths.size(); ++i) {
       SCOPED_TRACE(paths[i]);

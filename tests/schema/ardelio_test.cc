@@ -53,8 +53,8 @@ class ArdelioTest : public ::testing::Test {
                                           const std::string& name = "ardelio.mdb") {
     dir_ = kvt::test::TempDir();
     path_ = dir_ + "/" + name;
-    std::string error;
-    EXPECT_TRUE(db::CreateDatabaseFile(path_, &error)) << error;
+    db::FileEngine files;
+    EXPECT_TRUE(files.Create(path_)) << files.LastError().text;
     std::unique_ptr<db::Database> d = db::Database::OpenFile(ui, path_);
     {
       db::Transaction tx(*d);

@@ -81,8 +81,8 @@ std::string TempDir() {
 void EngineTest::SetUp() {
   if (engine() == TestEngine::Sqlite) {
     target_ = TempDir() + "/test.db";
-    std::string error;
-    ASSERT_TRUE(db::CreateDatabaseFile(target_, &error)) << error;
+    db::FileEngine files;
+    ASSERT_TRUE(files.Create(target_)) << files.LastError().text;
     db_ = db::Database::OpenFile(ui, target_);
   } else {
     if (!PgDsn()) {
