@@ -158,10 +158,13 @@ TEST(StatementLayout, PageBreaksAtBothLevels) {
       EXPECT_TRUE(page.FindText("Tempo Contratto Periodo")) << p;
       EXPECT_TRUE(page.FindText(Format("Pag. %d di %d", p, pages)));
       for (const CanvasCall& call : page.Calls()) {
-        if (call.op == CanvasOp::Text) EXPECT_LE(call.y + report.LineHeight(), 1450) << call.text;
-        if (call.op == CanvasOp::Line) EXPECT_LE(std::max(call.y, call.y2), 1450);
-        if (call.op == CanvasOp::Font)
+        if (call.op == CanvasOp::Text) {
+          EXPECT_LE(call.y + report.LineHeight(), 1450) << call.text;
+        } else if (call.op == CanvasOp::Line) {
+          EXPECT_LE(std::max(call.y, call.y2), 1450);
+        } else if (call.op == CanvasOp::Font) {
           EXPECT_EQ(call.size, level == DetailLevel::Synthetic ? 80 : 60);
+        }
       }
       for (const std::string& t : DrawnRows(report, p, 4000, 1500)) all.push_back(t);
     }
