@@ -61,6 +61,34 @@ bool ReadCommunications(db::Database& db, char context, Communications& out) {
   return true;
 }
 
+void SelectMonths(db::Selection& s, const Period& period, const Communications& communications,
+                  const std::string& tripConditions, int azienda) {
+  s.AddColumn("mesi", "azienda", db::kSqlSmallInt);
+  s.AddColumn("mesi", "ID", db::kSqlInteger);
+  s.AddColumn("mesi", "anno", db::kSqlSmallInt);
+  s.AddColumn("mesi", "mese", db::kSqlSmallInt);
+  s.AddColumn("mesi", "giorni", db::kSqlChar);
+  s.AddColumn("mesi", "protoc", db::kSqlInteger);
+  std::string where =
+      Format("mesi.anno >= %d AND mesi.anno <= %d", period.from.year, period.to.year);
+  // A short list of the context's numbers lets the database skip the other months.
+  constexpr size_t kListedNumbers = 500;
+  if (communications.numbers.size() <= kListedNumbers) {
+    std::string list;
+    for (int32_t n : communications.numbers) list += (list.empty() ? "" : ",") + std::to_string(n);
+    where += " AND mesi.protoc IN (" + list + ")";
+  }
+  if (!tripConditions.empty()) {
+    s.SetFrom("mesi, corse");
+    where += " AND corse.azienda = mesi.azienda AND corse.ID = mesi.ID" + tripConditions;
+  } else {
+    s.SetFrom("mesi");
+    if (azienda >= 0) where += Format(" AND mesi.azienda = %d", azienda);
+  }
+  s.SetWhere(where);
+  s.SetOrderBy("mesi.azienda, mesi.ID, mesi.anno, mesi.mese, mesi.protoc");
+}
+
 MonthMasks::MonthMasks(const Communications& communications, const Period& period)
     : firstYear_(period.from.year),
       months_(std::max(0, (period.to.year - period.from.year + 1) * 12)) {
@@ -161,8 +189,10 @@ class TripDays {
  public:
   explicit TripDays(const Period& period) : period_(period) {}
 
-  // Starts a trip (null: a trip the first reading did not choose; its months are ignored).
+  // Starts a trip (null: a trip the first reading did not choose; its months are ignored),
+  // counting the previous one's last month.
   void Begin(StatementRow* trip) {
+    Close();
     trip_ = trip;
     open_ = false;
   }
@@ -204,73 +234,22 @@ class TripDays {
 };
 
 // Reading 2: the months, counted into the trips of reading 1. Months of communications
-// outside the context are left out here rather than by a join with `proto`: the reading
-// stays as light as a plain read of `mesi`.
+// outside the context are left out while reading rather than by a join with `proto`: the
+// reading stays as light as a plain read of `mesi`.
 bool CountDays(db::Database& db, const StatementParams& p, const Period& period,
                const Communications& communications, std::vector<StatementRow>& trips,
                ProgressScope& progress) {
   std::unordered_map<uint64_t, StatementRow*> index;
   index.reserve(trips.size());
   for (StatementRow& r : trips) index.emplace(TripKey(r.azienda, r.ID), &r);
-
-  db::Selection s(&db);
-  s.AddColumn("mesi", "azienda", db::kSqlSmallInt);
-  s.AddColumn("mesi", "ID", db::kSqlInteger);
-  s.AddColumn("mesi", "anno", db::kSqlSmallInt);
-  s.AddColumn("mesi", "mese", db::kSqlSmallInt);
-  s.AddColumn("mesi", "giorni", db::kSqlChar);
-  s.AddColumn("mesi", "protoc", db::kSqlInteger);
-  std::string where =
-      Format("mesi.anno >= %d AND mesi.anno <= %d", period.from.year, period.to.year);
-  // A short list of the context's numbers lets the database skip the other months.
-  constexpr size_t kListedNumbers = 500;
-  if (communications.numbers.size() <= kListedNumbers) {
-    std::string list;
-    for (int32_t n : communications.numbers) list += (list.empty() ? "" : ",") + std::to_string(n);
-    where += " AND mesi.protoc IN (" + list + ")";
-  }
-  if (p.ente >= 0 || p.lotto >= 0) {
-    s.SetFrom("mesi, corse");
-    where += " AND corse.azienda = mesi.azienda AND corse.ID = mesi.ID" + TripConditions(p);
-  } else {
-    s.SetFrom("mesi");
-    if (p.azienda >= 0) where += Format(" AND mesi.azienda = %d", p.azienda);
-  }
-  s.SetWhere(where);
-  s.SetOrderBy("mesi.azienda, mesi.ID, mesi.anno, mesi.mese, mesi.protoc");
-
-  MonthMasks masks(communications, period);
   TripDays counter(period);
-  bool started = false;
-  int azienda = 0;
-  int32_t id = 0;
-  long tripsSeen = 0;
-  if (communications.numbers.empty()) return true;
-  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
-    if (f == db::Fetch::Error) return false;
-    const int rowAzienda = s.GetShort(0);
-    const int32_t rowId = s.GetLong(1);
-    if (!started || rowAzienda != azienda || rowId != id) {
-      counter.Close();
-      started = true;
-      azienda = rowAzienda;
-      id = rowId;
-      auto it = index.find(TripKey(azienda, id));
-      counter.Begin(it == index.end() ? nullptr : it->second);
-      progress.Set(++tripsSeen, static_cast<long long>(trips.size()) + 1);
-    }
-    if (!counter.Counting()) continue;
-    const int anno = s.GetShort(2);
-    const int mese = s.GetShort(3);
-    if (period.Skips(anno, mese)) continue;
-    const int32_t protoc = s.GetLong(5);
-    MonthMasks::Entry* own = masks.Find(azienda, protoc);
-    if (!own) continue;  // a communication of another type
-    const uint32_t days = DayStringBits(s.GetText(4)) & masks.Mask(*own, anno, mese);
-    counter.Month(anno, mese, days, own->datini, own->datfin);
-  }
-  counter.Close();
-  return true;
+  return CountMonths(db, period, communications,
+                     p.ente >= 0 || p.lotto >= 0 ? TripConditions(p) : std::string(), p.azienda,
+                     static_cast<long long>(trips.size()), progress, counter,
+                     [&index](uint64_t key) -> StatementRow* {
+                       auto it = index.find(key);
+                       return it == index.end() ? nullptr : it->second;
+                     });
 }
 
 // Days, first and last date of a trip from its months.

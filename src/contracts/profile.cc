@@ -143,61 +143,12 @@ bool CountDailyMonths(db::Database& db, const ProfileParams& p, const Period& pe
                       const Communications& communications,
                       const std::unordered_map<uint64_t, DailyTrip>& trips, DailyCounter& counter,
                       ProgressScope& progress) {
-  if (communications.numbers.empty() || trips.empty()) return true;
-  db::Selection s(&db);
-  s.AddColumn("mesi", "azienda", db::kSqlSmallInt);
-  s.AddColumn("mesi", "ID", db::kSqlInteger);
-  s.AddColumn("mesi", "anno", db::kSqlSmallInt);
-  s.AddColumn("mesi", "mese", db::kSqlSmallInt);
-  s.AddColumn("mesi", "giorni", db::kSqlChar);
-  s.AddColumn("mesi", "protoc", db::kSqlInteger);
-  std::string where =
-      Format("mesi.anno >= %d AND mesi.anno <= %d", period.from.year, period.to.year);
-  // A short list of the context's numbers lets the database skip the other months.
-  constexpr size_t kListedNumbers = 500;
-  if (communications.numbers.size() <= kListedNumbers) {
-    std::string list;
-    for (int32_t n : communications.numbers) list += (list.empty() ? "" : ",") + std::to_string(n);
-    where += " AND mesi.protoc IN (" + list + ")";
-  }
-  if (p.ente >= 0) {
-    s.SetFrom("mesi, corse");
-    where += " AND corse.azienda = mesi.azienda AND corse.ID = mesi.ID" + ChosenTrips(p);
-  } else {
-    s.SetFrom("mesi");
-    if (p.azienda >= 0) where += Format(" AND mesi.azienda = %d", p.azienda);
-  }
-  s.SetWhere(where);
-  s.SetOrderBy("mesi.azienda, mesi.ID, mesi.anno, mesi.mese, mesi.protoc");
-
-  MonthMasks masks(communications, period);
-  bool started = false;
-  int azienda = 0;
-  int32_t id = 0;
-  long long seen = 0;
-  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
-    if (f == db::Fetch::Error) return false;
-    const int rowAzienda = s.GetShort(0);
-    const int32_t rowId = s.GetLong(1);
-    if (!started || rowAzienda != azienda || rowId != id) {
-      started = true;
-      azienda = rowAzienda;
-      id = rowId;
-      auto it = trips.find(TripKey(azienda, id));
-      counter.Begin(it == trips.end() ? nullptr : &it->second);
-      progress.Set(++seen, static_cast<long long>(trips.size()) + 1);
-    }
-    if (!counter.Counting()) continue;
-    const int anno = s.GetShort(2);
-    const int mese = s.GetShort(3);
-    if (mese < 1 || mese > 12 || period.Skips(anno, mese)) continue;
-    MonthMasks::Entry* own = masks.Find(azienda, s.GetLong(5));
-    if (!own) continue;  // a communication of another type
-    const uint32_t days = DayStringBits(s.GetText(4)) & masks.Mask(*own, anno, mese);
-    counter.Month(anno, mese, days, own->datini, own->datfin);
-  }
-  counter.Begin(nullptr);
-  return true;
+  return CountMonths(db, period, communications, p.ente >= 0 ? ChosenTrips(p) : std::string(),
+                     p.azienda, static_cast<long long>(trips.size()), progress, counter,
+                     [&trips](uint64_t key) -> const DailyTrip* {
+                       auto it = trips.find(key);
+                       return it == trips.end() ? nullptr : &it->second;
+                     });
 }
 
 }  // namespace

@@ -15,6 +15,8 @@
 
 #include "comms/in_force.h"
 #include "core/dates.h"
+#include "db/selection.h"
+#include "platform/ui.h"
 
 namespace kvt::db {
 class Database;
@@ -122,5 +124,52 @@ class MonthMasks {
   Entry* last_ = nullptr;
   uint64_t lastKey_ = 0;
 };
+
+// Sets `s` to read the months (azienda, ID, anno, mese, giorni, protoc) of the period's
+// years in trip, month and communication order. `tripConditions`, when not empty, joins the
+// trips and limits them (" AND corse.ente = 3 ..."); else `azienda` (-1: every company) does.
+void SelectMonths(db::Selection& s, const Period& period, const Communications& communications,
+                  const std::string& tripConditions, int azienda);
+
+// Reads the months of the context's communications in the period and hands each month of a
+// chosen trip, masked by the in-force map, to `counter`: Begin(find(TripKey)) when a trip
+// starts (null: not chosen, its months are skipped), Month(anno, mese, days, datini, datfin)
+// in month and communication order, Begin(nullptr) after the last. `trips` (the number
+// chosen) sizes the progress bar. False when the database could not be read.
+template <typename Counter, typename Find>
+bool CountMonths(db::Database& db, const Period& period, const Communications& communications,
+                 const std::string& tripConditions, int azienda, long long trips,
+                 ProgressScope& progress, Counter& counter, Find find) {
+  if (communications.numbers.empty() || trips == 0) return true;
+  db::Selection s(&db);
+  SelectMonths(s, period, communications, tripConditions, azienda);
+  MonthMasks masks(communications, period);
+  bool started = false;
+  int tripAzienda = 0;
+  int32_t id = 0;
+  long long seen = 0;
+  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
+    if (f == db::Fetch::Error) return false;
+    const int rowAzienda = s.GetShort(0);
+    const int32_t rowId = s.GetLong(1);
+    if (!started || rowAzienda != tripAzienda || rowId != id) {
+      started = true;
+      tripAzienda = rowAzienda;
+      id = rowId;
+      counter.Begin(find(TripKey(tripAzienda, id)));
+      progress.Set(++seen, trips + 1);
+    }
+    if (!counter.Counting()) continue;
+    const int anno = s.GetShort(2);
+    const int mese = s.GetShort(3);
+    if (mese < 1 || mese > 12 || period.Skips(anno, mese)) continue;
+    MonthMasks::Entry* own = masks.Find(tripAzienda, s.GetLong(5));
+    if (!own) continue;  // a communication of another type
+    const uint32_t days = DayStringBits(s.GetText(4)) & masks.Mask(*own, anno, mese);
+    counter.Month(anno, mese, days, own->datini, own->datfin);
+  }
+  counter.Begin(nullptr);
+  return true;
+}
 
 }  // namespace kvt::contracts
