@@ -30,7 +30,6 @@ std::optional<std::vector<std::string>> ListOf(db::Database& db, const char* tab
   return entries;
 }
 
-}  // namespace
 
 int ContextPosition(char letter) {
   if (letter == 'I') return 2;
@@ -68,13 +67,40 @@ std::optional<int> ChosenCode(const Form& f, const char* id, const char* allId,
   return PickCode(f.Text(id), entries);
 }
 
-namespace {
 
 std::string YearDate(int day, int month) {
   return FormatDate(Date{day, month, Today().year});
 }
 
 }  // namespace
+
+void AddContractFields(Form& form, const DialogLists& lists) {
+  const RememberedChoices& r = Remembered();
+  form.AddList("contesto", std::string(comms::kContextCaption), comms::ContextEntries(),
+               ContextPosition(r.context));
+  AddChoice(form, "ente", "Ente", "tutti_enti", "Tutti", lists.authorities, r.ente);
+  AddChoice(form, "azienda", "Azienda", "tutte_aziende", "Tutte", lists.companies, r.azienda);
+}
+
+std::optional<ContractChoice> CheckContractFields(Ui& ui, const Form& f,
+                                                  const DialogLists& lists) {
+  const std::optional<char> context = comms::ContextLetter(f.Selected("contesto"));
+  if (!context) {
+    ui.Stop(comms::ContextInvalidMessage());
+    return std::nullopt;
+  }
+  const std::optional<int> ente = ChosenCode(f, "ente", "tutti_enti", lists.authorities);
+  if (!ente) {
+    ui.Stop(PickInvalidMessage("Codice Ente"));
+    return std::nullopt;
+  }
+  const std::optional<int> azienda = ChosenCode(f, "azienda", "tutte_aziende", lists.companies);
+  if (!azienda) {
+    ui.Stop(PickInvalidMessage("Codice Azienda"));
+    return std::nullopt;
+  }
+  return ContractChoice{*context, *ente, *azienda};
+}
 
 RememberedChoices& Remembered() {
   static RememberedChoices choices;
@@ -116,10 +142,7 @@ Form StatementForm(Ui& ui, const DialogLists& lists, StatementParams& params,
                    const FormLayout& layout, int* processing) {
   const RememberedChoices& r = Remembered();
   Form form{layout.title};
-  form.AddList("contesto", std::string(comms::kContextCaption), comms::ContextEntries(),
-               ContextPosition(r.context));
-  AddChoice(form, "ente", "Ente", "tutti_enti", "Tutti", lists.authorities, r.ente);
-  AddChoice(form, "azienda", "Azienda", "tutte_aziende", "Tutte", lists.companies, r.azienda);
+  AddContractFields(form, lists);
   if (layout.lot) AddChoice(form, "lotto", "Lotto di Gara", "tutti_lotti", "Tutti", lists.lots, -1);
   if (layout.distances) form.AddRadio("distanze", "Distanze", {"Convenzionali", "Cartografiche"}, 0);
   if (layout.output) form.AddRadio("uscita", "Uscita", {"Anteprima di stampa", "Stampa"}, 0);
@@ -135,21 +158,8 @@ Form StatementForm(Ui& ui, const DialogLists& lists, StatementParams& params,
   form.AddEdit("fine", "al", r.endDate.empty() ? YearDate(31, 12) : r.endDate, 10);
 
   form.SetAcceptHandler([&ui, &params, lists, layout, processing](Form& f) {
-    const std::optional<char> context = comms::ContextLetter(f.Selected("contesto"));
-    if (!context) {
-      ui.Stop(comms::ContextInvalidMessage());
-      return false;
-    }
-    const std::optional<int> ente = ChosenCode(f, "ente", "tutti_enti", lists.authorities);
-    if (!ente) {
-      ui.Stop(PickInvalidMessage("Codice Ente"));
-      return false;
-    }
-    const std::optional<int> azienda = ChosenCode(f, "azienda", "tutte_aziende", lists.companies);
-    if (!azienda) {
-      ui.Stop(PickInvalidMessage("Codice Azienda"));
-      return false;
-    }
+    const std::optional<ContractChoice> contract = CheckContractFields(ui, f, lists);
+    if (!contract) return false;
     const std::optional<int> lotto =
         layout.lot ? ChosenCode(f, "lotto", "tutti_lotti", lists.lots) : params.lotto;
     if (!lotto) {
@@ -166,9 +176,9 @@ Form StatementForm(Ui& ui, const DialogLists& lists, StatementParams& params,
       ui.Stop(kBadEndDate);
       return false;
     }
-    params.context = *context;
-    params.ente = *ente;
-    params.azienda = *azienda;
+    params.context = contract->context;
+    params.ente = contract->ente;
+    params.azienda = contract->azienda;
     params.lotto = *lotto;
     params.startDate = FormatDate(*start);
     params.endDate = FormatDate(*end);

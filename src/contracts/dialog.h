@@ -61,15 +61,18 @@ struct FormLayout {
 Form StatementForm(Ui& ui, const DialogLists& lists, StatementParams& params,
                    const FormLayout& layout = {}, int* processing = nullptr);
 
-// The pieces of the form, for dialogs of the same family with other fields (the hourly
-// profile's single date): the position of a context letter in "Selezione Contesto"; a list
-// with its "all" box (ticking the box disables the list, choosing an entry unticks it);
-// the code such a pair gives: -1 for all, nothing when the text is not a listed code.
-int ContextPosition(char letter);
-void AddChoice(Form& form, const char* id, const char* caption, const char* allId,
-               const char* allCaption, const std::vector<std::string>& entries, int code);
-std::optional<int> ChosenCode(const Form& f, const char* id, const char* allId,
-                              const std::vector<std::string>& entries);
+// The first fields of every dialog of the family, for those with other fields after them
+// (the hourly profile's single date): "Selezione Contesto", "Ente" with "Tutti" and
+// "Azienda" with "Tutte", filled from the remembered choices (ticking an "all" box disables
+// its list, choosing an entry unticks it); and their checks in that order with their
+// messages: nothing, said, when one fails. -1 stands for all.
+struct ContractChoice {
+  char context = 'B';
+  int ente = -1;
+  int azienda = -1;
+};
+void AddContractFields(Form& form, const DialogLists& lists);
+std::optional<ContractChoice> CheckContractFields(Ui& ui, const Form& f, const DialogLists& lists);
 
 // The attachments' "Tipo Elaborazione", in the order offered.
 enum class Processing { TotalsOnly = 0, DetailsOnly = 1, TotalsAndDetails = 2 };

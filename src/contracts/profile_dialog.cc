@@ -58,40 +58,23 @@ Form ProfileForm(Ui& ui, const DialogLists& lists, ProfileDialog kind, ProfilePa
     return form;
   }
 
-  const RememberedChoices& r = Remembered();
   Form form{std::string(kHourlyDialogTitle)};
-  form.AddList("contesto", std::string(comms::kContextCaption), comms::ContextEntries(),
-               ContextPosition(r.context));
-  AddChoice(form, "ente", "Ente", "tutti_enti", "Tutti", lists.authorities, r.ente);
-  AddChoice(form, "azienda", "Azienda", "tutte_aziende", "Tutte", lists.companies, r.azienda);
+  AddContractFields(form, lists);
   form.AddRadio("uscita", "Uscita", {"Anteprima di stampa", "Stampa"}, 0);
   const std::string& date = RememberedReferenceDate();
   form.AddEdit("data", "Data ", date.empty() ? FormatDate(Today()) : date, 10);
 
   form.SetAcceptHandler([&ui, &params, lists](Form& f) {
-    const std::optional<char> context = comms::ContextLetter(f.Selected("contesto"));
-    if (!context) {
-      ui.Stop(comms::ContextInvalidMessage());
-      return false;
-    }
-    const std::optional<int> ente = ChosenCode(f, "ente", "tutti_enti", lists.authorities);
-    if (!ente) {
-      ui.Stop(PickInvalidMessage("Codice Ente"));
-      return false;
-    }
-    const std::optional<int> azienda = ChosenCode(f, "azienda", "tutte_aziende", lists.companies);
-    if (!azienda) {
-      ui.Stop(PickInvalidMessage("Codice Azienda"));
-      return false;
-    }
+    const std::optional<ContractChoice> contract = CheckContractFields(ui, f, lists);
+    if (!contract) return false;
     const std::optional<Date> date = ParseDialogDate(f.Text("data"));
     if (!date) {
       ui.Stop(kBadReferenceDate);
       return false;
     }
-    params.context = *context;
-    params.ente = *ente;
-    params.azienda = *azienda;
+    params.context = contract->context;
+    params.ente = contract->ente;
+    params.azienda = contract->azienda;
     params.date = FormatDate(*date);
     params.output = f.Selected("uscita") == 1 ? OutputKind::Print : OutputKind::Preview;
     f.SetText("data", params.date);
