@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -61,7 +62,8 @@ class TimingUi : public kvt::ScriptedUi {
   void ProgressEnd() override { Mark(""); }
   static void Print(const std::vector<std::pair<std::string, double>>& steps) {
     for (size_t i = 0; i + 1 < steps.size(); ++i)
-      std::printf("    %-32s %6.2f s\n", steps[i].first.c_str(),
+      if (!steps[i].first.empty())
+        std::printf("    %-32s %6.2f s\n", steps[i].first.c_str(),
                   steps[i + 1].second - steps[i].second);
   }
 
@@ -82,12 +84,8 @@ inline void ImportNetwork(kvt::db::Database& db, const std::string& path) {
   std::printf("  import                     %8.2f s\n", t);
 }
 
-// Generates the network into a work folder, imports it into each engine chosen and calls
-// `run` on the database. Returns the program's exit status.
-inline int RunOnNetwork(const NetworkOptions& o, const char* name,
-                        const std::function<void(kvt::db::Database&)>& run) {
-  const WorkDir work(o.dir, (std::string("kvt-") + name).c_str());
-  if (work.path.empty()) return 1;
+// The network's communication: company 101, authorities 1 to 3, 400 routes, 5,000 stops.
+inline kvt::comms::GeneratorOptions NetworkGeneration(const NetworkOptions& o) {
   kvt::comms::GeneratorOptions g;
   g.azienda = 101;
   g.protoc = 1;
@@ -97,8 +95,47 @@ inline int RunOnNetwork(const NetworkOptions& o, const char* name,
   g.stops = 5000;
   g.arcs = 6000;
   g.authorities = {1, 2, 3};
+  return g;
+}
+
+// A new SQLite file `dir`/`name`.db with the schema (an earlier one is replaced).
+inline std::unique_ptr<kvt::db::Database> NewSqliteDatabase(kvt::Ui& ui, const std::string& dir,
+                                                            const std::string& name) {
+  const std::string file = dir + "/" + name + ".db";
+  std::filesystem::remove(file);
+  if (!kvt::schema::CreateDatabase(ui, file)) return nullptr;
+  return kvt::db::Database::OpenFile(ui, file);
+}
+
+// A new PostgreSQL database `name` on the server of `dsn`, with the schema (an earlier one
+// is dropped); DropPgDatabase removes it after the run.
+inline std::unique_ptr<kvt::db::Database> NewPgDatabase(kvt::Ui& ui, const std::string& dsn,
+                                                        const std::string& name) {
+  auto maintenance = kvt::db::Database::ConnectOdbc(ui, dsn, nullptr, 25, 1);
+  // A database left by an earlier run may or may not be there.
+  (void)maintenance->ExecuteSql("DROP DATABASE IF EXISTS " + name + " WITH (FORCE)");
+  if (!maintenance->ExecuteSql("CREATE DATABASE " + name)) {
+    std::printf("  cannot create the database: %s\n", maintenance->LastError().text.c_str());
+    return nullptr;
+  }
+  auto db = kvt::db::Database::ConnectOdbc(ui, "DSN=" + dsn + ";Database=" + name, nullptr, 25, 1);
+  if (db && !kvt::schema::InitialiseDatabase(*db)) return nullptr;
+  return db;
+}
+inline void DropPgDatabase(kvt::Ui& ui, const std::string& dsn, const std::string& name) {
+  auto maintenance = kvt::db::Database::ConnectOdbc(ui, dsn, nullptr, 25, 1);
+  (void)maintenance->ExecuteSql("DROP DATABASE IF EXISTS " + name + " WITH (FORCE)");
+}
+
+// Generates the network into a work folder, imports it into each engine chosen and calls
+// `run` on the database. Returns the program's exit status.
+inline int RunOnNetwork(const NetworkOptions& o, const char* name,
+                        const std::function<void(kvt::db::Database&)>& run) {
+  const WorkDir work(o.dir, (std::string("kvt-") + name).c_str());
+  if (work.path.empty()) return 1;
   const std::string path = work.path + "/network.txt";
-  const kvt::comms::GeneratorReport report = kvt::comms::GenerateCommunication(g, path);
+  const kvt::comms::GeneratorReport report =
+      kvt::comms::GenerateCommunication(NetworkGeneration(o), path);
   if (!report.ok) return std::printf("generation failed: %s\n", report.error.c_str()), 1;
   std::printf("Network: %d trips, %ld months, %ld running days in 2010\n", o.trips,
               static_cast<long>(report.counts[kvt::comms::Section::Giorni]),
@@ -109,11 +146,7 @@ inline int RunOnNetwork(const NetworkOptions& o, const char* name,
     kvt::ScriptedUi ui;
     const std::string file = work.path + "/" + name + ".db";
     const bool reuse = o.reuse && std::filesystem::exists(file);
-    if (!reuse) {
-      std::filesystem::remove(file);
-      if (!kvt::schema::CreateDatabase(ui, file)) std::printf("  cannot create %s\n", file.c_str());
-    }
-    auto db = kvt::db::Database::OpenFile(ui, file);
+    auto db = reuse ? kvt::db::Database::OpenFile(ui, file) : NewSqliteDatabase(ui, work.path, name);
     if (db && db->IsConnected()) {
       if (!reuse) ImportNetwork(*db, path);
       run(*db);
@@ -123,20 +156,12 @@ inline int RunOnNetwork(const NetworkOptions& o, const char* name,
     std::printf("\nPostgreSQL, ODBC method\n");
     kvt::ScriptedUi ui;
     const std::string database = std::string("kvt_") + name;
-    auto maintenance = kvt::db::Database::ConnectOdbc(ui, o.dsn, nullptr, 25, 1);
-    // A database left by an earlier run may or may not be there.
-    (void)maintenance->ExecuteSql("DROP DATABASE IF EXISTS " + database + " WITH (FORCE)");
-    if (!maintenance->ExecuteSql("CREATE DATABASE " + database))
-      return std::printf("cannot create the database: %s\n", maintenance->LastError().text.c_str()),
-             1;
-    auto db = kvt::db::Database::ConnectOdbc(ui, "DSN=" + o.dsn + ";Database=" + database, nullptr,
-                                             25, 1);
-    if (kvt::schema::InitialiseDatabase(*db)) {
-      ImportNetwork(*db, path);
-      run(*db);
-    }
+    auto db = NewPgDatabase(ui, o.dsn, database);
+    if (!db) return 1;
+    ImportNetwork(*db, path);
+    run(*db);
     db.reset();
-    (void)maintenance->ExecuteSql("DROP DATABASE IF EXISTS " + database + " WITH (FORCE)");
+    DropPgDatabase(ui, o.dsn, database);
   }
   if (o.dsn.empty()) std::printf("\nPostgreSQL left out: no --dsn and no KVT_TEST_PG_DSN\n");
   return 0;

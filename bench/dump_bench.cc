@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "bench_util.h"
+#include "bench_network.h"
 #include "comms/import.h"
 #include "contracts/dump.h"
 #include "db/database.h"
@@ -27,82 +27,28 @@
 
 namespace {
 
+using kvt::bench::NetworkOptions;
 using kvt::bench::Seconds;
+using kvt::bench::TimingUi;
 
-struct Options {
-  int32_t trips = 20000;
-  int32_t orariPerTrip = 50;
-  std::string dsn;
-  std::string dir;
-  std::string only;
-};
+using Connect = std::unique_ptr<kvt::db::Database> (*)(kvt::Ui&, const NetworkOptions&,
+                                                       const std::string&);
 
-kvt::comms::GeneratorOptions Generation(const Options& o) {
-  kvt::comms::GeneratorOptions g;
-  g.azienda = 101;
-  g.protoc = 1;
-  g.trips = o.trips;
-  g.routes = 400;
-  g.routeRows = o.orariPerTrip - 1;
-  g.stops = 5000;
-  g.arcs = 6000;
-  g.authorities = {1, 2, 3};
-  return g;
-}
-
-using Connect = std::unique_ptr<kvt::db::Database> (*)(kvt::Ui&, const Options&, const std::string&);
-
-std::unique_ptr<kvt::db::Database> SqliteDatabase(kvt::Ui& ui, const Options& o,
+std::unique_ptr<kvt::db::Database> SqliteDatabase(kvt::Ui& ui, const NetworkOptions& o,
                                                   const std::string& name) {
-  const std::string file = o.dir + "/" + name + ".db";
-  std::filesystem::remove(file);
-  if (!kvt::schema::CreateDatabase(ui, file)) return nullptr;
-  return kvt::db::Database::OpenFile(ui, file);
+  return kvt::bench::NewSqliteDatabase(ui, o.dir, name);
 }
-
-std::unique_ptr<kvt::db::Database> PgDatabase(kvt::Ui& ui, const Options& o,
+std::unique_ptr<kvt::db::Database> PgDatabase(kvt::Ui& ui, const NetworkOptions& o,
                                               const std::string& name) {
-  auto maintenance = kvt::db::Database::ConnectOdbc(ui, o.dsn, nullptr, 25, 1);
-  (void)maintenance->ExecuteSql("DROP DATABASE IF EXISTS " + name + " WITH (FORCE)");  // none yet is fine
-  if (!maintenance->ExecuteSql("CREATE DATABASE " + name))
-    std::printf("  %s\n", maintenance->LastError().text.c_str());
-  auto db = kvt::db::Database::ConnectOdbc(ui, "DSN=" + o.dsn + ";Database=" + name, nullptr,
-                                           25, 1);
-  if (db) kvt::schema::InitialiseDatabase(*db);
-  return db;
+  return kvt::bench::NewPgDatabase(ui, o.dsn, name);
 }
-
-// Seconds spent under each progress caption.
-class TimingUi : public kvt::ScriptedUi {
- public:
-  void ProgressBegin(std::string_view caption) override { Mark(caption); }
-  void ProgressCaption(std::string_view caption) override { Mark(caption); }
-  void ProgressEnd() override { Mark(""); }
-  void Print() {
-    for (size_t i = 0; i + 1 < steps_.size(); ++i)
-      if (!steps_[i].first.empty())
-        std::printf("    %-40s %8.2f s\n", steps_[i].first.c_str(),
-                    steps_[i + 1].second - steps_[i].second);
-    steps_.clear();
-  }
-
- private:
-  void Mark(std::string_view caption) {
-    steps_.push_back({std::string(caption), Seconds([] {}) + Now()});
-  }
-  static double Now() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-  }
-  std::vector<std::pair<std::string, double>> steps_;
-};
 
 void PrintFailures(const kvt::ScriptedUi& ui) {
   for (const kvt::RecordedMessage& m : ui.messages)
     if (m.icon != kvt::MsgIcon::Information) std::printf("  MESSAGE: %s\n", m.text.c_str());
 }
 
-void Run(const char* engine, Connect connect, const Options& o, const std::string& path) {
+void Run(const char* engine, Connect connect, const NetworkOptions& o, const std::string& path) {
   std::printf("\n%s\n", engine);
   TimingUi ui;
   auto source = connect(ui, o, "kvt_dump_bench_source");
@@ -113,7 +59,8 @@ void Run(const char* engine, Connect connect, const Options& o, const std::strin
   PrintFailures(ui);
   if (!imported) return (void)std::printf("  the communication was not imported\n");
   std::printf("  communication import          %8.2f s\n", import);
-  ui.Print();
+  TimingUi::Print(ui.steps);
+  ui.steps.clear();
 
   ui.Clear();
   const std::string dump = o.dir + "/dump.txt";
@@ -127,7 +74,8 @@ void Run(const char* engine, Connect connect, const Options& o, const std::strin
   for (long n : counts) rows += n;
   std::printf("  dump export                   %8.2f s  %ld rows, %.0f MiB  x%.2f (goal <= 1)\n",
               exportTime, rows, std::filesystem::file_size(dump) / 1048576.0, exportTime / import);
-  ui.Print();
+  TimingUi::Print(ui.steps);
+  ui.steps.clear();
   source.reset();
 
   ui.Clear();
@@ -141,33 +89,20 @@ void Run(const char* engine, Connect connect, const Options& o, const std::strin
   for (long n : loaded.written) written += n;
   std::printf("  dump import                   %8.2f s  %ld rows written%s  x%.2f (goal <= 1.5)\n",
               importTime, written, done ? "" : " FAILED", importTime / import);
-  ui.Print();
-}
-
-Options Parse(int argc, char** argv) {
-  Options o;
-  if (const char* dsn = std::getenv("KVT_TEST_PG_DSN")) o.dsn = dsn;
-  for (int i = 1; i + 1 < argc; i += 2) {
-    const std::string key = argv[i], value = argv[i + 1];
-    if (key == "--trips") o.trips = std::atoi(value.c_str());
-    if (key == "--orari-per-trip") o.orariPerTrip = std::atoi(value.c_str());
-    if (key == "--dsn") o.dsn = value;
-    if (key == "--dir") o.dir = value;
-    if (key == "--only") o.only = value;
-  }
-  return o;
+  TimingUi::Print(ui.steps);
+  ui.steps.clear();
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each figure as soon as it is measured
-  Options o = Parse(argc, argv);
+  NetworkOptions o = kvt::bench::ParseNetworkOptions(argc, argv);
   const kvt::bench::WorkDir work(o.dir, "kvt-dump-bench");
   if (work.path.empty()) return 1;
   o.dir = work.path;
   const std::string path = o.dir + "/network.txt";
-  const kvt::comms::GeneratorReport report = kvt::comms::GenerateCommunication(Generation(o), path);
+  const kvt::comms::GeneratorReport report = kvt::comms::GenerateCommunication(kvt::bench::NetworkGeneration(o), path);
   if (!report.ok) return (void)std::printf("cannot generate: %s\n", report.error.c_str()), 1;
   std::printf("Network: %ld trips, %ld timetable rows, %ld months, %ld running days\n",
               static_cast<long>(report.counts[kvt::comms::Section::Corse]),
