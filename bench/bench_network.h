@@ -22,6 +22,8 @@
 
 #include "bench_util.h"
 #include "comms/import.h"
+#include "core/text.h"
+#include "platform/canvas.h"
 #include "db/database.h"
 #include "kvtgen/generator.h"
 #include "platform/scripted_ui.h"
@@ -166,5 +168,30 @@ inline int RunOnNetwork(const NetworkOptions& o, const char* name,
   if (o.dsn.empty()) std::printf("\nPostgreSQL left out: no --dsn and no KVT_TEST_PG_DSN\n");
   return 0;
 }
+
+// Measures like a printer font would (width in proportion to the characters) and draws
+// nothing, counting what it is asked to draw: the time is the report's own.
+class MeasuringCanvas : public kvt::Canvas {
+ public:
+  MeasuringCanvas(int width, int height) : width_(width), height_(height) {}
+  int PageWidth() const override { return width_; }
+  int PageHeight() const override { return height_; }
+  void SelectFont(std::string_view, int tenths, int) override { size_ = tenths; }
+  void SelectPen(int, kvt::Rgb) override {}
+  kvt::TextExtent MeasureText(std::string_view utf8) override {
+    return {static_cast<int>(kvt::Utf8Length(utf8)) * size_ * 4 / 10, size_ * 14 / 10};
+  }
+  void DrawText(int, int, std::string_view utf8, kvt::Rgb, kvt::Rgb) override {
+    calls += utf8.empty() ? 0 : 1;
+  }
+  void MoveTo(int, int) override {}
+  void LineTo(int, int) override { ++calls; }
+  void FillRect(int, int, int, int, kvt::Rgb) override { ++calls; }
+  long calls = 0;
+
+ private:
+  int width_, height_;
+  int size_ = 80;
+};
 
 }  // namespace kvt::bench

@@ -24,28 +24,9 @@
 namespace {
 
 using kvt::bench::Seconds;
+using kvt::bench::MeasuringCanvas;
 using kvt::bench::TimingUi;
 using namespace kvt::contracts;
-
-// Measures like a printer font would and draws nothing: the time is the report's own.
-class MeasuringCanvas : public kvt::Canvas {
- public:
-  int PageWidth() const override { return 4724; }  // A4 portrait at 600 dpi, 5 mm border
-  int PageHeight() const override { return 6780; }
-  void SelectFont(std::string_view, int tenths, int) override { size_ = tenths; }
-  void SelectPen(int, kvt::Rgb) override {}
-  kvt::TextExtent MeasureText(std::string_view utf8) override {
-    return {static_cast<int>(kvt::Utf8Length(utf8)) * size_ * 4 / 10, size_ * 14 / 10};
-  }
-  void DrawText(int, int, std::string_view, kvt::Rgb, kvt::Rgb) override { ++calls; }
-  void MoveTo(int, int) override {}
-  void LineTo(int, int) override { ++calls; }
-  void FillRect(int, int, int, int, kvt::Rgb) override { ++calls; }
-  long calls = 0;
-
- private:
-  int size_ = 80;
-};
 
 std::string g_folder;
 
@@ -97,7 +78,7 @@ void Run(kvt::db::Database& db) {
 
   DailyProfileReport report(std::move(*profiles), p, ReadHeaderNames(db).value_or(HeaderNames{}),
                             kvt::PrintStampNow());
-  MeasuringCanvas canvas;
+  MeasuringCanvas canvas(4724, 6780);  // A4 portrait at 600 dpi
   int pages = 0;
   const double layout = Seconds([&] { pages = report.Layout(canvas); });
   const double draw = Seconds([&] {

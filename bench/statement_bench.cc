@@ -43,31 +43,9 @@
 namespace {
 
 using kvt::bench::Seconds;
+using kvt::bench::MeasuringCanvas;
 using kvt::bench::TimingUi;
 using namespace kvt::contracts;
-
-// Measures like a printer font would (width in proportion to the characters) and draws
-// nothing: the time is the report's own.
-class MeasuringCanvas : public kvt::Canvas {
- public:
-  int PageWidth() const override { return 6600; }  // A4 landscape at 600 dpi, roughly
-  int PageHeight() const override { return 4800; }
-  void SelectFont(std::string_view, int tenths, int) override { size_ = tenths; }
-  void SelectPen(int, kvt::Rgb) override {}
-  kvt::TextExtent MeasureText(std::string_view utf8) override {
-    return {static_cast<int>(kvt::Utf8Length(utf8)) * size_ * 4 / 10, size_ * 14 / 10};
-  }
-  void DrawText(int, int, std::string_view utf8, kvt::Rgb, kvt::Rgb) override {
-    calls += utf8.empty() ? 0 : 1;
-  }
-  void MoveTo(int, int) override {}
-  void LineTo(int, int) override { ++calls; }
-  void FillRect(int, int, int, int, kvt::Rgb) override { ++calls; }
-  long calls = 0;
-
- private:
-  int size_ = 60;
-};
 
 // The same month rows the statement counts, read with one plain Selection.
 long ReadMonths(kvt::db::Database& db) {
@@ -122,7 +100,7 @@ void Run(kvt::db::Database& db) {
 
   StatementReport report(std::move(*rows), p, StatementKind::ByTrip,
                          ReadHeaderNames(db).value_or(HeaderNames{}), kvt::PrintStampNow());
-  MeasuringCanvas canvas;
+  MeasuringCanvas canvas(6600, 4800);  // A4 landscape at 600 dpi
   int pages = 0;
   const double layout = Seconds([&] { pages = report.Layout(canvas); });
   const double draw = Seconds([&] {
