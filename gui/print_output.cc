@@ -5,11 +5,13 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include "gui/painter_canvas.h"
 #include "gui/qt_ui.h"
+#include "platform/files.h"
 
 namespace kvt::gui {
 
@@ -58,9 +60,14 @@ bool WantsLandscape(Report& report, const QPageLayout& layout, int dpi) {
 
 PdfResult WritePdf(Report& report, const std::string& path, const QPageLayout& layout, int dpi) {
   PdfResult result;
-  QSaveFile file(QFile::decodeName(QByteArray::fromStdString(path)));
-  if (!file.open(QIODevice::WriteOnly)) {
-    result.error = "Impossibile creare il file " + path + ": " + file.errorString().toStdString();
+  OutputFile out;
+  if (!out.Open(path)) {
+    result.error = "Impossibile creare il file " + path + ": " + std::strerror(errno);
+    return result;
+  }
+  QFile file;
+  if (!file.open(out.get(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle)) {
+    result.error = "Impossibile scrivere il file " + path;
     return result;
   }
   QPdfWriter writer(&file);
@@ -71,19 +78,17 @@ PdfResult WritePdf(Report& report, const std::string& path, const QPageLayout& l
   QPainter painter;
   if (!painter.begin(&writer)) {
     result.error = "Impossibile scrivere il file " + path;
-    file.cancelWriting();
     return result;
   }
   result.pages = DrawReport(report, painter, writer, 1, 0);
-  bool ended = painter.end();
-  if (result.pages == 0) {
-    file.cancelWriting();
+  const bool ended = painter.end();
+  file.close();  // writes what Qt still holds into the stream
+  if (result.pages == 0) {  // nothing to print: no file (out discards it)
     result.ok = true;
     return result;
   }
-  if (!ended || !file.commit()) {
-    result.error = "Impossibile scrivere il file " + path + ": " + file.errorString().toStdString();
-    file.cancelWriting();
+  if (!ended || file.error() != QFileDevice::NoError || !out.Commit()) {
+    result.error = "Impossibile scrivere il file " + path + ": " + std::strerror(errno);
     return result;
   }
   result.ok = true;

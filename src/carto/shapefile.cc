@@ -139,7 +139,7 @@ bool ShapefileWriter::Open(const std::string& path, int shapeType, std::vector<D
   shpWords_ = shxWords_ = 50;
   box_ = Box::Empty();
   records_ = 0;
-  written_.clear();
+  files_.clear();
   ok_ = shapeType == kShapePoint || shapeType == kShapePolyLine;
   // The DBF header holds a field's width in one byte and the header and record lengths in
   // two.
@@ -154,10 +154,10 @@ bool ShapefileWriter::Open(const std::string& path, int shapeType, std::vector<D
   if (!ok_) return false;
 
   auto create = [this](const std::string& p) -> std::FILE* {
-    std::FILE* f = std::fopen(p.c_str(), "wb");
-    if (f) written_.push_back(p);
-    else ok_ = false;
-    return f;
+    files_.push_back(std::make_unique<OutputFile>());
+    if (files_.back()->Open(p)) return files_.back()->get();
+    ok_ = false;
+    return nullptr;
   };
   shp_ = create(path);
   if (ok_) shx_ = create(SiblingPath(path, "SHX"));
@@ -165,10 +165,7 @@ bool ShapefileWriter::Open(const std::string& path, int shapeType, std::vector<D
   for (auto [ext, text] : {std::pair<const char*, const char*>{"CPG", "1252"},
                            std::pair<const char*, const char*>{"PRJ", kMonteMarioItaly1Wkt}}) {
     if (!ok_) break;
-    if (std::FILE* f = create(SiblingPath(path, ext))) {
-      WriteAll(f, text, std::strlen(text));
-      if (std::fclose(f) != 0) ok_ = false;
-    }
+    if (std::FILE* f = create(SiblingPath(path, ext))) WriteAll(f, text, std::strlen(text));
   }
   if (!ok_) {
     Close();
@@ -279,15 +276,11 @@ bool ShapefileWriter::Close() {
     if (std::fseek(dbf_, 0, SEEK_SET) != 0) Fail();
     WriteAll(dbf_, d, 32);
   }
-  for (std::FILE** f : {&shp_, &shx_, &dbf_}) {
-    if (*f && std::fclose(*f) != 0) ok_ = false;
-    *f = nullptr;
-  }
-  if (!ok_) {
-    // Nothing half-written stays behind.
-    for (const std::string& p : written_) std::remove(p.c_str());
-    written_.clear();
-  }
+  shp_ = shx_ = dbf_ = nullptr;
+  for (auto& f : files_) ok_ = ok_ && f->Close();
+  // All the files or none: nothing half-written takes a name.
+  for (auto& f : files_) ok_ = ok_ && f->Publish();
+  files_.clear();
   const bool result = ok_;
   ok_ = false;
   return result;

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,6 +22,7 @@
 
 #include "carto/geometry.h"
 #include "core/dates.h"
+#include "platform/files.h"
 
 namespace kvt::carto {
 
@@ -53,10 +55,12 @@ struct DbfField {
 
 // Writes a point or polyline shapefile. The caller gives the main file's path; the index and
 // the table take that path with its last three characters replaced by "SHX" and "DBF" (the
-// code page and projection files by "CPG" and "PRJ"). Files are replaced.
+// code page and projection files by "CPG" and "PRJ"). Files are replaced, together, when
+// Close succeeds.
 //
 // On any failure (a file that cannot be created or written, a field list the DBF header
-// cannot describe) the writer returns false from then on and Close removes what it wrote.
+// cannot describe) the writer returns false from then on and Close leaves the files that
+// were there as they were.
 class ShapefileWriter {
  public:
   ShapefileWriter() = default;
@@ -86,7 +90,7 @@ class ShapefileWriter {
   void Fail();
 
   std::string path_;
-  std::vector<std::string> written_;  // every file created, removed on failure
+  std::vector<std::unique_ptr<OutputFile>> files_;  // every file created, named at Close
   std::FILE* shp_ = nullptr;
   std::FILE* shx_ = nullptr;
   std::FILE* dbf_ = nullptr;

@@ -1,7 +1,6 @@
 #include "comms/exports.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <set>
@@ -27,11 +26,6 @@ std::string FileText(const std::string& utf8) {
 char FirstByte(const std::string& utf8) {
   const std::string bytes = FileText(utf8);
   return bytes.empty() ? ' ' : bytes[0];
-}
-
-void RemoveFile(const std::string& path) {
-  std::error_code ignored;
-  std::filesystem::remove(path, ignored);
 }
 
 // Runs a selection built by `configure`, calling `row` on each row; false on a database
@@ -360,10 +354,9 @@ bool ExportReferenceBase(db::Database& db, Ui& ui, const CommunicationKey& key,
     ProgressScope progress(ui, "Predisposizione <protocollo>");
     ok = ReferenceExport(db, progress, key, counts).Run(writer);
   }
-  // Close always: a file must not stay open, nor half-written.
-  ok = writer.Close() && ok;
+  // A failed export leaves no file: the writer discards what it wrote unless closed whole.
+  ok = ok && writer.Close();
   if (!ok) {
-    RemoveFile(path);
     counts = ReferenceBaseCounts{};
     ui.Stop(ExportFailedMessage(path));
   }
@@ -403,10 +396,7 @@ namespace {
 // A tagged file of sections with declared counts and running checksums, line by line.
 class TaggedFile {
  public:
-  bool Open(const std::string& path) {
-    file_.reset(std::fopen(path.c_str(), "wb"));
-    return file_ != nullptr;
-  }
+  bool Open(const std::string& path) { return file_.Open(path); }
   void Line(std::string_view record) {
     ok_ = ok_ && std::fwrite(record.data(), 1, record.size(), file_.get()) == record.size() &&
           std::fputc('\n', file_.get()) != EOF;
@@ -427,17 +417,17 @@ class TaggedFile {
     Line(Format("</%.*s>%ld", static_cast<int>(tag.size()), tag.data(),
                 static_cast<long>(checksum_.Value())));
   }
+  // Gives the file its name when all went well; otherwise nothing is written.
   bool Close() {
-    if (!file_) return false;
-    const bool closed = std::fclose(file_.release()) == 0;
-    return ok_ && closed;
+    if (!ok_) {
+      file_.Discard();
+      return false;
+    }
+    return file_.Commit();
   }
 
  private:
-  struct Closer {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-  };
-  std::unique_ptr<std::FILE, Closer> file_;
+  OutputFile file_;
   RunningChecksum checksum_;
   long rows_ = 0, declared_ = 0;
   bool ok_ = true;
@@ -734,9 +724,8 @@ bool ExportRegularityBase(db::Database& db, Ui& ui, int azienda, const Date& fro
     ProgressScope progress(ui, "Predisposizione <etichetta>");
     ok = RegularityExport(db, progress, azienda, from, counts).Run(file);
   }
-  ok = file.Close() && ok;
+  ok = ok && file.Close();
   if (!ok) {
-    RemoveFile(path);
     counts = RegularityBaseCounts{};
     ui.Stop(ExportFailedMessage(path));
   }

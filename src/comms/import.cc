@@ -65,15 +65,15 @@ std::string SummaryText(const ImportSummary& s) {
 
 bool WriteErrorReport(const std::string& reportPath, const std::string& importedPath,
                       const std::vector<std::string>& errors) {
-  UniqueFile file(OpenForWriting(reportPath));
-  if (!file) return false;
+  OutputFile file;
+  if (!file.Open(reportPath)) return false;
   const std::string rule(83, '=');
   bool ok = WriteText(file.get(), NowStamp() + "\n" + rule + "\n" +
                                       "Errori Riscontrati durante l'importazione del file " +
                                       FullName(importedPath) + "\n" + rule + "\n\n");
   for (const std::string& message : errors) ok = ok && WriteText(file.get(), message + "\n");
   // A report cut short by a full disk is a failure, not a saved report.
-  return std::fclose(file.release()) == 0 && ok;
+  return ok && file.Commit();
 }
 
 void Report(Ui& ui, const std::string& path, const std::vector<std::string>& errors,

@@ -539,7 +539,7 @@ KvtWriter::KvtWriter() = default;
 KvtWriter::~KvtWriter() = default;
 
 bool KvtWriter::Open(const std::string& path) {
-  file_.reset(std::fopen(path.c_str(), "wb"));
+  const bool opened = file_.Open(path);
   path_ = path;
   error_.clear();
   declared_ = SectionCounts{};
@@ -547,7 +547,7 @@ bool KvtWriter::Open(const std::string& path) {
   nextSection_ = 0;
   current_.reset();
   rowsInSection_ = lines_ = 0;
-  if (!file_) {
+  if (!opened) {
     error_ = "cannot create " + path;
     return false;
   }
@@ -562,7 +562,7 @@ void KvtWriter::Fail(const std::string& text) {
 
 void KvtWriter::Line(std::string_view record) {
   ++lines_;
-  if (!file_) return Fail("the file is not open");
+  if (!file_.get()) return Fail("the file is not open");
   if (std::fwrite(record.data(), 1, record.size(), file_.get()) != record.size() ||
       std::fputc('\n', file_.get()) == EOF) {
     Fail("cannot write " + path_);
@@ -702,7 +702,9 @@ void KvtWriter::EndSection() {
 bool KvtWriter::Close() {
   const int expected = reference_ ? kSectionCount - 1 : kSectionCount;
   if (current_ || nextSection_ != expected) Fail("the file ends before its last section");
-  if (file_ && std::fclose(file_.release()) != 0) Fail("cannot write " + path_);
+  if (!file_.get()) Fail("the file is not open");
+  if (!error_.empty()) file_.Discard();
+  else if (!file_.Commit()) Fail("cannot write " + path_);
   return error_.empty();
 }
 

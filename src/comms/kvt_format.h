@@ -21,6 +21,7 @@
 #include "core/checksum.h"
 #include "core/dates.h"
 #include "core/file.h"
+#include "platform/files.h"
 
 namespace kvt::comms {
 
@@ -264,7 +265,8 @@ struct WriterFaults {
 //   Close();
 // Every typed row is written legal; Close() is true only when the file was written in full
 // and every section got exactly its declared rows in the right order, so that a file
-// reported as written always checks. LF line ends.
+// reported as written always checks; otherwise the file is not written (one it would have
+// replaced stays as it was). LF line ends.
 class KvtWriter {
  public:
   KvtWriter();
@@ -302,7 +304,7 @@ class KvtWriter {
   void Fail(const std::string& text);
 
   std::vector<char> buffer_;  // the stream's buffer: must outlive file_
-  UniqueFile file_;
+  OutputFile file_;
   std::string path_;
   std::string scratch_;
   WriterFaults faults_;

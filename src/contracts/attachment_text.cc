@@ -4,11 +4,6 @@
 #include <filesystem>
 #include <system_error>
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-
 #include "comms/exports.h"
 #include "core/text.h"
 #include "db/selection.h"
@@ -107,19 +102,17 @@ std::string AttachmentFileName(std::string_view kind, int azienda, int ente) {
   return std::string(kind) + Format("_A%d_E%d.TXT", azienda, ente);
 }
 
-void AttachmentFile::Closer::operator()(std::FILE* f) const {
-  if (f) std::fclose(f);
-}
-
 void AttachmentFile::Write(std::string_view text) {
-  if (!file_) ok_ = false;  // written after Close: the file would lack this text
+  if (closed_) ok_ = false;  // written after Close: the file would lack this text
   if (!ok_) return;
   const std::string bytes = Utf8ToCp1252(text);
   ok_ = std::fwrite(bytes.data(), 1, bytes.size(), file_.get()) == bytes.size();
 }
 
 void AttachmentFile::Close() {
-  if (file_) ok_ = std::fclose(file_.release()) == 0 && ok_;
+  if (closed_) return;
+  closed_ = true;
+  ok_ = file_.Close() && ok_;
 }
 
 AttachmentFolder::AttachmentFolder(Ui& ui, const std::string& chosenPath) : ui_(ui) {
@@ -139,27 +132,11 @@ AttachmentFolder::~AttachmentFolder() {
 
 AttachmentFile* AttachmentFolder::Create(std::string_view kind, int azienda, int ente) {
   auto file = std::make_unique<AttachmentFile>();
-  file->path_ = (std::filesystem::path(folder_) / AttachmentFileName(kind, azienda, ente)).string();
-  // A name of its own beside the final one (same folder, so that naming it is a rename),
-  // created exclusively: neither a leftover of an earlier run nor a file of the user is
-  // ever overwritten.
-  int fd = -1;
-  for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-    const std::string temp = file->path_ + Format(".%ld-%d.tmp", static_cast<long>(getpid()), attempt);
-    fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) file->temp_ = temp;
-    else if (errno != EEXIST) break;
-  }
-  if (fd >= 0) {
-    file->file_.reset(fdopen(fd, "wb"));
-    if (!file->file_) {
-      close(fd);
-      RemoveQuietly(file->temp_);
-    }
-  }
-  if (!file->file_) {
+  const std::string path =
+      (std::filesystem::path(folder_) / AttachmentFileName(kind, azienda, ente)).string();
+  if (!file->file_.Open(path)) {
     Abandon();
-    ui_.Stop("Impossibile creare\n\n" + file->path_);
+    ui_.Stop("Impossibile creare\n\n" + path);
     return nullptr;
   }
   files_.push_back(std::move(file));
@@ -170,19 +147,17 @@ bool AttachmentFolder::Finish() {
   for (auto& f : files_) {
     f->Close();
     if (!f->ok_) {
-      const std::string path = f->path_;
+      const std::string path = f->file_.path();
       Abandon();
       ui_.Stop(comms::ExportFailedMessage(path));
       return false;
     }
   }
   for (size_t i = 0; i < files_.size(); ++i) {
-    std::error_code ec;
-    std::filesystem::rename(files_[i]->temp_, files_[i]->path_, ec);
-    if (ec) {
+    if (!files_[i]->file_.Publish()) {
       // The files already named are taken back too: an export is whole or absent.
-      for (size_t j = 0; j < i; ++j) RemoveQuietly(files_[j]->path_);
-      const std::string path = files_[i]->path_;
+      for (size_t j = 0; j < i; ++j) RemoveQuietly(files_[j]->file_.path());
+      const std::string path = files_[i]->file_.path();
       Abandon();
       ui_.Stop("Impossibile creare\n\n" + path);
       return false;
@@ -193,17 +168,13 @@ bool AttachmentFolder::Finish() {
 }
 
 void AttachmentFolder::Abandon() {
-  for (auto& f : files_) {
-    f->file_.reset();
-    RemoveQuietly(f->temp_);
-  }
-  files_.clear();
+  files_.clear();  // each file discards what it wrote
 }
 
 std::vector<std::string> AttachmentFolder::Names() const {
   std::vector<std::string> names;
   for (const auto& f : files_)
-    names.push_back(std::filesystem::path(f->path_).filename().string());
+    names.push_back(std::filesystem::path(f->file_.path()).filename().string());
   return names;
 }
 

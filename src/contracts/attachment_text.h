@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "contracts/statement.h"
+#include "platform/files.h"
 #include "platform/ui.h"
 namespace kvt::db {
 class Database;
@@ -93,12 +94,8 @@ class AttachmentFile {
 
  private:
   friend class AttachmentFolder;
-  struct Closer {
-    void operator()(std::FILE* f) const;
-  };
-  std::string path_;  // the final name
-  std::string temp_;  // where it is written until the folder is finished
-  std::unique_ptr<std::FILE, Closer> file_;
+  OutputFile file_;  // named when the folder is finished
+  bool closed_ = false;
   bool ok_ = true;
 };
 

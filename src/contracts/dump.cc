@@ -4,7 +4,6 @@
 #include <compare>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -451,11 +450,6 @@ bool Exporter::Run() {
   return CopySpooled(kOrari) && CopySpooled(kMesi) && CopySpooled(kGiorni);
 }
 
-void RemoveFile(const std::string& path) {
-  std::error_code ignored;
-  std::filesystem::remove(path, ignored);
-}
-
 }  // namespace
 
 bool ExportDump(db::Database& db, Ui& ui, const std::vector<int>& authorities,
@@ -472,9 +466,9 @@ bool ExportDump(db::Database& db, Ui& ui, const std::vector<int>& authorities,
     ProgressScope progress(ui, "Estrazione Lotti di Gara");
     ok = Exporter(db, progress, writer, authorities, counts).Run();
   }
-  ok = writer.Close() && ok;
+  // A failed export leaves no file: the writer discards what it wrote unless closed whole.
+  ok = ok && writer.Close();
   if (!ok) {
-    RemoveFile(path);
     counts.fill(0);
     ui.Stop("ATTENZIONE: la scrittura del DUMP si è interrotta per un errore.\n\n" + path +
             "\n\nIl file non è stato creato.");

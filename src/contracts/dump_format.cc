@@ -290,26 +290,21 @@ DumpWalk WalkDumpBytes(std::string_view bytes, DumpVisitor& visitor) {
 // ---------------------------------------------------------------------------------------
 // DumpWriter
 
-void DumpWriter::Closer::operator()(std::FILE* f) const {
-  std::fclose(f);
-}
-
 DumpWriter::DumpWriter() = default;
 DumpWriter::~DumpWriter() = default;
 
 bool DumpWriter::Open(const std::string& path) {
-  file_.reset(std::fopen(path.c_str(), "wb"));
+  ok_ = file_.Open(path);
   next_ = 0;
   open_ = false;
-  ok_ = file_ != nullptr;
-  if (!file_) return false;
+  if (!ok_) return false;
   buffer_.resize(size_t{1} << 20);
   std::setvbuf(file_.get(), buffer_.data(), _IOFBF, buffer_.size());
   return true;
 }
 
 void DumpWriter::Line(std::string_view record) {
-  if (!file_) {
+  if (!file_.get()) {
     ok_ = false;
     return;
   }
@@ -346,7 +341,8 @@ void DumpWriter::End() {
 
 bool DumpWriter::Close() {
   if (open_ || next_ != kDumpSections) ok_ = false;
-  if (file_ && std::fclose(file_.release()) != 0) ok_ = false;
+  if (!ok_) file_.Discard();
+  else if (!file_.Commit()) ok_ = false;
   return ok_;
 }
 

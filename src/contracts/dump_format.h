@@ -21,6 +21,7 @@
 
 #include "core/checksum.h"
 #include "core/dates.h"
+#include "platform/files.h"
 
 namespace kvt::contracts {
 
@@ -93,7 +94,8 @@ DumpWalk WalkDumpBytes(std::string_view bytes, DumpVisitor& visitor);
 
 // Writes a dump. Begin(section, rows) ... Row(fields) ... End(); every section in order.
 // Close() is true only when every section came with exactly its declared rows and the file
-// was written in full.
+// was written in full; otherwise the file is not written (one it would have replaced stays
+// as it was).
 class DumpWriter {
  public:
   DumpWriter();
@@ -107,11 +109,8 @@ class DumpWriter {
 
  private:
   void Line(std::string_view record);
-  struct Closer {
-    void operator()(std::FILE* f) const;
-  };
   std::vector<char> buffer_;
-  std::unique_ptr<std::FILE, Closer> file_;
+  OutputFile file_;
   RunningChecksum checksum_;
   int next_ = 0;
   int64_t declared_ = 0, rows_ = 0;

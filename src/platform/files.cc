@@ -5,6 +5,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+#include "core/text.h"
 
 namespace kvt {
 
@@ -48,6 +52,97 @@ std::FILE* OpenForWriting(const std::string& path) {
     errno = error;
   }
   return file;
+}
+
+bool OutputFile::Open(const std::string& path) {
+  Discard();
+  path_ = path;
+  target_ = path;
+  temp_.clear();
+  closed_ = false;
+  struct stat info {};
+  if (stat(path.c_str(), &info) == 0) {
+    if (S_ISDIR(info.st_mode)) {
+      errno = EISDIR;
+      return false;
+    }
+    if (!S_ISREG(info.st_mode)) {
+      file_ = OpenForWriting(path);
+      return file_ != nullptr;
+    }
+    // Replace the file a link names, not the link.
+    if (char* real = realpath(path.c_str(), nullptr)) {
+      target_ = real;
+      std::free(real);
+    }
+  } else if (errno != ENOENT) {
+    return false;
+  }
+  int fd = -1;
+  for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+    const std::string temp = target_ + Format(".%ld-%d.tmp", static_cast<long>(getpid()), attempt);
+    fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
+    if (fd >= 0) temp_ = temp;
+    else if (errno != EEXIST) return false;
+  }
+  if (fd < 0) return false;
+  // The replacement keeps the permissions of the file it replaces.
+  if (info.st_mode != 0) (void)fchmod(fd, info.st_mode & 07777);
+  file_ = fdopen(fd, "wb");
+  if (!file_) {
+    const int error = errno;
+    close(fd);
+    unlink(temp_.c_str());
+    temp_.clear();
+    errno = error;
+    return false;
+  }
+  return true;
+}
+
+bool OutputFile::Close() {
+  if (closed_) return true;
+  if (!file_) {
+    errno = EBADF;
+    return false;
+  }
+  const bool failed = std::ferror(file_) != 0;
+  const int closeFailed = std::fclose(file_);
+  const int error = errno;
+  file_ = nullptr;
+  closed_ = true;
+  if (failed || closeFailed != 0) {
+    Discard();
+    errno = failed && closeFailed == 0 ? EIO : error;
+    return false;
+  }
+  return true;
+}
+
+bool OutputFile::Publish() {
+  if (!closed_) {
+    errno = EBADF;
+    return false;
+  }
+  if (temp_.empty()) return true;  // written in place
+  if (rename(temp_.c_str(), target_.c_str()) != 0) {
+    const int error = errno;
+    Discard();
+    errno = error;
+    return false;
+  }
+  temp_.clear();
+  return true;
+}
+
+void OutputFile::Discard() {
+  const int error = errno;
+  if (file_) std::fclose(file_);
+  file_ = nullptr;
+  if (!temp_.empty()) unlink(temp_.c_str());
+  temp_.clear();
+  closed_ = false;
+  errno = error;
 }
 
 FileCheck CheckRegularFile(const std::string& path) {

@@ -1,4 +1,4 @@
-// Opening outside files for reading without being fooled by what is not a file.
+// Opening outside files without being fooled by what is not a file.
 //
 // A named pipe blocks the open until someone writes to it, a device such as /dev/zero never
 // ends, a folder opens but cannot be read: only a regular file is opened. The kind of file is
@@ -32,5 +32,43 @@ FileCheck CheckRegularFile(const std::string& path);
 // instead of blocking the program; a pipe or device that is read (a terminal, "/dev/stdout"
 // in a pipeline) is written as the user asked. Null on failure, errno set.
 std::FILE* OpenForWriting(const std::string& path);
+
+// A file the program writes for the user, whole or not at all.
+//
+// A regular file, new or replacing one, is written under a name of its own beside it
+// ("NAME.<pid>-<n>.tmp", created exclusively) and takes its name only at Publish: a write
+// that fails, or work that stops, leaves what was there as it was and nothing else behind.
+// What is not a regular file (a pipe, a terminal, a device such as /dev/stdout) is written
+// in place, as the user asked, and is never replaced nor removed; a pipe nobody reads fails
+// at once. A symbolic link is followed: the file it names is the one replaced.
+class OutputFile {
+ public:
+  OutputFile() = default;
+  ~OutputFile() { Discard(); }
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  // Opens `path` for binary writing. False with errno set (EISDIR for a folder).
+  [[nodiscard]] bool Open(const std::string& path);
+  std::FILE* get() const { return file_; }
+  const std::string& path() const { return path_; }
+
+  // Closes the file. False (errno set) when a write or the close failed; the file is then
+  // discarded.
+  [[nodiscard]] bool Close();
+  // Gives the closed file its name. False (errno set) when it cannot be; then discarded.
+  [[nodiscard]] bool Publish();
+  // Close and Publish.
+  [[nodiscard]] bool Commit() { return Close() && Publish(); }
+  // Closes and removes what was written, if it was not published.
+  void Discard();
+
+ private:
+  std::FILE* file_ = nullptr;
+  std::string path_;    // the name the user gave
+  std::string target_;  // the file it names (a link followed)
+  std::string temp_;    // empty when writing in place
+  bool closed_ = false;
+};
 
 }  // namespace kvt
