@@ -50,7 +50,8 @@ int Run(const ParsedLine& line, const app::CommandFn& fn, const PdfWriter& pdfWr
   ui.ResetOutcome();
   app::AppContext ctx{ui, shell, &line.options};
   fn(ctx);
-  if (line.pdf && !ui.PrintAsked())
+  // A stopped command has said so already.
+  if (line.pdf && !ui.PrintAsked() && ui.Outcome() != CliOutcome::Cancelled)
     err << "Il comando non ha stampato nulla: " << *line.pdf << " non è stato scritto\n";
   // A database named on the command line is for this run only: the settings stay as they
   // were. Otherwise the run ends like the program does.

@@ -29,16 +29,22 @@ char FirstByte(const std::string& utf8) {
 }
 
 // Runs a selection built by `configure`, calling `row` on each row; false on a database
-// error (shown by the selection).
-bool ForEachRow(db::Database& db, const std::function<void(db::Selection&)>& configure,
+// error (shown by the selection) or when the user stops the work of `progress`.
+bool ForEachRow(db::Database& db, const ProgressScope* progress,
+                const std::function<void(db::Selection&)>& configure,
                 const std::function<void(db::Selection&)>& row) {
   db::Selection s(&db);
   configure(s);
   for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
-    if (f == db::Fetch::Error) return false;
+    if (f == db::Fetch::Error || (progress && progress->Stopped())) return false;
     row(s);
   }
   return true;
+}
+
+bool ForEachRow(db::Database& db, const std::function<void(db::Selection&)>& configure,
+                const std::function<void(db::Selection&)>& row) {
+  return ForEachRow(db, nullptr, configure, row);
 }
 
 FileDialogSpec SaveSpec(std::string_view title, std::string defaultName) {
@@ -147,7 +153,7 @@ bool ReferenceExport::Protocol(ProtocolRow& row, std::string& resple) {
   bool found = false;
   bool datesOk = true;
   const bool ok = ForEachRow(
-      db_,
+      db_, &progress_,
       [&](db::Selection& s) {
         s.AddColumn("proto", "tipo", db::kSqlChar);
         s.AddColumn("proto", "azzera", db::kSqlBit);
@@ -196,7 +202,7 @@ bool ReferenceExport::Run(KvtWriter& writer) {
   Step(Section::Fermate, counts_.fermate);
   writer.BeginSection(Section::Fermate);
   bool ok = ForEachRow(
-      db_,
+      db_, &progress_,
       [&](db::Selection& s) {
         for (const char* col : {"ID", "fermata", "denom", "ubicaz", "local"})
           s.AddColumn("fermate", col, std::string_view(col) == "ID" ? db::kSqlInteger
@@ -220,7 +226,7 @@ bool ReferenceExport::Run(KvtWriter& writer) {
   Step(Section::Archi, counts_.archi);
   writer.BeginSection(Section::Archi);
   ok = ok && ForEachRow(
-                 db_,
+                 db_, &progress_,
                  [&](db::Selection& s) {
                    for (const char* col : {"ID", "inizio", "fine", "lung"})
                      s.AddColumn("archi", col, db::kSqlInteger);
@@ -236,7 +242,7 @@ bool ReferenceExport::Run(KvtWriter& writer) {
   Step(Section::TesteItiner, counts_.tesitine);
   writer.BeginSection(Section::TesteItiner);
   ok = ok && ForEachRow(
-                 db_,
+                 db_, &progress_,
                  [&](db::Selection& s) {
                    s.AddColumn("tesitine", "ID", db::kSqlInteger);
                    s.AddColumn("tesitine", "codperc", db::kSqlChar);
@@ -255,7 +261,7 @@ bool ReferenceExport::Run(KvtWriter& writer) {
   writer.BeginSection(Section::RigheItiner);
   ok = ok &&
        ForEachRow(
-           db_,
+           db_, &progress_,
            [&](db::Selection& s) {
              s.AddColumn("detitine", "ID", db::kSqlInteger);
              s.AddColumn("detitine", "sub", db::kSqlSmallInt);
@@ -277,7 +283,7 @@ bool ReferenceExport::Run(KvtWriter& writer) {
   Step(Section::Corse, counts_.corse);
   writer.BeginSection(Section::Corse);
   ok = ok && ForEachRow(
-                 db_,
+                 db_, &progress_,
                  [&](db::Selection& s) {
                    s.AddColumn("corse", "ID", db::kSqlInteger);          // 0
                    s.AddColumn("corse", "codcorsa", db::kSqlChar);       // 1
@@ -316,7 +322,7 @@ bool ReferenceExport::Run(KvtWriter& writer) {
   Step(Section::Orari, counts_.orari);
   writer.BeginSection(Section::Orari);
   ok = ok && ForEachRow(
-                 db_,
+                 db_, &progress_,
                  [&](db::Selection& s) {
                    s.AddColumn("orari", "ID", db::kSqlInteger);
                    s.AddColumn("orari", "sub", db::kSqlSmallInt);
@@ -351,14 +357,14 @@ bool ExportReferenceBase(db::Database& db, Ui& ui, const CommunicationKey& key,
   bool ok = false;
   {
     WaitScope wait(ui);
-    ProgressScope progress(ui, "Predisposizione <protocollo>");
+    ProgressScope progress(ui, "Predisposizione <protocollo>", ProgressScope::Cancellable{});
     ok = ReferenceExport(db, progress, key, counts).Run(writer);
   }
   // A failed export leaves no file: the writer discards what it wrote unless closed whole.
   ok = ok && writer.Close();
   if (!ok) {
     counts = ReferenceBaseCounts{};
-    ui.Stop(ExportFailedMessage(path));
+    SayUnfinished(ui, kCancelledFileMessage, ExportFailedMessage(path));
   }
   return ok;
 }
@@ -459,7 +465,7 @@ class RegularityExport {
   bool CountOf(void (RegularityExport::*configure)(db::Selection&) const, long& out) {
     out = 0;
     return ForEachRow(
-        db_, [&](db::Selection& s) { (this->*configure)(s); }, [&](db::Selection&) { ++out; });
+        db_, &progress_, [&](db::Selection& s) { (this->*configure)(s); }, [&](db::Selection&) { ++out; });
   }
   bool CollectRoutes();
   bool Section(TaggedFile& file, std::string_view tag, long count,
@@ -545,7 +551,7 @@ void RegularityExport::RouteRows(db::Selection& s) const {
 
 bool RegularityExport::CollectRoutes() {
   return ForEachRow(
-      db_,
+      db_, &progress_,
       [&](db::Selection& s) {
         s.AddColumn("corse", "codperc", db::kSqlInteger);
         s.AddColumn("corse", "ID", db::kSqlInteger);
@@ -564,7 +570,7 @@ bool RegularityExport::Section(TaggedFile& file, std::string_view tag, long coun
   std::string row;
   long done = 0;
   const bool ok = ForEachRow(
-      db_, [&](db::Selection& s) { (this->*configure)(s); },
+      db_, &progress_, [&](db::Selection& s) { (this->*configure)(s); },
       [&](db::Selection& s) {
         row.clear();
         format(s, row);
@@ -587,7 +593,7 @@ bool RegularityExport::Run(TaggedFile& file) {
   int32_t last = 0;
   bool any = false;
   if (!ForEachRow(
-          db_, [&](db::Selection& s) { RouteRows(s); },
+          db_, &progress_, [&](db::Selection& s) { RouteRows(s); },
           [&](db::Selection& s) {
             const int32_t route = s.GetLong(0);
             if (!routes_.count(route)) return;
@@ -647,7 +653,7 @@ bool RegularityExport::Run(TaggedFile& file) {
   long done = 0;
   any = false;
   ok = ForEachRow(
-      db_, [&](db::Selection& s) { RouteRows(s); },
+      db_, &progress_, [&](db::Selection& s) { RouteRows(s); },
       [&](db::Selection& s) {
         const int32_t route = s.GetLong(0);
         if (!routes_.count(route)) return;
@@ -721,13 +727,13 @@ bool ExportRegularityBase(db::Database& db, Ui& ui, int azienda, const Date& fro
   bool ok = false;
   {
     WaitScope wait(ui);
-    ProgressScope progress(ui, "Predisposizione <etichetta>");
+    ProgressScope progress(ui, "Predisposizione <etichetta>", ProgressScope::Cancellable{});
     ok = RegularityExport(db, progress, azienda, from, counts).Run(file);
   }
   ok = ok && file.Close();
   if (!ok) {
     counts = RegularityBaseCounts{};
-    ui.Stop(ExportFailedMessage(path));
+    SayUnfinished(ui, kCancelledFileMessage, ExportFailedMessage(path));
   }
   return ok;
 }

@@ -311,11 +311,7 @@ bool Insert(db::Database& db, Ui& ui, LineReader& reader, ImportSummary& summary
   reader.Close();
   if (!done) {
     summary = ImportSummary{};
-    if (ui.CancelRequested()) {
-      ui.Info(kCancelledMessage);
-    } else {
-      ui.Stop(kImportAbortedMessage);
-    }
+    SayUnfinished(ui, kCancelledMessage, kImportAbortedMessage);
   }
   return done;
 }

@@ -153,11 +153,7 @@ bool RebuildRunningDays(db::Database& db, Ui& ui, int azienda, RebuildResult& re
   }
   if (!done) {
     result = RebuildResult{};
-    if (ui.CancelRequested()) {
-      ui.Info(kCancelledMessage);
-    } else {
-      ui.Stop(kRebuildAbortedMessage);
-    }
+    SayUnfinished(ui, kCancelledMessage, kRebuildAbortedMessage);
   }
   return done;
 }

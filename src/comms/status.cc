@@ -272,6 +272,7 @@ bool Delete(db::Database& db, const CommunicationKey& key, ProgressScope& progre
   constexpr int kSteps = 13;
   int done = 0;
   const auto run = [&](const Step& step) {
+    if (progress.Stopped()) return false;
     progress.Caption(step.caption);
     const bool ok = DeleteWhere(db, step.table, *step.where, *step.count);
     progress.Set(++done, kSteps);
@@ -279,6 +280,7 @@ bool Delete(db::Database& db, const CommunicationKey& key, ProgressScope& progre
   };
   for (const Step& step : first)
     if (!run(step)) return false;
+  if (progress.Stopped()) return false;
   progress.Caption("Eliminazione Geometrie Percorsi");
   std::string ids;
   if (!RouteIds(db, own, ids)) return false;
@@ -302,13 +304,14 @@ bool DeleteCommunication(db::Database& db, Ui& ui, const CommunicationKey& key,
   bool done = false;
   {
     WaitScope wait(ui);
-    ProgressScope progress(ui, "Eliminazione Comunicazione Aziendale");
+    ProgressScope progress(ui, "Eliminazione Comunicazione Aziendale",
+                           ProgressScope::Cancellable{});
     db::Transaction transaction(db);
     done = db.InTransaction() && Delete(db, key, progress, counts) && transaction.Commit();
   }
   if (!done) {
     counts = DeletionCounts{};
-    ui.Stop(kDeletionAbortedMessage);
+    SayUnfinished(ui, kCancelledMessage, kDeletionAbortedMessage);
   }
   return done;
 }

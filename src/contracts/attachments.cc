@@ -203,11 +203,7 @@ bool RunExport(Ui& ui, db::Database& db, bool attachments) {
   params.detail = DetailLevel::Synthetic;
   std::optional<std::vector<StatementRow>> trips =
       ExtractTrips(db, ui, params, StatementKind::ByTrip);
-  if (!trips) return false;
-  if (trips->empty()) {
-    ui.Info(kNoDataMessage);
-    return false;
-  }
+  if (!HasData(ui, trips, kCancelledFileMessage)) return false;
   AttachmentOrder(*trips);
   const std::optional<ContractNames> names = ReadContractNames(db);
   if (!names) return false;

@@ -14,11 +14,7 @@ bool RunStatementCommand(Ui& ui, db::Database& db, StatementKind kind,
   Form form = StatementForm(ui, *lists, params);
   if (!ui.RunForm(form)) return false;
   std::optional<std::vector<StatementRow>> rows = Extract(db, ui, params, kind);
-  if (!rows) return false;
-  if (rows->empty()) {
-    ui.Info(kNoDataMessage);
-    return false;
-  }
+  if (!HasData(ui, rows, kCancelledPrintMessage)) return false;
   return PrintStatement(ui, db, std::move(*rows), params, kind, orientation);
 }
 

@@ -203,7 +203,7 @@ bool Exporter::Select(DumpSection section, std::string_view from, const std::str
   if (!groupBy.empty()) s.SetGroupBy(groupBy);
   if (!orderBy.empty()) s.SetOrderBy(orderBy);
   for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
-    if (f == db::Fetch::Error) return false;
+    if (f == db::Fetch::Error || progress_.Stopped()) return false;
     row(s);
   }
   return true;
@@ -404,6 +404,7 @@ bool Exporter::CopySpooled(DumpSection section) {
   long rows = 0;
   ssize_t length;
   while ((length = getline(&buffer, &capacity, spool.file.get())) > 0) {
+    if ((rows & 0x3ff) == 0 && progress_.Stopped()) break;  // short: the export fails
     writer_.Row(std::string_view(buffer, static_cast<size_t>(length) - 1));
     ++rows;
   }
@@ -463,15 +464,16 @@ bool ExportDump(db::Database& db, Ui& ui, const std::vector<int>& authorities,
   bool ok = false;
   {
     WaitScope wait(ui);
-    ProgressScope progress(ui, "Estrazione Lotti di Gara");
+    ProgressScope progress(ui, "Estrazione Lotti di Gara", ProgressScope::Cancellable{});
     ok = Exporter(db, progress, writer, authorities, counts).Run();
   }
   // A failed export leaves no file: the writer discards what it wrote unless closed whole.
   ok = ok && writer.Close();
   if (!ok) {
     counts.fill(0);
-    ui.Stop("ATTENZIONE: la scrittura del DUMP si è interrotta per un errore.\n\n" + path +
-            "\n\nIl file non è stato creato.");
+    SayUnfinished(ui, kCancelledFileMessage,
+                  "ATTENZIONE: la scrittura del DUMP si è interrotta per un errore.\n\n" + path +
+                      "\n\nIl file non è stato creato.");
   }
   return ok;
 }
@@ -533,7 +535,10 @@ bool Reference(DumpSection s) {
 class ProgressVisitor : public DumpVisitor {
  public:
   explicit ProgressVisitor(ProgressScope& progress) : progress_(progress) {}
-  void Progress(int64_t offset, int64_t total) override { progress_.Set(offset, total); }
+  bool Progress(int64_t offset, int64_t total) override {
+    progress_.Set(offset, total);
+    return !progress_.Stopped();
+  }
 
  private:
   ProgressScope& progress_;
@@ -691,9 +696,13 @@ bool ImportDump(db::Database& db, Ui& ui, const std::string& path, bool keepRefe
   WaitScope wait(ui);
   DumpWalk walk;
   {
-    ProgressScope progress(ui, "Controllo del DUMP Contratti");
+    ProgressScope progress(ui, "Controllo del DUMP Contratti", ProgressScope::Cancellable{});
     ProgressVisitor check(progress);
     walk = WalkDump(path, check);
+  }
+  if (walk == DumpWalk::Stopped) {
+    ui.Info(kCancelledMessage);
+    return false;
   }
   if (walk == DumpWalk::Unreadable) {
     ui.Stop("Impossibile aprire\n\n" + path);
@@ -704,9 +713,13 @@ bool ImportDump(db::Database& db, Ui& ui, const std::string& path, bool keepRefe
     return false;
   }
   if (secondary) {
-    ProgressScope progress(ui, "Verifica del DUMP Contratti");
+    ProgressScope progress(ui, "Verifica del DUMP Contratti", ProgressScope::Cancellable{});
     DuplicateFinder finder(db, progress);
     walk = WalkDump(path, finder);
+    if (progress.Stopped()) {
+      ui.Info(kCancelledMessage);
+      return false;
+    }
     if (finder.duplicate) {
       ui.Stop(kDuplicateMessage);
       return false;
@@ -718,14 +731,14 @@ bool ImportDump(db::Database& db, Ui& ui, const std::string& path, bool keepRefe
   }
   bool done = false;
   {
-    ProgressScope progress(ui, "Importazione del DUMP Contratti");
+    ProgressScope progress(ui, "Importazione del DUMP Contratti", ProgressScope::Cancellable{});
     db::Transaction transaction(db);
     Loader loader(db, progress, keepReference || secondary, counts);
     done = db.InTransaction() && WalkDump(path, loader) == DumpWalk::Ok && transaction.Commit();
   }
   if (!done) {
     counts = ImportCounts{};
-    ui.Stop(kImportAbortedMessage);
+    SayUnfinished(ui, kCancelledMessage, kImportAbortedMessage);
   }
   return done;
 }

@@ -228,7 +228,7 @@ DumpWalk Walk(Lines& lines, int64_t total, DumpVisitor& visitor) {
   int next = 0;
   long count = 0;
   while (lines.Next(line)) {
-    if ((++count & 0x3ff) == 0) visitor.Progress(lines.Offset(), total);
+    if ((++count & 0x3ff) == 0 && !visitor.Progress(lines.Offset(), total)) return DumpWalk::Stopped;
     if (line.empty()) continue;  // between sections only; a row is never empty
     if (next == kDumpSections) return DumpWalk::Corrupt;
     const DumpTable& table = tables[next];
@@ -242,7 +242,8 @@ DumpWalk Walk(Lines& lines, int64_t total, DumpVisitor& visitor) {
     int64_t rows = 0;
     for (;;) {
       if (!lines.Next(line)) return DumpWalk::Corrupt;
-      if ((++count & 0x3ff) == 0) visitor.Progress(lines.Offset(), total);
+      if ((++count & 0x3ff) == 0 && !visitor.Progress(lines.Offset(), total))
+        return DumpWalk::Stopped;
       if (line.starts_with(kEnd)) {
         const std::optional<int64_t> sum = ClosingChecksum(line);
         if (!sum || *sum != checksum.Value() || rows != declared) return DumpWalk::Corrupt;
@@ -267,8 +268,7 @@ DumpWalk Walk(Lines& lines, int64_t total, DumpVisitor& visitor) {
     ++next;
   }
   if (lines.Failed() || next != kDumpSections) return DumpWalk::Corrupt;
-  visitor.Progress(total, total);
-  return DumpWalk::Ok;
+  return visitor.Progress(total, total) ? DumpWalk::Ok : DumpWalk::Stopped;
 }
 
 }  // namespace

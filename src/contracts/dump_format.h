@@ -80,8 +80,8 @@ class DumpVisitor {
   }
   // The section's count and checksum checked.
   virtual bool End(DumpSection section) { return true; }
-  // Bytes read so far, of `total`.
-  virtual void Progress(int64_t offset, int64_t total) {}
+  // Bytes read so far, of `total`. False stops the walk (the user stopped the work).
+  virtual bool Progress(int64_t offset, int64_t total) { return true; }
 };
 
 // Outcome of a walk: Ok, Unreadable (the file cannot be opened), Corrupt (any fault of the

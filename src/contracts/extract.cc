@@ -355,7 +355,7 @@ std::optional<std::vector<StatementRow>> ExtractTrips(db::Database& db, Ui& ui,
   const Period period{*from, *to};
 
   WaitScope wait(ui);
-  ProgressScope progress(ui, "Lettura Comunicazioni in Vigore");
+  ProgressScope progress(ui, "Lettura Comunicazioni in Vigore", ProgressScope::Cancellable{});
   Communications communications;
   if (!ReadCommunications(db, params.context, communications)) return std::nullopt;
 

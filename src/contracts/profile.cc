@@ -192,7 +192,7 @@ std::optional<std::vector<DailyProfile>> ExtractDailyProfiles(db::Database& db, 
   const Period period{*from, *to};
 
   WaitScope wait(ui);
-  ProgressScope progress(ui, "Lettura Comunicazioni in Vigore");
+  ProgressScope progress(ui, "Lettura Comunicazioni in Vigore", ProgressScope::Cancellable{});
   Communications communications;
   if (!ReadCommunications(db, params.context, communications)) return std::nullopt;
 
@@ -233,7 +233,7 @@ std::optional<std::vector<HourlyProfile>> ExtractHourlyProfiles(db::Database& db
   if (!date || !IsValidDate(*date)) return std::vector<HourlyProfile>{};
 
   WaitScope wait(ui);
-  ProgressScope progress(ui, "Lettura Comunicazioni in Vigore");
+  ProgressScope progress(ui, "Lettura Comunicazioni in Vigore", ProgressScope::Cancellable{});
   Communications communications;
   if (!ReadCommunications(db, params.context, communications)) return std::nullopt;
 
@@ -276,7 +276,7 @@ std::optional<std::vector<HourlyProfile>> ExtractHourlyProfiles(db::Database& db
   };
   const std::string day = FormatDate(*date);
   for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
-    if (f == db::Fetch::Error) return std::nullopt;
+    if (f == db::Fetch::Error || progress.Stopped()) return std::nullopt;
     const int32_t id = s.GetLong(0);
     const int ente = s.GetShort(1);
     const int azienda = s.GetShort(2);

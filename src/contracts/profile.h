@@ -48,7 +48,7 @@ struct DailyProfile {
 
 // One profile per contract that runs at least one day in the period, ordered by authority
 // and company (the lot is not a condition). Nothing when the database failed (the error
-// has been shown); an empty list when nothing runs.
+// has been shown) or the user stopped the work; an empty list when nothing runs.
 std::optional<std::vector<DailyProfile>> ExtractDailyProfiles(db::Database& db, Ui& ui,
                                                               const ProfileParams& params);
 
@@ -72,7 +72,8 @@ struct HourlyProfile {
 // communication is in force on the reference day. Each trip counts from its departure
 // (included) to its arrival (excluded); an arrival before the departure is on the next day.
 // Of several months of a trip (one per communication) the last in force decides whether it
-// runs. Nothing when the database failed; an empty list when nothing is in force.
+// runs. Nothing when the database failed or the user stopped the work; an empty list when
+// nothing is in force.
 std::optional<std::vector<HourlyProfile>> ExtractHourlyProfiles(db::Database& db, Ui& ui,
                                                                 const ProfileParams& params);
 

@@ -27,11 +27,7 @@ bool RunProfileTextCommand(Ui& ui, db::Database& db) {
   const std::optional<std::string> path = ui.SaveFile(ProfileFolderChooser());
   if (!path) return false;
   std::optional<std::vector<DailyProfile>> profiles = ExtractDailyProfiles(db, ui, params);
-  if (!profiles) return false;
-  if (profiles->empty()) {
-    ui.Info(kNoDataMessage);
-    return false;
-  }
+  if (!HasData(ui, profiles, kCancelledFileMessage)) return false;
   std::string done;
   if (!WriteProfileFiles(db, ui, *profiles, params, *path, &done)) return false;
   ui.Info(done);
@@ -42,11 +38,7 @@ bool RunDailyChartCommand(Ui& ui, db::Database& db) {
   ProfileParams params;
   if (!AskParams(ui, db, ProfileDialog::DailyChart, params)) return false;
   std::optional<std::vector<DailyProfile>> profiles = ExtractDailyProfiles(db, ui, params);
-  if (!profiles) return false;
-  if (profiles->empty()) {
-    ui.Info(kNoDataMessage);
-    return false;
-  }
+  if (!HasData(ui, profiles, kCancelledPrintMessage)) return false;
   return PrintDailyProfiles(ui, db, std::move(*profiles), params);
 }
 
@@ -54,11 +46,7 @@ bool RunHourlyChartCommand(Ui& ui, db::Database& db) {
   ProfileParams params;
   if (!AskParams(ui, db, ProfileDialog::HourlyChart, params)) return false;
   std::optional<std::vector<HourlyProfile>> profiles = ExtractHourlyProfiles(db, ui, params);
-  if (!profiles) return false;
-  if (profiles->empty()) {
-    ui.Info(kNoDataMessage);
-    return false;
-  }
+  if (!HasData(ui, profiles, kCancelledPrintMessage)) return false;
   return PrintHourlyProfiles(ui, db, std::move(*profiles), params);
 }
 

@@ -135,7 +135,8 @@ void SelectMonths(db::Selection& s, const Period& period, const Communications& 
 // chosen trip, masked by the in-force map, to `counter`: Begin(find(TripKey)) when a trip
 // starts (null: not chosen, its months are skipped), Month(anno, mese, days, datini, datfin)
 // in month and communication order, Begin(nullptr) after the last. `trips` (the number
-// chosen) sizes the progress bar. False when the database could not be read.
+// chosen) sizes the progress bar. False when the database could not be read or the user
+// stopped the work.
 template <typename Counter, typename Find>
 bool CountMonths(db::Database& db, const Period& period, const Communications& communications,
                  const std::string& tripConditions, int azienda, long long trips,
@@ -156,6 +157,7 @@ bool CountMonths(db::Database& db, const Period& period, const Communications& c
       started = true;
       tripAzienda = rowAzienda;
       id = rowId;
+      if (progress.Stopped()) return false;
       counter.Begin(find(TripKey(tripAzienda, id)));
       progress.Set(++seen, trips + 1);
     }

@@ -18,9 +18,8 @@
 #include <string_view>
 #include <vector>
 
-namespace kvt {
-class Ui;
-}
+#include "platform/ui.h"
+
 namespace kvt::db {
 class Database;
 }
@@ -106,8 +105,9 @@ struct StatementRow {
 // Reads the trips and their months and counts their running days. Trip rows only, in print
 // order, each with at least one running day. Terminus texts are filled at the analytic
 // level, contract lengths replaced by drawn lengths with cartographic distances (a corrupt
-// line is reported and its trips get 0). Progress goes to `ui`. Nothing when the database
-// failed (the error has been shown); an empty list when no trip runs.
+// line is reported and its trips get 0). Progress goes to `ui`, which may stop the work.
+// Nothing when the database failed (the error has been shown) or the work was stopped; an
+// empty list when no trip runs.
 std::optional<std::vector<StatementRow>> ExtractTrips(db::Database& db, Ui& ui,
                                                       const StatementParams& params,
                                                       StatementKind kind);
@@ -132,6 +132,21 @@ std::string PeriodText(const StatementRow& row);    // "%s / %s"
 std::string TotalLabel(const StatementRow& row);    // "Totali Linea L1 A", ...
 
 inline constexpr std::string_view kNoDataMessage = "Non ci sono dati da stampare !!!";
+
+// Whether an extraction left something to print or write. When not, says why, unless it
+// has been said: a stop (`cancelled`), or nothing to print; a database failure was shown.
+template <typename Row>
+bool HasData(Ui& ui, const std::optional<std::vector<Row>>& rows, std::string_view cancelled) {
+  if (!rows) {
+    if (ui.CancelRequested()) ui.Info(cancelled);
+    return false;
+  }
+  if (rows->empty()) {
+    ui.Info(kNoDataMessage);
+    return false;
+  }
+  return true;
+}
 inline constexpr std::string_view kPrintTitle = "Contratti di servizio";
 
 }  // namespace kvt::contracts

@@ -140,6 +140,11 @@ class WaitScope {
 class ProgressScope {
  public:
   ProgressScope(Ui& ui, std::string_view caption) : ui_(ui) { ui_.ProgressBegin(caption); }
+  // Work the user may stop ("Annulla" in the window, Ctrl-C on the command line): the work
+  // asks Stopped() as it goes.
+  struct Cancellable {};
+  ProgressScope(Ui& ui, std::string_view caption, Cancellable)
+      : ProgressScope(ui, caption, 0, 0, /*cancellable=*/true) {}
   ProgressScope(Ui& ui, std::string_view caption, int phase, int phases, bool cancellable)
       : ui_(ui), phase_(phase), phases_(phases), cancellable_(cancellable) {
     ui_.ProgressBegin(caption);
@@ -185,5 +190,17 @@ inline constexpr std::string_view kCancelledMessage =
     "Operazione annullata: il database non è stato modificato.";
 inline constexpr std::string_view kCancelledFileMessage =
     "Operazione annullata: nessun file è stato scritto.";
+inline constexpr std::string_view kCancelledPrintMessage =
+    "Operazione annullata: nulla è stato stampato.";
+
+// Says why work did not finish: the user stopped it (`cancelled`, as information) or it
+// failed (`failure`, as an error).
+inline void SayUnfinished(Ui& ui, std::string_view cancelled, std::string_view failure) {
+  if (ui.CancelRequested()) {
+    ui.Info(cancelled);
+  } else {
+    ui.Stop(failure);
+  }
+}
 
 }  // namespace kvt

@@ -3,10 +3,17 @@
 // refusal carries its first reasons folded under the question.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include "comms/exports.h"
 #include "comms/import.h"
 #include "comms/rebuild.h"
+#include "comms/status.h"
 #include "import_fixture.h"
 #include "platform/scripted_ui.h"
+#include "support/run_program.h"
 
 namespace kvt::comms::test {
 namespace {
@@ -97,6 +104,42 @@ TEST_P(CancelTest, RebuildStoppedLeavesTheDaysAsTheyWere) {
     EXPECT_EQ(result.inserted, 0);
     EXPECT_EQ(Days(), days_);
     EXPECT_EQ(ui.progressPhases, phases);
+  }
+}
+
+TEST_P(CancelTest, DeletionAndExportsStoppedHalfWayLeaveEverythingAsItWas) {
+  ui.Clear();
+  ui.cancelAtCaption = "Eliminazione Orari";
+  DeletionCounts deleted;
+  EXPECT_FALSE(DeleteCommunication(db(), ui, {kCompany, 1}, deleted));
+  EXPECT_EQ(ui.Texts(), Strings{std::string(kCancelledMessage)});
+  EXPECT_EQ(ui.progressCaptions.back(), "Eliminazione Orari");  // nothing ran after it
+  EXPECT_EQ(TableCounts(), before_);
+  EXPECT_EQ(Days(), days_);
+
+  // A file already there stays as it was, and nothing is left beside it.
+  const std::string path = kvt::test::TempDir() + "/base.txt";
+  std::ofstream(path) << "prima\n";
+  const std::pair<std::string, std::function<bool()>> exports[] = {
+      {"Estrazione <orari>",
+       [&] {
+         ReferenceBaseCounts counts;
+         return ExportReferenceBase(db(), ui, {kCompany, 1}, path, counts);
+       }},
+      {"Estrazione <giorni>", [&] {
+         RegularityBaseCounts counts;
+         return ExportRegularityBase(db(), ui, kCompany, {1, 1, 2010}, path, counts);
+       }}};
+  for (const auto& [caption, run] : exports) {
+    SCOPED_TRACE(caption);
+    ui.Clear();
+    ui.cancelRequested = false;
+    ui.cancelAtCaption = caption;
+    EXPECT_FALSE(run());
+    EXPECT_EQ(ui.Texts(), Strings{std::string(kCancelledFileMessage)});
+    EXPECT_EQ(kvt::test::ReadFile(path), "prima\n");
+    for (const auto& e : std::filesystem::directory_iterator(kvt::test::TempDir()))
+      EXPECT_FALSE(e.path().filename().string().starts_with("base.txt.")) << e.path();
   }
 }
 

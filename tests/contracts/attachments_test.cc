@@ -253,7 +253,7 @@ TEST_P(Attachments, KilometresAgreeWithTheStatementOfTheSameParameters) {
   }
 }
 
-TEST_P(Attachments, AFolderThatCannotBeWrittenLeavesNoFileAndFails) {
+TEST_P(Attachments, AFolderThatCannotBeWrittenOrAStopLeavesNoFileAndFails) {
   Load(LinesNetwork(), "lines.txt");
   // kvtbase export-attachment --contesto=... MISSING/CONTRATTI.txt
   const std::string missing = kvt::test::TempDir() + "/missing/CONTRATTI.txt";
@@ -278,6 +278,13 @@ TEST_P(Attachments, AFolderThatCannotBeWrittenLeavesNoFileAndFails) {
   EXPECT_THAT(ui.Texts(), ElementsAre("Impossibile creare\n\n" + folder + "/DET_A101_E1.TXT"));
   EXPECT_THAT(FilesIn(folder), ElementsAre("DET_A101_E1.TXT"));
   EXPECT_TRUE(std::filesystem::is_empty(folder + "/DET_A101_E1.TXT"));
+
+  // Stopped by the user while the running days are counted: nothing written, and said.
+  const std::string stopped = Folder("stopped");
+  ui.cancelAtCaption = "Conteggio Giorni di Effettuazione";
+  EXPECT_FALSE(Run(RunAttachmentCommand, stopped + "/CONTRATTI.txt"));
+  EXPECT_THAT(ui.Texts(), ElementsAre(std::string(kCancelledFileMessage)));
+  EXPECT_TRUE(std::filesystem::is_empty(stopped));
 }
 
 KVT_INSTANTIATE_ENGINES(Attachments);

@@ -287,6 +287,26 @@ TEST_P(DumpTest, ServiceOfOneAuthorityMovesToTheOtherEngineUnchanged) {
   ExpectMoved(both);
 }
 
+TEST_P(DumpTest, ExportOrImportStoppedHalfWayWritesNothingAndSaysSo) {
+  const std::string path = kvt::test::TempDir() + "/fermato.txt";
+  std::ofstream(path) << "prima\n";
+  ui.Clear();
+  ui.QueueFormValues({{"enti", "0001 - Regione Velmora"}});
+  ui.QueueFile(path);
+  ui.cancelAtCaption = "Scrittura Orari, Mesi e Giorni";
+  EXPECT_FALSE(ExportDumpCommand(db(), ui));
+  EXPECT_EQ(ui.Texts(), Strings{std::string(kCancelledFileMessage)});
+  EXPECT_EQ(ReadBytes(path), "prima\n");
+
+  ui.cancelAtCaption.clear();
+  ui.cancelRequested = false;
+  const std::string dump = Export({"0001 - Regione Velmora"}, "dump.txt");
+  otherUi.cancelAtCaption = "Importazione del DUMP Contratti";
+  EXPECT_FALSE(Load(dump, /*secondary=*/false));
+  EXPECT_EQ(otherUi.Texts(), Strings{std::string(kCancelledMessage)});
+  EXPECT_EQ(Counts(*other_), empty_);
+}
+
 TEST_P(DumpTest, ExportDialogRefusesAnEmptyChoiceAndSelectsAll) {
   ui.QueueForm([](Form& f) { return true; });
   ui.QueueForm([](Form& f) {
