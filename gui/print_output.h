@@ -33,8 +33,8 @@ bool WantsLandscape(Report& report, const QPageLayout& layout, int dpi = kPrintR
 
 // Writes the report as a PDF file at `path` on pages of `layout` at `dpi`: the whole file or
 // nothing (a file that was there stays as it was when writing fails; a pipe or a device is
-// written in place and never replaced). A report without
-// pages writes nothing ({ok, 0 pages}).
+// written in place and never replaced). A report without pages writes nothing ({ok, 0
+// pages}).
 PdfResult WritePdf(Report& report, const std::string& path, const QPageLayout& layout,
                    int dpi = kPrintResolution);
 

@@ -465,7 +465,8 @@ class RegularityExport {
   bool CountOf(void (RegularityExport::*configure)(db::Selection&) const, long& out) {
     out = 0;
     return ForEachRow(
-        db_, &progress_, [&](db::Selection& s) { (this->*configure)(s); }, [&](db::Selection&) { ++out; });
+        db_, &progress_, [&](db::Selection& s) { (this->*configure)(s); },
+        [&](db::Selection&) { ++out; });
   }
   bool CollectRoutes();
   bool Section(TaggedFile& file, std::string_view tag, long count,

@@ -702,7 +702,6 @@ void KvtWriter::EndSection() {
 bool KvtWriter::Close() {
   const int expected = reference_ ? kSectionCount - 1 : kSectionCount;
   if (current_ || nextSection_ != expected) Fail("the file ends before its last section");
-  if (!file_.get()) Fail("the file is not open");
   if (!error_.empty()) file_.Discard();
   else if (!file_.Commit()) Fail("cannot write " + path_);
   return error_.empty();

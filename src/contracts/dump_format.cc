@@ -228,7 +228,8 @@ DumpWalk Walk(Lines& lines, int64_t total, DumpVisitor& visitor) {
   int next = 0;
   long count = 0;
   while (lines.Next(line)) {
-    if ((++count & 0x3ff) == 0 && !visitor.Progress(lines.Offset(), total)) return DumpWalk::Stopped;
+    if ((++count & 0x3ff) == 0 && !visitor.Progress(lines.Offset(), total))
+      return DumpWalk::Stopped;
     if (line.empty()) continue;  // between sections only; a row is never empty
     if (next == kDumpSections) return DumpWalk::Corrupt;
     const DumpTable& table = tables[next];

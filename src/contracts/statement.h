@@ -132,6 +132,7 @@ std::string PeriodText(const StatementRow& row);    // "%s / %s"
 std::string TotalLabel(const StatementRow& row);    // "Totali Linea L1 A", ...
 
 inline constexpr std::string_view kNoDataMessage = "Non ci sono dati da stampare !!!";
+inline constexpr std::string_view kPrintTitle = "Contratti di servizio";
 
 // Whether an extraction left something to print or write. When not, says why, unless it
 // has been said: a stop (`cancelled`), or nothing to print; a database failure was shown.
@@ -147,6 +148,5 @@ bool HasData(Ui& ui, const std::optional<std::vector<Row>>& rows, std::string_vi
   }
   return true;
 }
-inline constexpr std::string_view kPrintTitle = "Contratti di servizio";
 
 }  // namespace kvt::contracts

@@ -244,14 +244,9 @@ TEST_F(CliRunTest, SettingsFileIsReadOnlyWhenUsedAndItsWarningDoesNotFailTheComm
 // Every command that takes a path, given what is not the file it expects. Run as another
 // user when we are root, so that permissions count.
 TEST_F(CliRunTest, EveryCommandThatTakesAPathRefusesOddFilesWithItsMessage) {
-  const bool root = geteuid() == 0;
-  const std::string as =
-      std::string(root ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "") +
-      "timeout 60";
-  // A folder the other user can reach (the tests' own is private).
-  std::string tmpl = "/tmp/kvt-odd-XXXXXX";
-  ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-  const std::string dir = tmpl;
+  const std::string as = kvt::test::AsAnotherUser();
+  const std::string dir = kvt::test::SharedTempDir("kvt-odd");
+  ASSERT_FALSE(dir.empty());
   const auto At = [&dir](const std::string& name) { return dir + "/" + name; };
   const std::string good = At("good.mdb");
   const std::string settings = At("kvtbase.ini");
@@ -263,7 +258,6 @@ TEST_F(CliRunTest, EveryCommandThatTakesAPathRefusesOddFilesWithItsMessage) {
   std::ofstream(At("unreadable")) << "x";
   chmod(At("unreadable").c_str(), 0);
   chmod(At("ro").c_str(), 0555);
-  chmod(dir.c_str(), 0777);
   for (const char* f : {"good.mdb", "bad.txt", "pipe"}) chmod(At(f).c_str(), 0666);
   const std::string before = ReadFile(good);
 

@@ -29,16 +29,10 @@ std::set<std::string> Entries(const std::string& dir) {
 }
 
 TEST(OutputFiles, AFailedWriteLeavesWhatWasThereAndNothingElse) {
-  // Run as another user when we are root: a fault here must not be able to replace
-  // /dev/full on the machine running the tests.
-  const bool root = geteuid() == 0;
-  const std::string as =
-      std::string(root ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "") +
-      "timeout 60";
-  std::string tmpl = "/tmp/kvt-out-XXXXXX";
-  ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-  const std::string dir = tmpl;
-  chmod(dir.c_str(), 0777);
+  // As another user: a fault here must not be able to replace /dev/full on the machine.
+  const std::string as = kvt::test::AsAnotherUser();
+  const std::string dir = kvt::test::SharedTempDir("kvt-out");
+  ASSERT_FALSE(dir.empty());
   const auto At = [&dir](const std::string& name) { return dir + "/" + name; };
   const auto Kvtbase = [&](const std::string& args, const std::string& prefix) {
     return kvt::test::RunProgram(KVTBASE_EXE, args, dir, At("kvtbase.ini"), prefix);

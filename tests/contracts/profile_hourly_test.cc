@@ -153,6 +153,14 @@ TEST_P(HourlyProfileTest, ChartPagesDialogAndMessages) {
   EXPECT_EQ(offered, "15/03/2010");
   EXPECT_THAT(ui.Texts(), ElementsAre("Non ci sono dati da stampare !!!"));
   EXPECT_TRUE(ui.prints.empty());
+
+  // Stopped by the user while the trips are read: nothing printed, and said.
+  ui.Clear();
+  ui.QueueFormValues({{"data", "15/03/2010"}});
+  ui.cancelAtCaption = "Lettura Corse";
+  EXPECT_FALSE(RunHourlyChartCommand(ui, db()));
+  EXPECT_THAT(ui.Texts(), ElementsAre("Operazione annullata: nulla è stato stampato."));
+  EXPECT_TRUE(ui.prints.empty());
 }
 
 KVT_INSTANTIATE_ENGINES(HourlyProfileTest);

@@ -1,7 +1,9 @@
 // Runs a program of ours as a user types it in a shell, and reads what it wrote.
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -40,6 +42,22 @@ inline RunResult RunProgram(const std::string& exe, const std::string& args,
                           ShellQuote(dir + "/err") + " </dev/null";
   const int rc = std::system(cmd.c_str());
   return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, ReadFile(dir + "/out"), ReadFile(dir + "/err")};
+}
+
+// The prefix of RunProgram that starts it as another user (nobody) when we are root, so
+// that permissions count and a fault cannot touch the machine's own files; 60 s at most.
+inline std::string AsAnotherUser() {
+  return std::string(geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "") +
+         "timeout 60";
+}
+
+// A new folder under /tmp that another user can write (the tests' own folder is private);
+// empty when it cannot be made.
+inline std::string SharedTempDir(const std::string& prefix) {
+  std::string tmpl = "/tmp/" + prefix + "-XXXXXX";
+  if (!mkdtemp(tmpl.data())) return "";
+  chmod(tmpl.c_str(), 0777);
+  return tmpl;
 }
 
 }  // namespace kvt::test
