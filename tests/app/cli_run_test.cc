@@ -21,10 +21,10 @@ class CliRunTest : public ShellTest {
   // kvtbase with these arguments, on the private settings file (or `settings`), started
   // after `prefix` (a command that runs it: another user, a time limit).
   RunResult Kvtbase(const std::string& args, const std::string& settings = "",
-                    const std::string& prefix = "") {
+                    const kvt::test::AnotherUser& as = {KVTBASE_EXE, ""}) {
     // In the test's folder: a file a command writes by mistake lands there.
-    return kvt::test::RunProgram(KVTBASE_EXE, args, Path(""),
-                                 settings.empty() ? Path("kvtbase.ini") : settings, prefix);
+    return kvt::test::RunProgram(as.exe, args, Path(""),
+                                 settings.empty() ? Path("kvtbase.ini") : settings, as.prefix);
   }
   // The "&?" box of a run on the database file `db`, and the message that created it.
   static std::string AboutFile(const std::string& db) {
@@ -244,9 +244,9 @@ TEST_F(CliRunTest, SettingsFileIsReadOnlyWhenUsedAndItsWarningDoesNotFailTheComm
 // Every command that takes a path, given what is not the file it expects. Run as another
 // user when we are root, so that permissions count.
 TEST_F(CliRunTest, EveryCommandThatTakesAPathRefusesOddFilesWithItsMessage) {
-  const std::string as = kvt::test::AsAnotherUser();
   const std::string dir = kvt::test::SharedTempDir("kvt-odd");
   ASSERT_FALSE(dir.empty());
+  const kvt::test::AnotherUser as = kvt::test::AsAnotherUser(KVTBASE_EXE, dir);
   const auto At = [&dir](const std::string& name) { return dir + "/" + name; };
   const std::string good = At("good.mdb");
   const std::string settings = At("kvtbase.ini");

@@ -30,12 +30,13 @@ std::set<std::string> Entries(const std::string& dir) {
 
 TEST(OutputFiles, AFailedWriteLeavesWhatWasThereAndNothingElse) {
   // As another user: a fault here must not be able to replace /dev/full on the machine.
-  const std::string as = kvt::test::AsAnotherUser();
   const std::string dir = kvt::test::SharedTempDir("kvt-out");
   ASSERT_FALSE(dir.empty());
+  const kvt::test::AnotherUser user = kvt::test::AsAnotherUser(KVTBASE_EXE, dir);
+  const std::string& as = user.prefix;
   const auto At = [&dir](const std::string& name) { return dir + "/" + name; };
   const auto Kvtbase = [&](const std::string& args, const std::string& prefix) {
-    return kvt::test::RunProgram(KVTBASE_EXE, args, dir, At("kvtbase.ini"), prefix);
+    return kvt::test::RunProgram(user.exe, args, dir, At("kvtbase.ini"), prefix);
   };
 
   const std::string db = At("kvt.mdb");
