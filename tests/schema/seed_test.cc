@@ -11,8 +11,6 @@ namespace {
 // accepted list needs no further check here.
 TEST(SeedLists, CompiledListsAreWellFormed) {
   EXPECT_EQ(SeedListProblem(), "");
-  EXPECT_EQ(SeedCompanies().size(), 12u);
-  EXPECT_EQ(SeedAuthorities().size(), 5u);
   EXPECT_EQ(SeedCompanies().front(), (SeedEntry{101, "Autolinee Velmoresi S.p.A."}));
   EXPECT_EQ(SeedAuthorities().front(), (SeedEntry{1, "Regione Velmora"}));
 }
