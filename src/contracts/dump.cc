@@ -643,20 +643,12 @@ class Loader : public ProgressVisitor {
   }
   bool Row(DumpSection section, const std::vector<std::string_view>& fields) override {
     if (!table_) return true;
-    const auto& columns = DumpTables()[section].columns;
     ++counts_.read[section];
     // A bulk table only fails this when unusable, and then its Update fails too.
     (void)table_->AddNew();
-    // A value the column cannot take has been reported by the Table; the row goes without it.
-    for (size_t i = 0; i < fields.size(); ++i) {
-      const bool text = columns[i].kind == FieldKind::Text || columns[i].kind == FieldKind::Char;
-      if (text) {
-        scratch_ = Cp1252ToUtf8(fields[i]);
-        (void)table_->SetFieldText(columns_[i], scratch_);
-      } else {
-        (void)table_->SetFieldText(columns_[i], fields[i]);
-      }
-    }
+    // A value the column cannot take refuses the row (never a row stored without it): its
+    // slot stays open and the next row's AddNew clears it.
+    if (!SetFields(section, fields)) return db_.IsConnected();
     // A refused row loses only itself; a failed database ends the import (rolled back).
     const bool sent = table_->Update();
     counts_.written[section] += table_->RowsWritten();
@@ -672,6 +664,18 @@ class Loader : public ProgressVisitor {
   }
 
  private:
+  // False at the first value the table refuses (reported by the Table).
+  bool SetFields(DumpSection section, const std::vector<std::string_view>& fields) {
+    const auto& columns = DumpTables()[section].columns;
+    for (size_t i = 0; i < fields.size(); ++i) {
+      const bool text = columns[i].kind == FieldKind::Text || columns[i].kind == FieldKind::Char;
+      if (text) scratch_ = Cp1252ToUtf8(fields[i]);
+      if (!table_->SetFieldText(columns_[i], text ? std::string_view(scratch_) : fields[i]))
+        return false;
+    }
+    return true;
+  }
+
   db::Database& db_;
   bool keepReference_;
   ImportCounts& counts_;

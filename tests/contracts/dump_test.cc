@@ -400,6 +400,23 @@ TEST_P(DumpTest, CorruptOrHostileDumpIsRefusedWithNothingWritten) {
       << otherUi.Texts().back();
 }
 
+// A value a column of the database cannot take refuses its row: the row is not stored
+// without it, and the count says so.
+TEST_P(DumpTest, ValueTheTableRefusesRefusesItsRowAndTheCountSaysSo) {
+  // Trip 2's months hold a date; in the other database the months are dates.
+  Exec("UPDATE mesi SET giorni = '01/03/2010' WHERE azienda = 101 AND ID = 2");
+  const std::string path = Export({"0001 - Regione Velmora"}, "dump.txt");
+  // A column that may be empty: a row stored without its value would not be refused there.
+  ASSERT_TRUE(other_->ExecuteSql("ALTER TABLE mesi DROP COLUMN giorni"));
+  ASSERT_TRUE(other_->ExecuteSql("ALTER TABLE mesi ADD COLUMN giorni DATE"));
+  ASSERT_TRUE(Load(path, false)) << ::testing::PrintToString(otherUi.Texts());
+  EXPECT_NE(otherUi.Texts().back().find("Tavola mesi: Righe lette 2 / scritte 1\n"),
+            std::string::npos)
+      << otherUi.Texts().back();
+  EXPECT_EQ(kvt::test::QueryRows(*other_, "SELECT ID, giorni FROM mesi", 2),
+            Strings{"2|2010-03-01"});
+}
+
 TEST_P(DumpTest, ImportThatDiesBeforeItsCommitLeavesTheDatabaseAsItWas) {
   const std::string path = Export({"0001 - Regione Velmora"}, "dump.txt");
   const std::string target = IsPostgres() ? "" : "DSN=" + std::string(std::getenv("KVT_TEST_PG_DSN")) +
