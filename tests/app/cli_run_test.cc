@@ -220,12 +220,12 @@ TEST_F(CliRunTest, SettingsFileIsReadOnlyWhenUsedAndItsWarningDoesNotFailTheComm
   // With --db the settings are not read: a pipe in their place blocked the run forever.
   const std::string pipe = Path("pipe.ini");
   ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
-  RunResult r = Kvtbase("about --db " + ShellQuote(db), pipe, "timeout 60");
+  RunResult r = Kvtbase("about --db " + ShellQuote(db), pipe, {KVTBASE_EXE, "timeout 60"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.out, AboutFile(db));
   if (const char* dsn = std::getenv("KVT_TEST_PG_DSN")) {  // and with --dsn
-    r = Kvtbase("about --dsn " + ShellQuote(dsn), pipe, "timeout 60");
+    r = Kvtbase("about --dsn " + ShellQuote(dsn), pipe, {KVTBASE_EXE, "timeout 60"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("\nRowsetSize (Dati ordinari): 25\n"), std::string::npos) << r.out;
   }
