@@ -332,10 +332,11 @@ TEST_P(ImportTest, ValueTheTableRefusesRefusesItsRowAndTheSummarySaysSo) {
   plan.days.push_back(Month(1, 2010, 3, {1, 2, 3}));
   ASSERT_TRUE(Import(Write(plan, "plan.txt")));
   const Strings texts = ui.Texts();
-  EXPECT_NE(std::find(texts.begin(), texts.end(),
-                      Summary({{1, 1}, {2, 2}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {2, 2}, {0, 1}, {3, 3}},
-                              0)),
-            texts.end())
+  EXPECT_NE(
+      std::find(
+          texts.begin(), texts.end(),
+          Summary({{1, 1}, {2, 2}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {2, 2}, {0, 1}, {3, 3}}, 0)),
+      texts.end())
       << ::testing::PrintToString(texts);
   EXPECT_EQ(Count("mesi"), 0);
 }

@@ -412,20 +412,25 @@ TEST_P(DumpTest, PrimaryImportIsRefusedByASingleRowInAnyTableOfTheEmptinessCheck
   const std::vector<std::pair<std::string, std::string>> rows = {
       {"lotti", "(ID, denom) VALUES (5, 'Lotto Cinque')"},
       {"bacini", "(ID, denom) VALUES (5, 'Bacino Cinque')"},
-      {"comuni", "(ID, denom, provin, istat, bacino, centro_x, centro_y) VALUES "
-                 "(5, 'Comune Cinque', 'VE', '000005', 0, 0, 0)"},
-      {"local", "(ID, denom, istat, nucleo, abitanti, centro_x, centro_y) VALUES "
-                "(5, 'Frazione Cinque', '000005', 0, 0, 0, 0)"},
-      {"fermate", "(azienda, ID, protoc, denom, comune, local, okcoord) VALUES "
-                  "(101, 1, 1, 'Piazza', 0, 0, 0)"},
+      {"comuni",
+       "(ID, denom, provin, istat, bacino, centro_x, centro_y) VALUES "
+       "(5, 'Comune Cinque', 'VE', '000005', 0, 0, 0)"},
+      {"local",
+       "(ID, denom, istat, nucleo, abitanti, centro_x, centro_y) VALUES "
+       "(5, 'Frazione Cinque', '000005', 0, 0, 0, 0)"},
+      {"fermate",
+       "(azienda, ID, protoc, denom, comune, local, okcoord) VALUES "
+       "(101, 1, 1, 'Piazza', 0, 0, 0)"},
       {"archi", "(azienda, ID, protoc, inizio, fine, lung) VALUES (101, 1, 1, 1, 2, 100)"},
       {"tesitine", "(azienda, ID, protoc, codperc) VALUES (101, 1, 1, 'P1')"},
       {"detitine", "(azienda, ID, sub, protoc, arco, dist) VALUES (101, 1, 0, 1, 1, 0)"},
-      {"corse", "(azienda, ID, protoc, codcorsa, codlinea, verso, ente, lung, tempo, ct_lung, "
-                "ct_tempo, codperc, capol_p, hh_p, mm_p, capol_a, hh_a, mm_a, lotto, mezzo) "
-                "VALUES (101, 1, 1, 'C1', 'L1', 'A', 1, 0, 0, 0, 0, 1, 1, 8, 0, 2, 9, 0, 0, 'B')"},
-      {"orari", "(azienda, ID, sub, protoc, fermata, hh, mm, sosta, primaria, facolt, nonferma) "
-                "VALUES (101, 1, 0, 1, 1, 8, 0, 0, 1, 0, 0)"},
+      {"corse",
+       "(azienda, ID, protoc, codcorsa, codlinea, verso, ente, lung, tempo, ct_lung, "
+       "ct_tempo, codperc, capol_p, hh_p, mm_p, capol_a, hh_a, mm_a, lotto, mezzo) "
+       "VALUES (101, 1, 1, 'C1', 'L1', 'A', 1, 0, 0, 0, 0, 1, 1, 8, 0, 2, 9, 0, 0, 'B')"},
+      {"orari",
+       "(azienda, ID, sub, protoc, fermata, hh, mm, sosta, primaria, facolt, nonferma) "
+       "VALUES (101, 1, 0, 1, 1, 8, 0, 0, 1, 0, 0)"},
       {"giorni", "(azienda, ID, protoc, data, giorno) VALUES (101, 1, 1, '2010-03-01', 'L')"},
   };
   for (const auto& [table, values] : rows) {

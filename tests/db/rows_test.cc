@@ -1,5 +1,5 @@
 // The row walker on both engines: every row, a stop, a read failing past the first block,
-// an edit walk, and the deletion count.
+// an edit walk.
 #include "db/rows.h"
 
 #include <string>
@@ -67,21 +67,6 @@ TEST_P(RowsTest, WalkEndsAtTheEndAtAStopOrAtAFailedReadNeverTakenForTheEnd) {
   EXPECT_EQ(ForEachRow(e, [&] { return e.Edit() && e.SetFieldText("v", "0") && e.Update(); }),
             Walk::End);
   EXPECT_EQ(QueryInt("SELECT COUNT(*) FROM t WHERE v = 0"), 5);
-}
-
-TEST_P(RowsTest, DeleteRowsCountsWhatWentOrSaysItFailed) {
-  DeleteSelection d(&db());
-  d.SetColumns("k");
-  d.SetFrom("t");
-  d.SetWhere("k > 100");
-  EXPECT_EQ(DeleteRows(d), 500);
-  EXPECT_EQ(DeleteRows(d), 0);  // nothing left to delete is not a failure
-  DeleteSelection missing(&db());
-  missing.SetColumns("k");
-  missing.SetFrom("nope");
-  EXPECT_EQ(DeleteRows(missing), std::nullopt);
-  EXPECT_EQ(ui.messages.size(), 1u);
-  EXPECT_EQ(QueryInt("SELECT COUNT(*) FROM t"), 100);
 }
 
 KVT_INSTANTIATE_ENGINES(RowsTest);

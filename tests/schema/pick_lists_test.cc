@@ -1,5 +1,5 @@
 // The pick lists of the coded tables, on both engines: which rows, in which order, in which
-// form; a list read half-way is no list; the check of a chosen entry.
+// form; a list read half-way is no list.
 #include "schema/pick_lists.h"
 
 #include <gtest/gtest.h>
@@ -15,9 +15,13 @@ using Strings = std::vector<std::string>;
 class PickListTest : public kvt::test::SchemaTest {
  protected:
   void Protocol(int azienda, int protoc, const char* tipo) {
-    AddRow("proto", {{"azienda", std::to_string(azienda)}, {"protoc", std::to_string(protoc)},
-                     {"datini", "01/01/2010"}, {"datfin", "31/12/2010"}, {"primacom", "1"},
-                     {"tipo", tipo}, {"azzera", "0"}});
+    AddRow("proto", {{"azienda", std::to_string(azienda)},
+                     {"protoc", std::to_string(protoc)},
+                     {"datini", "01/01/2010"},
+                     {"datfin", "31/12/2010"},
+                     {"primacom", "1"},
+                     {"tipo", tipo},
+                     {"azzera", "0"}});
   }
 };
 
@@ -44,11 +48,17 @@ TEST_P(PickListTest, ListsTheJoinedRowsOnceEachInTheirOrderAndForm) {
                      "0102 - Trasporti Urbani di Velmora S.r.l.",
                      "0103 - Ferrovie Regionali del Velmora S.p.A."}));
 
-  for (const auto& [id, name, provin] : {std::tuple{7, "Velmora", "VE"}, {3, "Arcole", "VE"},
-                                         {12, "Castelvere", "CV"}, {8, "Bosco", "C"}}) {
-    AddRow("comuni", {{"ID", std::to_string(id)}, {"denom", name}, {"provin", provin},
-                      {"istat", "0000" + std::to_string(id)}, {"bacino", "0"},
-                      {"centro_x", "0"}, {"centro_y", "0"}});
+  for (const auto& [id, name, provin] : {std::tuple{7, "Velmora", "VE"},
+                                         {3, "Arcole", "VE"},
+                                         {12, "Castelvere", "CV"},
+                                         {8, "Bosco", "C"}}) {
+    AddRow("comuni", {{"ID", std::to_string(id)},
+                      {"denom", name},
+                      {"provin", provin},
+                      {"istat", "0000" + std::to_string(id)},
+                      {"bacino", "0"},
+                      {"centro_x", "0"},
+                      {"centro_y", "0"}});
   }
   EXPECT_EQ(ReadPickList(db(), {PickTable::Municipalities, "", "comuni.ID > 0",
                                 PickOrder::ByProvinceAndName, true}),
@@ -80,21 +90,6 @@ TEST_P(PickListTest, AListReadHalfWayIsNoList) {
   ui.Clear();
   EXPECT_EQ(ReadPickList(db(), {PickTable::Authorities})->size(), 5u);  // once, then gone
   EXPECT_TRUE(ui.messages.empty());
-}
-
-TEST_P(PickListTest, AChoiceOutsideTheListIsRefusedWithItsMessage) {
-  const Strings entries = {"0001 - Regione Velmora", "0012 - Lotto Dodici"};
-  EXPECT_EQ(CheckedPickCode(ui, "0012 - anything", entries, "Lotto di Gara"), 12);
-  EXPECT_EQ(CheckedPickCode(ui, "12", entries, "Lotto di Gara"), std::nullopt);
-  EXPECT_EQ(CheckedPickCode(ui, "0002", entries, "Codice Ente", "La stampa non può essere fatta."),
-            std::nullopt);
-  EXPECT_EQ(ui.Texts(),
-            (Strings{"ATTENZIONE: Il Lotto di Gara non è valido.\n\n"
-                     "Occorre selezionare un Lotto di Gara presente nella lista.\n\n",
-                     "ATTENZIONE: Il Codice Ente non è valido.\n\n"
-                     "Occorre selezionare un Codice Ente presente nella lista.\n\n"
-                     "La stampa non può essere fatta."}));
-  for (const auto& m : ui.messages) EXPECT_EQ(m.icon, MsgIcon::Stop);
 }
 
 KVT_INSTANTIATE_ENGINES(PickListTest);
