@@ -5,6 +5,7 @@
 #include "carto/edit_row.h"
 #include "core/text.h"
 #include "db/database.h"
+#include "db/rows.h"
 #include "db/selection.h"
 #include "db/sql_types.h"
 #include "db/table.h"
@@ -37,14 +38,7 @@ size_t LargestBlock(db::Database& db, std::string_view table, bool* failed) {
   s.SetFrom(table);
   s.SetOrderBy("ID, sub, excl");
   int most = 0;
-  *failed = false;
-  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
-    if (f == db::Fetch::Error) {
-      *failed = true;
-      break;
-    }
-    most = std::max(most, s.GetShort(0));
-  }
+  *failed = db::ForEachRow(s, [&] { most = std::max(most, s.GetShort(0)); }) != db::Walk::End;
   return static_cast<size_t>(most) * 16;
 }
 
@@ -54,10 +48,7 @@ bool FillOwners(db::Database& db, std::string_view owner, AreaEntitySet* set) {
   s.SetFrom(owner);
   s.SetWhere("ID > 0");
   s.SetOrderBy("ID");
-  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
-    if (f == db::Fetch::Error) return false;
-    set->Add(s.GetShort(0));
-  }
+  if (db::ForEachRow(s, [&] { set->Add(s.GetShort(0)); }) != db::Walk::End) return false;
   set->BuildIndex();
   return true;
 }
@@ -136,17 +127,13 @@ long ComputeCentroids(db::Database& db, AreaKind kind) {
   e.AddColumn(owner, "centro_y", db::kSqlFloat);
   e.SetFrom(owner);
   long updated = 0;
-  for (db::Fetch f = e.Open(); f != db::Fetch::End; f = e.MoveNext()) {
-    if (f == db::Fetch::Error) return -1;
+  const db::Walk walk = db::ForEachRow(e, [&] {
     const int id = static_cast<int>(LeadingInt(FieldText(e, "ID")));
     const Point c = centroids.Find(id).value_or(Point{0, 0});
-    switch (WriteRow(e, {{"centro_x", CommaNumber(c.x)}, {"centro_y", CommaNumber(c.y)}})) {
-      case RowWrite::Written: ++updated; break;
-      case RowWrite::Refused: break;
-      case RowWrite::Failed: return -1;
-    }
-  }
-  return transaction.Commit() ? updated : -1;
+    return Counted(WriteRow(e, {{"centro_x", CommaNumber(c.x)}, {"centro_y", CommaNumber(c.y)}}),
+                   updated);
+  });
+  return walk == db::Walk::End && transaction.Commit() ? updated : -1;
 }
 
 namespace {

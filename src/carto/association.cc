@@ -9,10 +9,12 @@
 #include "carto/edit_row.h"
 #include "core/text.h"
 #include "db/database.h"
+#include "db/rows.h"
 #include "db/selection.h"
 #include "db/sql_types.h"
 #include "platform/form.h"
 #include "platform/ui.h"
+#include "schema/pick_lists.h"
 
 namespace kvt::carto {
 
@@ -57,10 +59,10 @@ void DefaultGeoreferencing(db::Database& db, Ui& ui) {
     s.SetFrom("local");
     s.SetWhere("ID > 0");
     s.SetOrderBy("ID");
-    for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
-      if (f == db::Fetch::Error) return;
-      centroids.push_back({s.GetShort(0), s.GetDouble(1), s.GetDouble(2)});
-    }
+    if (db::ForEachRow(s, [&] {
+          centroids.push_back({s.GetShort(0), s.GetDouble(1), s.GetDouble(2)});
+        }) != db::Walk::End)
+      return;
   }
   long extracted = 0, assigned = 0;
   // One transaction: the rows are written together (and fast), or not at all.
@@ -72,22 +74,19 @@ void DefaultGeoreferencing(db::Database& db, Ui& ui) {
   e.SetFrom("fermate");
   e.SetWhere("local <> 0 AND okcoord = 0");
   e.SetOrderBy("local");
-  for (db::Fetch f = e.Open(); f != db::Fetch::End; f = e.MoveNext()) {
-    if (f == db::Fetch::Error) return;  // nothing is committed
+  const db::Walk walk = db::ForEachRow(e, [&] {
     Progress(ui, "Fermate estratte", ++extracted);
     const long local = FieldLong(e, "local");
     auto it = std::lower_bound(centroids.begin(), centroids.end(), local,
                                [](const Centroid& c, long id) { return c.id < id; });
     const bool found = it != centroids.end() && it->id == local;
     const double x = found ? it->x : 0, y = found ? it->y : 0;
-    if (!(x > 0 && y > 0)) continue;
-    switch (WriteRow(e, {{"coord_x", CommaNumber(x)}, {"coord_y", CommaNumber(y)}})) {
-      case RowWrite::Written: ++assigned; break;
-      case RowWrite::Refused: break;
-      case RowWrite::Failed: return;
-    }
-  }
-  if (!transaction.Commit()) return;
+    if (!(x > 0 && y > 0)) return true;
+    return Counted(WriteRow(e, {{"coord_x", CommaNumber(x)}, {"coord_y", CommaNumber(y)}}),
+                   assigned);
+  });
+  // A failure (shown) commits nothing.
+  if (walk != db::Walk::End || !transaction.Commit()) return;
   ui.Info(Format("Risultati della georeferenziazione fermate di default:\n\n"
                  "Estratte %ld fermate non georeferenziate ma associate a località\n\n"
                  "Georeferenziazione di default assegnata a %ld fermate",
@@ -112,8 +111,7 @@ bool AssociateStops(db::Database& db, Ui& ui, AreaKind kind, AssociationCounts* 
   e.AddColumn("fermate", column, db::kSqlSmallInt);
   e.SetFrom("fermate");
   e.SetWhere("coord_x IS NOT NULL AND coord_y IS NOT NULL");
-  for (db::Fetch f = e.Open(); f != db::Fetch::End; f = e.MoveNext()) {
-    if (f == db::Fetch::Error) return false;  // nothing is committed
+  const db::Walk walk = db::ForEachRow(e, [&] {
     Progress(ui, "Fermate analizzate", ++counts->analysed);
     const AreaEntity* found = LocateEntity(set, ParseDecimal(FieldText(e, "coord_x")),
                                            ParseDecimal(FieldText(e, "coord_y")));
@@ -127,8 +125,10 @@ bool AssociateStops(db::Database& db, Ui& ui, AreaKind kind, AssociationCounts* 
       written = w == RowWrite::Written;
     }
     if (written) ++(id ? counts->assigned : counts->unidentified);
-  }
-  return transaction.Commit();
+    return true;
+  });
+  // A failure (shown) commits nothing.
+  return walk == db::Walk::End && transaction.Commit();
 }
 
 void AssociateStopsCommand(db::Database& db, Ui& ui, AreaKind kind) {
@@ -178,10 +178,9 @@ void MunicipalityFromLocality(db::Database& db, Ui& ui) {
     s.AddColumn("local", "ID", db::kSqlSmallInt);
     s.SetFrom("comuni, local");
     s.SetWhere("local.istat = comuni.istat AND local.id <> 0");
-    for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
-      if (f == db::Fetch::Error) return;
-      municipalityOf.emplace(s.GetShort(1), s.GetShort(0));
-    }
+    if (db::ForEachRow(s, [&] { municipalityOf.emplace(s.GetShort(1), s.GetShort(0)); }) !=
+        db::Walk::End)
+      return;
   }
   long updated = 0, seen = 0;
   db::Transaction transaction(db);
@@ -189,18 +188,13 @@ void MunicipalityFromLocality(db::Database& db, Ui& ui) {
   e.AddColumn("fermate", "local", db::kSqlSmallInt);
   e.AddColumn("fermate", "comune", db::kSqlSmallInt);
   e.SetFrom("fermate");
-  for (db::Fetch f = e.Open(); f != db::Fetch::End; f = e.MoveNext()) {
-    if (f == db::Fetch::Error) return;  // nothing is committed
+  const db::Walk walk = db::ForEachRow(e, [&] {
     Progress(ui, "Fermate lette", ++seen);
     auto it = municipalityOf.find(FieldLong(e, "local"));
-    if (it == municipalityOf.end()) continue;
-    switch (WriteRow(e, {{"comune", std::to_string(it->second)}})) {
-      case RowWrite::Written: ++updated; break;
-      case RowWrite::Refused: break;
-      case RowWrite::Failed: return;
-    }
-  }
-  if (!transaction.Commit()) return;
+    if (it == municipalityOf.end()) return true;
+    return Counted(WriteRow(e, {{"comune", std::to_string(it->second)}}), updated);
+  });
+  if (walk != db::Walk::End || !transaction.Commit()) return;
   ui.Info(Format("Sono state aggiornate %ld Fermate", updated));
 }
 
@@ -219,21 +213,18 @@ void ComputeAverageSpeeds(db::Database& db, Ui& ui) {
   e.AddColumn("corse", "tempo", db::kSqlSmallInt);
   e.AddColumn("corse", "v_media", db::kSqlFloat);
   e.SetFrom("corse");
-  for (db::Fetch f = e.Open(); f != db::Fetch::End; f = e.MoveNext()) {
-    if (f == db::Fetch::Error) return;  // nothing is committed
+  const db::Walk walk = db::ForEachRow(e, [&] {
     Progress(ui, "Corse lette", ++read);
     const long lung = FieldLong(e, "lung");
     const long tempo = FieldLong(e, "tempo");
-    if (tempo == 0) continue;
+    if (tempo == 0) return true;
     const double hours = static_cast<double>(tempo / 60) +
                          static_cast<double>(tempo % 60) * 0.016666666666666666;
-    switch (WriteRow(e, {{"v_media", CommaNumber(static_cast<double>(lung) * 0.001 / hours)}})) {
-      case RowWrite::Written: ++updated; break;
-      case RowWrite::Refused: break;
-      case RowWrite::Failed: return;
-    }
-  }
-  if (!transaction.Commit()) return;
+    return Counted(
+        WriteRow(e, {{"v_media", CommaNumber(static_cast<double>(lung) * 0.001 / hours)}}),
+        updated);
+  });
+  if (walk != db::Walk::End || !transaction.Commit()) return;
   ui.Info(Format("Risultati del calcolo delle velocità medie:\n\n"
                  "\tCorse lette: %ld\n"
                  "\tCorse aggiornate: %ld\n",
@@ -266,32 +257,6 @@ struct ManualState {
                        : "L'associazione tra Fermata e Località non può essere effettuata.";
   }
 };
-
-std::vector<std::string> CompanyEntries(db::Database& db) {
-  db::Selection s(&db);
-  s.AddColumn("regazi", "codice", db::kSqlSmallInt);
-  s.AddColumn("regazi", "denom", db::kSqlChar);
-  s.SetFrom("regazi, fermate");
-  s.SetWhere("fermate.azienda = regazi.codice");
-  s.SetGroupBy("regazi.codice, regazi.denom");
-  s.SetOrderBy("regazi.codice");
-  std::vector<std::string> out;
-  for (db::Fetch f = s.Open(); f == db::Fetch::Row; f = s.MoveNext())
-    out.push_back(Format("%04d - %s", s.GetShort(0), s.GetText(1).c_str()));
-  return out;
-}
-
-std::vector<std::string> MunicipalityEntries(db::Database& db) {
-  db::Selection s(&db);
-  s.AddColumn("comuni", "ID", db::kSqlSmallInt);
-  s.AddColumn("comuni", "denom", db::kSqlChar);
-  s.SetFrom("comuni");
-  s.SetOrderBy("comuni.denom");
-  std::vector<std::string> out;
-  for (db::Fetch f = s.Open(); f == db::Fetch::Row; f = s.MoveNext())
-    out.push_back(PickEntry(s.GetShort(0), s.GetText(1)));
-  return out;
-}
 
 // The name of a municipality or locality as "%04d - %s"; the code alone when absent.
 std::string OwnerName(db::Database& db, std::string_view table, int id) {
@@ -354,10 +319,7 @@ template <typename Visit>
 bool ListFound(Ui& ui, Form& form, const char* list, const char* what, db::Selection& s,
                Visit visit) {
   std::vector<std::string> entries;
-  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
-    if (f == db::Fetch::Error) return false;
-    entries.push_back(visit());
-  }
+  if (db::ForEachRow(s, [&] { entries.push_back(visit()); }) != db::Walk::End) return false;
   if (entries.empty()) {
     ui.Stop(Format("ATTENZIONE: Non è stata identificata nessuna %s che soddisfi\n"
                    "i criteri di ricerca impostati",
@@ -370,13 +332,10 @@ bool ListFound(Ui& ui, Form& form, const char* list, const char* what, db::Selec
 }
 
 void SearchStops(ManualState& st, Form& form) {
-  const std::optional<int> company =
-      PickCode(form.Text(field::kCompany), form.Field(field::kCompany).entries);
-  if (!company) {
-    st.ui.Stop(PickInvalidMessage("Codice Azienda") +
-               "La ricerca della fermata non può essere effettuata.");
-    return;
-  }
+  const std::optional<int> company = schema::CheckedPickCode(
+      st.ui, form.Text(field::kCompany), form.Field(field::kCompany).entries, "Codice Azienda",
+      "La ricerca della fermata non può essere effettuata.");
+  if (!company) return;
   const std::optional<std::string> text = SearchText(st.ui, form, field::kSearch, "fermata");
   if (!text) return;
   db::Selection s(&st.db);
@@ -450,12 +409,10 @@ void Assign(ManualState& st, Form& form) {
     return;
   }
   const char* target = st.Municipal() ? field::kMunicipality : field::kLocality;
-  const std::optional<int> code = PickCode(form.Text(target), form.Field(target).entries);
-  if (!code) {
-    st.ui.Stop(PickInvalidMessage(st.Municipal() ? "Codice Comune" : "Codice Località") +
-               st.ClosingLine());
-    return;
-  }
+  const std::optional<int> code = schema::CheckedPickCode(
+      st.ui, form.Text(target), form.Field(target).entries,
+      st.Municipal() ? "Codice Comune" : "Codice Località", st.ClosingLine());
+  if (!code) return;
   // Stop IDs are unique only within a company: the row is found by both.
   const char* column = st.Municipal() ? "comune" : "local";
   db::EditSelection e(&st.db);
@@ -480,11 +437,22 @@ void Assign(ManualState& st, Form& form) {
 void ManualAssociationCommand(db::Database& db, Ui& ui, AreaKind kind) {
   auto st = std::make_shared<ManualState>(ManualState{db, ui, kind, 0, {}, {}});
   const bool municipal = st->Municipal();
+  // A list that cannot be read whole (shown) offers no choice at all.
+  const std::optional<std::vector<std::string>> companies =
+      schema::ReadPickList(db, {schema::PickTable::Companies, "fermate",
+                                "fermate.azienda = regazi.codice", schema::PickOrder::ByCode});
+  if (!companies) return;
+  if (municipal) {
+    std::optional<std::vector<std::string>> all =
+        schema::ReadPickList(db, {schema::PickTable::Municipalities});
+    if (!all) return;
+    st->municipalities = std::move(*all);
+  }
   Form form(municipal ? "Associazione Fermata Comune" : "Associazione Fermata Località");
   form.okCaption = "Fine";
   form.cancelCaption = "Annulla";
   form.AddGroup("filtro", "Filtro Selezione Fermate");
-  form.AddList(field::kCompany, "Codice Azienda", CompanyEntries(db)).editable = true;
+  form.AddList(field::kCompany, "Codice Azienda", *companies).editable = true;
   form.AddEdit(field::kSearch, "Oggetto ricerca", "", 40);
   form.AddButton(field::kSearchButton, "Ricerca", [st](Form& f) { SearchStops(*st, f); });
   form.AddButton(field::kNewSearch, "Nuova Ricerca", [st](Form& f) { NewSearch(*st, f); })
@@ -499,7 +467,6 @@ void ManualAssociationCommand(db::Database& db, Ui& ui, AreaKind kind) {
   if (!municipal) form.AddEdit(field::kStopLocality, "Località", "").enabled = false;
   form.EndGroup();
   if (municipal) {
-    st->municipalities = MunicipalityEntries(db);
     form.AddGroup("destinazione", "Comune");
     form.AddEdit(field::kMunicipalityFilter, "Filtro Comuni", "", 40).onChange =
         [st](Form& f) { FilterMunicipalities(*st, f); };

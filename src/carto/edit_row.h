@@ -25,6 +25,13 @@ inline RowWrite WriteRow(db::EditSelection& e,
   return e.LastError().RowRefused() ? RowWrite::Refused : RowWrite::Failed;
 }
 
+// Counts a written row in `written`; false when the database itself failed and the walk
+// over the rows must end.
+inline bool Counted(RowWrite write, long& written) {
+  if (write == RowWrite::Written) ++written;
+  return write != RowWrite::Failed;
+}
+
 // A column of the current row as text ("" when it cannot be read).
 inline std::string FieldText(db::EditSelection& e, std::string_view column) {
   std::string text;

@@ -10,9 +10,11 @@
 #include "comms/kvt_format.h"
 #include "core/text.h"
 #include "db/database.h"
+#include "db/rows.h"
 #include "db/selection.h"
 #include "db/sql_types.h"
 #include "platform/ui.h"
+#include "schema/pick_lists.h"
 
 namespace kvt::comms {
 
@@ -35,16 +37,12 @@ bool ForEachRow(db::Database& db, const ProgressScope* progress,
                 const std::function<void(db::Selection&)>& row) {
   db::Selection s(&db);
   configure(s);
-  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
-    if (f == db::Fetch::Error || (progress && progress->Stopped())) return false;
+  const db::Walk walk = db::ForEachRow(s, [&] {
+    if (progress && progress->Stopped()) return false;
     row(s);
-  }
-  return true;
-}
-
-bool ForEachRow(db::Database& db, const std::function<void(db::Selection&)>& configure,
-                const std::function<void(db::Selection&)>& row) {
-  return ForEachRow(db, nullptr, configure, row);
+    return true;
+  });
+  return walk == db::Walk::End;
 }
 
 FileDialogSpec SaveSpec(std::string_view title, std::string defaultName) {
@@ -676,22 +674,8 @@ bool RegularityExport::Run(TaggedFile& file) {
 }  // namespace
 
 std::optional<std::vector<std::string>> RegularityCompanyEntries(db::Database& db) {
-  std::vector<std::string> entries;
-  const bool read = ForEachRow(
-      db,
-      [](db::Selection& s) {
-        s.AddColumn("proto", "azienda", db::kSqlSmallInt);
-        s.AddColumn("regazi", "denom", db::kSqlChar);
-        s.SetFrom("proto, regazi");
-        s.SetWhere("proto.azienda = regazi.codice AND proto.tipo = 'P'");
-        s.SetGroupBy("proto.azienda, regazi.denom");
-        s.SetOrderBy("regazi.denom, proto.azienda");
-      },
-      [&](db::Selection& s) {
-        entries.push_back(PickEntry(s.GetShort(0), TrimRight(s.GetText(1))));
-      });
-  if (!read) return std::nullopt;
-  return entries;
+  return schema::ReadPickList(db, {schema::PickTable::Companies, "proto",
+                                   "proto.azienda = regazi.codice AND proto.tipo = 'P'"});
 }
 
 Form RegularityForm(Ui& ui, std::vector<std::string> entries, int& azienda, Date& from) {
@@ -704,11 +688,9 @@ Form RegularityForm(Ui& ui, std::vector<std::string> entries, int& azienda, Date
       ui.Stop(kBadStartDateMessage);
       return false;
     }
-    const std::optional<int> code = PickCode(f.Text("azienda"), entries);
-    if (!code) {
-      ui.Stop(PickInvalidMessage("Codice Azienda"));
-      return false;
-    }
+    const std::optional<int> code =
+        schema::CheckedPickCode(ui, f.Text("azienda"), entries, "Codice Azienda");
+    if (!code) return false;
     f.SetText("data", FormatDate(*date));
     azienda = *code;
     from = *date;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "db/rows.h"
 #include "db/selection.h"
 #include "db/sql_types.h"
 #include "platform/ui.h"
@@ -26,10 +27,7 @@ bool IdSet::Load(db::Database& db, std::string_view table, std::string_view key,
   if (!where.empty()) s.SetWhere(where);
   s.SetOrderBy(key);
   long count = 0;
-  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
-    if (f == db::Fetch::Error) return false;
-    ++count;
-  }
+  if (db::ForEachRow(s, [&] { ++count; }) != db::Walk::End) return false;
   existing_.reserve(static_cast<size_t>(count));
   for (db::Fetch f = count > 0 ? s.Requery() : db::Fetch::End;
        f != db::Fetch::End && existing_.size() < static_cast<size_t>(count); f = s.MoveNext()) {

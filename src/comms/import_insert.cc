@@ -12,6 +12,7 @@
 #include "core/text.h"
 #include "db/database.h"
 #include "db/dialect.h"
+#include "db/rows.h"
 #include "db/selection.h"
 #include "db/table.h"
 #include "platform/ui.h"
@@ -232,10 +233,10 @@ bool Inserter::DeleteObsoleteDays() {
   days.SetColumns("azienda");
   days.SetFrom("giorni");
   days.SetWhere(where);
-  for (db::Fetch f = days.Open(); f != db::Fetch::End; f = days.MoveNext()) {
-    if (f == db::Fetch::Error || progress_.Stopped() || !days.DeleteRowset()) return false;
-    summary_.giorniDeleted += days.RowsDeleted();
-  }
+  if (progress_.Stopped()) return false;
+  const std::optional<long> deleted = db::DeleteRows(days);
+  if (!deleted) return false;
+  summary_.giorniDeleted += *deleted;
   progress_.Set(1, 1);
   return true;
 }

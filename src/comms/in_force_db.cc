@@ -3,6 +3,7 @@
 #include "comms/in_force.h"
 #include "core/text.h"
 #include "db/dialect.h"
+#include "db/rows.h"
 #include "db/selection.h"
 #include "db/sql_types.h"
 
@@ -31,12 +32,12 @@ std::optional<InForceMap> BuildInForceMap(db::Database& db, char context) {
   sel.SetFrom("proto");
   sel.SetWhere("tipo = " + db::SqlQuote(std::string(1, context)));
   sel.SetOrderBy("azienda, protoc");
-  for (db::Fetch f = sel.Open(); f != db::Fetch::End; f = sel.MoveNext()) {
-    if (f == db::Fetch::Error) return std::nullopt;
-    map.Add(sel.GetShort(0), sel.GetLong(1), sel.GetShort(2) != 0,
-            StoredDate(sel.GetText(3), kLowerBoundDate),
-            StoredDate(sel.GetText(4), kUpperBoundDate));
-  }
+  if (db::ForEachRow(sel, [&] {
+        map.Add(sel.GetShort(0), sel.GetLong(1), sel.GetShort(2) != 0,
+                StoredDate(sel.GetText(3), kLowerBoundDate),
+                StoredDate(sel.GetText(4), kUpperBoundDate));
+      }) != db::Walk::End)
+    return std::nullopt;
   return map;
 }
 

@@ -4,10 +4,12 @@
 #include "comms/row_setter.h"
 #include "core/text.h"
 #include "db/database.h"
+#include "db/rows.h"
 #include "db/selection.h"
 #include "db/sql_types.h"
 #include "db/table.h"
 #include "platform/ui.h"
+#include "schema/pick_lists.h"
 
 namespace kvt::comms {
 
@@ -19,10 +21,10 @@ bool DeleteDays(db::Database& db, int azienda, const ProgressScope& progress, lo
   days.SetColumns("azienda");
   days.SetFrom("giorni");
   days.SetWhere(Format("azienda = %d", azienda));
-  for (db::Fetch f = days.Open(); f != db::Fetch::End; f = days.MoveNext()) {
-    if (f == db::Fetch::Error || progress.Stopped() || !days.DeleteRowset()) return false;
-    deleted += days.RowsDeleted();
-  }
+  if (progress.Stopped()) return false;
+  const std::optional<long> rows = db::DeleteRows(days);
+  if (!rows) return false;
+  deleted += *rows;
   return true;
 }
 
@@ -37,8 +39,7 @@ bool ReadCommunications(db::Database& db, int azienda, std::vector<RebuildCommun
   s.SetFrom("proto");
   s.SetWhere(Format("(tipo = 'P' OR tipo = 'A') AND azienda = %d", azienda));
   s.SetOrderBy("protoc");
-  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
-    if (f == db::Fetch::Error) return false;
+  const db::Walk walk = db::ForEachRow(s, [&] {
     RebuildCommunication q;
     q.protoc = s.GetLong(0);
     q.azzera = s.GetShort(1) != 0;
@@ -46,8 +47,8 @@ bool ReadCommunications(db::Database& db, int azienda, std::vector<RebuildCommun
     q.datini = ParseDateByPosition(s.GetText(2)).value_or(Date{});
     q.datfin = ParseDateByPosition(s.GetText(3)).value_or(Date{});
     list.push_back(q);
-  }
-  return true;
+  });
+  return walk == db::Walk::End;
 }
 
 bool ReadMonths(db::Database& db, int azienda, int32_t protoc, CalendarRebuild& model) {
@@ -62,11 +63,9 @@ bool ReadMonths(db::Database& db, int azienda, int32_t protoc, CalendarRebuild& 
                     azienda, static_cast<long>(protoc)) +
              " AND proto.azienda = mesi.azienda AND proto.protoc = mesi.protoc");
   s.SetOrderBy("mesi.protoc, mesi.ID, mesi.anno, mesi.mese");
-  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
-    if (f == db::Fetch::Error) return false;
-    model.Month(s.GetLong(0), s.GetShort(1), s.GetShort(2), s.GetText(3));
-  }
-  return true;
+  const db::Walk walk = db::ForEachRow(
+      s, [&] { model.Month(s.GetLong(0), s.GetShort(1), s.GetShort(2), s.GetText(3)); });
+  return walk == db::Walk::End;
 }
 
 // Inserts the day rows of the model; false when the table cannot be opened or the database
@@ -111,30 +110,18 @@ bool Rebuild(db::Database& db, int azienda, ProgressScope& progress, RebuildResu
 }  // namespace
 
 std::optional<std::vector<std::string>> RebuildCompanyEntries(db::Database& db) {
-  std::vector<std::string> entries;
-  db::Selection s(&db);
-  s.AddColumn("regazi", "codice", db::kSqlSmallInt);
-  s.AddColumn("regazi", "denom", db::kSqlChar);
-  s.SetFrom("proto, regazi");
-  s.SetWhere("(proto.tipo = 'P' OR proto.tipo = 'A') AND proto.azienda = regazi.codice");
-  s.SetGroupBy("regazi.codice, regazi.denom");
-  s.SetOrderBy("regazi.denom");
-  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
-    if (f == db::Fetch::Error) return std::nullopt;
-    entries.push_back(PickEntry(s.GetShort(0), s.GetText(1)));
-  }
-  return entries;
+  return schema::ReadPickList(
+      db, {schema::PickTable::Companies, "proto",
+           "(proto.tipo = 'P' OR proto.tipo = 'A') AND proto.azienda = regazi.codice"});
 }
 
 Form RebuildCompanyForm(Ui& ui, std::vector<std::string> entries, int& code) {
   Form form{std::string(kRebuildTitle)};
   form.AddList("azienda", "Azienda", entries);
   form.SetAcceptHandler([&ui, &code, entries](Form& f) {
-    const std::optional<int> chosen = PickCode(f.Text("azienda"), entries);
-    if (!chosen) {
-      ui.Stop(PickInvalidMessage("Codice Azienda"));
-      return false;
-    }
+    const std::optional<int> chosen =
+        schema::CheckedPickCode(ui, f.Text("azienda"), entries, "Codice Azienda");
+    if (!chosen) return false;
     code = *chosen;
     return true;
   });

@@ -2,7 +2,9 @@
 // columns are looked up once; each row then sets them in that order as texts, the way every
 // value goes into a Table. Numbers are formatted without allocating. A row must set exactly
 // its columns: a list and a filler that disagree (a column added to one only) would shift
-// every later value into the wrong column, so debug builds stop at the first such row.
+// every later value into the wrong column, so debug builds stop at the first such row. A
+// value the table refuses (reported by the Table) refuses its whole row: it is not stored
+// without that value.
 #pragma once
 
 #include <cassert>
@@ -29,14 +31,14 @@ class RowSetter {
 
   void Begin() {
     // A bulk table only fails this when unusable, and then its Update fails too.
-    (void)table_.AddNew();
+    usable_ = table_.AddNew();
+    refused_ = false;
     next_ = 0;
   }
   RowSetter& Text(std::string_view text) {
     assert(next_ < columns_.size() && "more values than columns");
     if (next_ >= columns_.size()) return *this;
-    // A value the column cannot take has been reported by the Table; the row goes without it.
-    (void)table_.SetFieldText(columns_[next_++], text);
+    if (!table_.SetFieldText(columns_[next_++], text)) refused_ = true;
     return *this;
   }
   RowSetter& Int(int64_t value) {
@@ -66,10 +68,12 @@ class RowSetter {
 
   // Ends the row. The rows the database stored (a bulk block may go out now) are added to
   // `written`, also when a refused row made Update fail: the others of its block are stored.
+  // A row with a refused value is not sent (the next Begin clears its slot).
   // False when the database itself failed (disk full, locked, read-only, connection lost):
   // nothing more can be written and the caller ends its work there.
   [[nodiscard]] bool End(long& written) {
     assert(next_ == columns_.size() && "fewer values than columns");
+    if (refused_ && usable_) return true;
     const bool sent = table_.Update();
     written += table_.RowsWritten();
     return sent || table_.LastError().RowRefused();
@@ -85,6 +89,8 @@ class RowSetter {
   db::Table& table_;
   std::vector<int> columns_;
   size_t next_ = 0;
+  bool usable_ = false;
+  bool refused_ = false;
   std::string scratch_;
 };
 

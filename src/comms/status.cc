@@ -5,9 +5,11 @@
 
 #include "core/text.h"
 #include "db/database.h"
+#include "db/rows.h"
 #include "db/selection.h"
 #include "db/sql_types.h"
 #include "platform/ui.h"
+#include "schema/pick_lists.h"
 
 namespace kvt::comms {
 
@@ -51,19 +53,8 @@ std::string Trimmed(const std::string& text) {
 // Status
 
 std::optional<std::vector<std::string>> StatusCompanyEntries(db::Database& db) {
-  std::vector<std::string> entries;
-  db::Selection s(&db);
-  s.AddColumn("regazi", "codice", db::kSqlSmallInt);
-  s.AddColumn("regazi", "denom", db::kSqlChar);
-  s.SetFrom("regazi, proto");
-  s.SetWhere("proto.azienda = regazi.codice");
-  s.SetGroupBy("regazi.denom, regazi.codice");
-  s.SetOrderBy("regazi.denom, regazi.codice");
-  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
-    if (f == db::Fetch::Error) return std::nullopt;
-    entries.push_back(PickEntry(s.GetShort(0), Trimmed(s.GetText(1))));
-  }
-  return entries;
+  return schema::ReadPickList(
+      db, {schema::PickTable::Companies, "proto", "proto.azienda = regazi.codice"});
 }
 
 std::optional<std::vector<std::string>> StatusCommunicationEntries(db::Database& db,
@@ -78,12 +69,12 @@ std::optional<std::vector<std::string>> StatusCommunicationEntries(db::Database&
   s.SetFrom("proto");
   s.SetWhere(Format("azienda = %d", azienda));
   s.SetOrderBy("protoc");
-  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
-    if (f == db::Fetch::Error) return std::nullopt;
-    entries.push_back(Format("%ld %c del %s [dal %s al %s]", static_cast<long>(s.GetLong(1)),
-                             FirstChar(s.GetText(0)), s.GetText(2).c_str(), s.GetText(3).c_str(),
-                             s.GetText(4).c_str()));
-  }
+  if (db::ForEachRow(s, [&] {
+        entries.push_back(Format("%ld %c del %s [dal %s al %s]", static_cast<long>(s.GetLong(1)),
+                                 FirstChar(s.GetText(0)), s.GetText(2).c_str(),
+                                 s.GetText(3).c_str(), s.GetText(4).c_str()));
+      }) != db::Walk::End)
+    return std::nullopt;
   return entries;
 }
 
@@ -168,15 +159,15 @@ std::optional<std::vector<std::string>> LatestCommunicationEntries(db::Database&
   std::string pending;
   int pendingCompany = 0;
   bool have = false;
-  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
-    if (f == db::Fetch::Error) return std::nullopt;
+  const db::Walk walk = db::ForEachRow(s, [&] {
     const int azienda = s.GetShort(0);
     if (have && azienda != pendingCompany) entries.push_back(pending);
     pending = Format("%04d - %06ld - %c del %s %s", azienda, static_cast<long>(s.GetLong(1)),
                      FirstChar(s.GetText(2)), s.GetText(3).c_str(), Trimmed(s.GetText(4)).c_str());
     pendingCompany = azienda;
     have = true;
-  }
+  });
+  if (walk != db::Walk::End) return std::nullopt;
   if (have) entries.push_back(pending);
   return entries;
 }
@@ -222,10 +213,9 @@ bool DeleteWhere(db::Database& db, std::string_view table, const std::string& wh
   rows.SetColumns("azienda");
   rows.SetFrom(table);
   rows.SetWhere(where);
-  for (db::Fetch f = rows.Open(); f != db::Fetch::End; f = rows.MoveNext()) {
-    if (f == db::Fetch::Error || !rows.DeleteRowset()) return false;
-    deleted += rows.RowsDeleted();
-  }
+  const std::optional<long> n = db::DeleteRows(rows);
+  if (!n) return false;
+  deleted += *n;
   return true;
 }
 
@@ -235,11 +225,9 @@ bool RouteIds(db::Database& db, const std::string& where, std::string& ids) {
   s.AddColumn("tesitine", "ID", db::kSqlInteger);
   s.SetFrom("tesitine");
   s.SetWhere(where);
-  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
-    if (f == db::Fetch::Error) return false;
-    ids += Format(ids.empty() ? "%ld" : ",%ld", static_cast<long>(s.GetLong(0)));
-  }
-  return true;
+  const db::Walk walk = db::ForEachRow(
+      s, [&] { ids += Format(ids.empty() ? "%ld" : ",%ld", static_cast<long>(s.GetLong(0))); });
+  return walk == db::Walk::End;
 }
 
 bool Delete(db::Database& db, const CommunicationKey& key, ProgressScope& progress,

@@ -6,9 +6,8 @@
 
 #include "comms/exports.h"
 #include "core/text.h"
-#include "db/selection.h"
-#include "db/sql_types.h"
 #include "platform/ui.h"
+#include "schema/pick_lists.h"
 
 namespace kvt::contracts {
 
@@ -49,18 +48,6 @@ std::string ContractNames::Company(int azienda) const {
 
 namespace {
 
-bool ReadNames(db::Database& db, const char* table, std::map<int, std::string>& out) {
-  db::Selection s(&db);
-  s.AddColumn(table, "codice", db::kSqlSmallInt);
-  s.AddColumn(table, "denom", db::kSqlChar);
-  s.SetFrom(table);
-  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
-    if (f == db::Fetch::Error) return false;
-    out[s.GetShort(0)] = std::string(TrimRight(s.GetText(1)));
-  }
-  return true;
-}
-
 void RemoveQuietly(const std::string& path) {
   std::error_code ignored;
   std::filesystem::remove(path, ignored);
@@ -69,10 +56,11 @@ void RemoveQuietly(const std::string& path) {
 }  // namespace
 
 std::optional<ContractNames> ReadContractNames(db::Database& db) {
-  ContractNames names;
-  if (!ReadNames(db, "regent", names.authorities)) return std::nullopt;
-  if (!ReadNames(db, "regazi", names.companies)) return std::nullopt;
-  return names;
+  auto authorities = schema::ReadPickNames(db, schema::PickTable::Authorities);
+  if (!authorities) return std::nullopt;
+  auto companies = schema::ReadPickNames(db, schema::PickTable::Companies);
+  if (!companies) return std::nullopt;
+  return ContractNames{std::move(*authorities), std::move(*companies)};
 }
 
 std::string HeadText(const FileHead& head, const ContractNames& names) {

@@ -3,33 +3,19 @@
 #include "comms/in_force.h"
 #include "core/dates.h"
 #include "core/text.h"
-#include "db/selection.h"
-#include "db/sql_types.h"
 #include "platform/ui.h"
+#include "schema/pick_lists.h"
 
 namespace kvt::contracts {
 
 namespace {
 
-// "%04d - %s" for every row of `table` that trips refer to through `join`.
-// Nothing when the database failed (the error has been shown).
-std::optional<std::vector<std::string>> ListOf(db::Database& db, const char* table, const char* key,
-                                               const std::string& join) {
-  std::vector<std::string> entries;
-  db::Selection s(&db);
-  s.AddColumn(table, key, db::kSqlSmallInt);
-  s.AddColumn(table, "denom", db::kSqlChar);
-  s.SetFrom(std::string(table) + ", corse");
-  s.SetWhere(join);
-  s.SetGroupBy(std::string(table) + "." + key + ", " + table + ".denom");
-  s.SetOrderBy(std::string(table) + ".denom, " + table + "." + key);
-  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
-    if (f == db::Fetch::Error) return std::nullopt;
-    entries.push_back(PickEntry(s.GetShort(0), TrimRight(s.GetText(1))));
-  }
-  return entries;
+// The entries of `table` that trips refer to through `join`. Nothing when the database
+// failed (the error has been shown).
+std::optional<std::vector<std::string>> ListOf(db::Database& db, schema::PickTable table,
+                                               const char* join) {
+  return schema::ReadPickList(db, {table, "corse", join});
 }
-
 
 int ContextPosition(char letter) {
   if (letter == 'I') return 2;
@@ -61,12 +47,12 @@ void AddChoice(Form& form, const char* id, const char* caption, const char* allI
   form.SetEnabled(id, code >= 0);
 }
 
-std::optional<int> ChosenCode(const Form& f, const char* id, const char* allId,
-                              const std::vector<std::string>& entries) {
+// -1 for "all"; nothing, said, when the entry is not one of the list.
+std::optional<int> ChosenCode(Ui& ui, const Form& f, const char* id, const char* allId,
+                              const std::vector<std::string>& entries, std::string_view what) {
   if (f.Checked(allId)) return -1;
-  return PickCode(f.Text(id), entries);
+  return schema::CheckedPickCode(ui, f.Text(id), entries, what);
 }
-
 
 std::string YearDate(int day, int month) {
   return FormatDate(Date{day, month, Today().year});
@@ -89,16 +75,12 @@ std::optional<ContractChoice> CheckContractFields(Ui& ui, const Form& f,
     ui.Stop(comms::ContextInvalidMessage());
     return std::nullopt;
   }
-  const std::optional<int> ente = ChosenCode(f, "ente", "tutti_enti", lists.authorities);
-  if (!ente) {
-    ui.Stop(PickInvalidMessage("Codice Ente"));
-    return std::nullopt;
-  }
-  const std::optional<int> azienda = ChosenCode(f, "azienda", "tutte_aziende", lists.companies);
-  if (!azienda) {
-    ui.Stop(PickInvalidMessage("Codice Azienda"));
-    return std::nullopt;
-  }
+  const std::optional<int> ente =
+      ChosenCode(ui, f, "ente", "tutti_enti", lists.authorities, "Codice Ente");
+  if (!ente) return std::nullopt;
+  const std::optional<int> azienda =
+      ChosenCode(ui, f, "azienda", "tutte_aziende", lists.companies, "Codice Azienda");
+  if (!azienda) return std::nullopt;
   return ContractChoice{*context, *ente, *azienda};
 }
 
@@ -112,11 +94,11 @@ void ForgetChoices() {
 }
 
 std::optional<DialogLists> ReadDialogLists(db::Database& db) {
-  auto authorities = ListOf(db, "regent", "codice", "regent.codice = corse.ente");
+  auto authorities = ListOf(db, schema::PickTable::Authorities, "regent.codice = corse.ente");
   if (!authorities) return std::nullopt;
-  auto companies = ListOf(db, "regazi", "codice", "regazi.codice = corse.azienda");
+  auto companies = ListOf(db, schema::PickTable::Companies, "regazi.codice = corse.azienda");
   if (!companies) return std::nullopt;
-  auto lots = ListOf(db, "lotti", "ID", "lotti.ID = corse.lotto");
+  auto lots = ListOf(db, schema::PickTable::Lots, "lotti.ID = corse.lotto");
   if (!lots) return std::nullopt;
   return DialogLists{std::move(*authorities), std::move(*companies), std::move(*lots)};
 }
@@ -161,11 +143,9 @@ Form StatementForm(Ui& ui, const DialogLists& lists, StatementParams& params,
     const std::optional<ContractChoice> contract = CheckContractFields(ui, f, lists);
     if (!contract) return false;
     const std::optional<int> lotto =
-        layout.lot ? ChosenCode(f, "lotto", "tutti_lotti", lists.lots) : params.lotto;
-    if (!lotto) {
-      ui.Stop(PickInvalidMessage("Lotto di Gara"));
-      return false;
-    }
+        layout.lot ? ChosenCode(ui, f, "lotto", "tutti_lotti", lists.lots, "Lotto di Gara")
+                   : params.lotto;
+    if (!lotto) return false;
     const std::optional<Date> start = ParseDialogDate(f.Text("inizio"));
     if (!start) {
       ui.Stop(kBadStartDate);

@@ -14,10 +14,12 @@
 #include "core/text.h"
 #include "db/database.h"
 #include "db/dialect.h"
+#include "db/rows.h"
 #include "db/selection.h"
 #include "db/sql_types.h"
 #include "db/table.h"
 #include "platform/ui.h"
+#include "schema/pick_lists.h"
 
 namespace kvt::contracts {
 
@@ -75,19 +77,8 @@ constexpr size_t kChunk = 500;  // IDs per IN list
 // Export
 
 std::optional<std::vector<std::string>> AuthorityEntries(db::Database& db) {
-  std::vector<std::string> entries;
-  db::Selection s(&db);
-  s.AddColumn("regent", "codice", db::kSqlSmallInt);
-  s.AddColumn("regent", "denom", db::kSqlChar);
-  s.SetFrom("regent, corse");
-  s.SetWhere("corse.ente = regent.codice");
-  s.SetGroupBy("regent.codice, regent.denom");
-  s.SetOrderBy("regent.denom, regent.codice");
-  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
-    if (f == db::Fetch::Error) return std::nullopt;
-    entries.push_back(PickEntry(s.GetShort(0), TrimRight(s.GetText(1))));
-  }
-  return entries;
+  return schema::ReadPickList(
+      db, {schema::PickTable::Authorities, "corse", "corse.ente = regent.codice"});
 }
 
 Form ExportForm(Ui& ui, std::vector<std::string> entries, std::vector<int>& codes) {
@@ -202,11 +193,12 @@ bool Exporter::Select(DumpSection section, std::string_view from, const std::str
   s.SetWhere(where);
   if (!groupBy.empty()) s.SetGroupBy(groupBy);
   if (!orderBy.empty()) s.SetOrderBy(orderBy);
-  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
-    if (f == db::Fetch::Error || progress_.Stopped()) return false;
+  const db::Walk walk = db::ForEachRow(s, [&] {
+    if (progress_.Stopped()) return false;
     row(s);
-  }
-  return true;
+    return true;
+  });
+  return walk == db::Walk::End;
 }
 
 void Exporter::Format(DumpSection section, db::Selection& s, std::string& out) const {
@@ -285,8 +277,7 @@ bool Exporter::Collect() {
                                   : db::kSqlInteger);
     s.SetFrom("corse");
     s.SetWhere(trips);
-    for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
-      if (f == db::Fetch::Error) return false;
+    const db::Walk walk = db::ForEachRow(s, [&] {
       const int azienda = s.GetShort(0);
       ++trips_;
       protos_.insert({azienda, s.GetLong(2)});
@@ -294,7 +285,8 @@ bool Exporter::Collect() {
       stops_.insert({azienda, s.GetLong(4)});
       stops_.insert({azienda, s.GetLong(5)});
       if (s.GetShort(6) != 0) lots_.insert(s.GetShort(6));
-    }
+    });
+    if (walk != db::Walk::End) return false;
   }
   // Timetables, months and days, read once: spooled to temporary files in their final
   // form while their stops and communications are collected, copied into the dump after.
@@ -347,10 +339,10 @@ bool Exporter::Collect() {
     s.SetFrom("local, comuni");
     s.SetWhere("local.ID IN (" + list + ") AND local.istat = comuni.istat");
     s.SetOrderBy("comuni.ID");
-    for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
-      if (f == db::Fetch::Error) return false;
-      if (s.GetShort(0) != 0) municipalities_.insert(s.GetShort(0));
-    }
+    if (db::ForEachRow(s, [&] {
+          if (s.GetShort(0) != 0) municipalities_.insert(s.GetShort(0));
+        }) != db::Walk::End)
+      return false;
   }
   progress_.Caption("Estrazione Comuni");
   const int bacino = Column(kComuni, "bacino");
@@ -651,20 +643,12 @@ class Loader : public ProgressVisitor {
   }
   bool Row(DumpSection section, const std::vector<std::string_view>& fields) override {
     if (!table_) return true;
-    const auto& columns = DumpTables()[section].columns;
     ++counts_.read[section];
     // A bulk table only fails this when unusable, and then its Update fails too.
     (void)table_->AddNew();
-    // A value the column cannot take has been reported by the Table; the row goes without it.
-    for (size_t i = 0; i < fields.size(); ++i) {
-      const bool text = columns[i].kind == FieldKind::Text || columns[i].kind == FieldKind::Char;
-      if (text) {
-        scratch_ = Cp1252ToUtf8(fields[i]);
-        (void)table_->SetFieldText(columns_[i], scratch_);
-      } else {
-        (void)table_->SetFieldText(columns_[i], fields[i]);
-      }
-    }
+    // A value the column cannot take refuses the row (never a row stored without it): its
+    // slot stays open and the next row's AddNew clears it.
+    if (!SetFields(section, fields)) return db_.IsConnected();
     // A refused row loses only itself; a failed database ends the import (rolled back).
     const bool sent = table_->Update();
     counts_.written[section] += table_->RowsWritten();
@@ -680,6 +664,18 @@ class Loader : public ProgressVisitor {
   }
 
  private:
+  // False at the first value the table refuses (reported by the Table).
+  bool SetFields(DumpSection section, const std::vector<std::string_view>& fields) {
+    const auto& columns = DumpTables()[section].columns;
+    for (size_t i = 0; i < fields.size(); ++i) {
+      const bool text = columns[i].kind == FieldKind::Text || columns[i].kind == FieldKind::Char;
+      if (text) scratch_ = Cp1252ToUtf8(fields[i]);
+      if (!table_->SetFieldText(columns_[i], text ? std::string_view(scratch_) : fields[i]))
+        return false;
+    }
+    return true;
+  }
+
   db::Database& db_;
   bool keepReference_;
   ImportCounts& counts_;

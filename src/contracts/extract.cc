@@ -16,6 +16,7 @@
 #include "core/text.h"
 #include "db/database.h"
 #include "db/dialect.h"
+#include "db/rows.h"
 #include "db/selection.h"
 #include "db/sql_types.h"
 #include "platform/ui.h"
@@ -46,16 +47,16 @@ bool ReadCommunications(db::Database& db, char context, Communications& out) {
   sel.SetFrom("proto");
   sel.SetWhere(TypeCondition(context));
   sel.SetOrderBy("proto.azienda, proto.protoc");
-  for (db::Fetch f = sel.Open(); f != db::Fetch::End; f = sel.MoveNext()) {
-    if (f == db::Fetch::Error) return false;
-    const int azienda = sel.GetShort(0);
-    const int32_t protoc = sel.GetLong(1);
-    const Date datini = StoredDate(sel.GetText(3), kLowerBoundDate);
-    const Date datfin = StoredDate(sel.GetText(4), kUpperBoundDate);
-    out.map.Add(azienda, protoc, sel.GetShort(2) != 0, datini, datfin);
-    out.periods[TripKey(azienda, protoc)] = {datini, datfin};
-    out.numbers.push_back(protoc);
-  }
+  if (db::ForEachRow(sel, [&] {
+        const int azienda = sel.GetShort(0);
+        const int32_t protoc = sel.GetLong(1);
+        const Date datini = StoredDate(sel.GetText(3), kLowerBoundDate);
+        const Date datfin = StoredDate(sel.GetText(4), kUpperBoundDate);
+        out.map.Add(azienda, protoc, sel.GetShort(2) != 0, datini, datfin);
+        out.periods[TripKey(azienda, protoc)] = {datini, datfin};
+        out.numbers.push_back(protoc);
+      }) != db::Walk::End)
+    return false;
   std::sort(out.numbers.begin(), out.numbers.end());
   out.numbers.erase(std::unique(out.numbers.begin(), out.numbers.end()), out.numbers.end());
   return true;
@@ -158,8 +159,7 @@ bool ReadTrips(db::Database& db, const StatementParams& p, StatementKind kind,
         " corse.mm_p, corse.ID");
   }
   s.SetWhere(where);
-  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
-    if (f == db::Fetch::Error) return false;
+  const db::Walk walk = db::ForEachRow(s, [&] {
     StatementRow& r = trips.emplace_back();
     r.ID = s.GetLong(0);
     r.ente = s.GetShort(1);
@@ -180,8 +180,8 @@ bool ReadTrips(db::Database& db, const StatementParams& p, StatementKind kind,
     const std::string mezzo = s.GetText(17);
     r.mezzo = mezzo.empty() ? ' ' : mezzo[0];
     if (byRoute) r.percorso = TrimRight(s.GetText(18));
-  }
-  return true;
+  });
+  return walk == db::Walk::End;
 }
 
 // The running days of one trip, month by month, as the months arrive.
@@ -291,10 +291,10 @@ bool ReadTermini(db::Database& db, StatementKind kind, std::vector<StatementRow>
       s.AddColumn("fermate", "denom", db::kSqlChar);
       s.SetFrom("fermate");
       s.SetWhere(Format("azienda = %d", azienda) + " AND ID IN (" + list + ")");
-      for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
-        if (f == db::Fetch::Error) return false;
-        names[TripKey(azienda, s.GetLong(0))] = TrimRight(s.GetText(1));
-      }
+      if (db::ForEachRow(s, [&] {
+            names[TripKey(azienda, s.GetLong(0))] = TrimRight(s.GetText(1));
+          }) != db::Walk::End)
+        return false;
     }
   }
   const bool byRoute = kind == StatementKind::ByRoute;
@@ -323,20 +323,20 @@ bool ReadRouteLengths(db::Database& db, Ui& ui, const StatementParams& p,
   s.SetFrom("geoitine");
   if (p.azienda >= 0) s.SetWhere(Format("geoitine.azienda = %d", p.azienda));
   std::vector<uint8_t> block;
-  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
-    if (f == db::Fetch::Error) return false;
-    const int azienda = s.GetShort(0);
-    const int32_t id = s.GetLong(1);
-    block.clear();
-    s.GetBlob(3, block);
-    const std::optional<carto::Ring> line = carto::RingFromBlock(block, s.GetShort(2));
-    if (!line) {
-      ui.Warning(
-          Format("Percorsi: Entità lineare corrotta %d/%ld !!!", azienda, static_cast<long>(id)));
-      continue;
-    }
-    lengths[TripKey(azienda, id)] = static_cast<int32_t>(carto::LineLength(*line));
-  }
+  if (db::ForEachRow(s, [&] {
+        const int azienda = s.GetShort(0);
+        const int32_t id = s.GetLong(1);
+        block.clear();
+        s.GetBlob(3, block);
+        const std::optional<carto::Ring> line = carto::RingFromBlock(block, s.GetShort(2));
+        if (!line) {
+          ui.Warning(Format("Percorsi: Entità lineare corrotta %d/%ld !!!", azienda,
+                            static_cast<long>(id)));
+          return;
+        }
+        lengths[TripKey(azienda, id)] = static_cast<int32_t>(carto::LineLength(*line));
+      }) != db::Walk::End)
+    return false;
   for (StatementRow& r : rows) {
     auto it = lengths.find(TripKey(r.azienda, r.codperc));
     r.contractLength = it == lengths.end() ? 0 : it->second;

@@ -11,6 +11,7 @@
 #include "contracts/running_days.h"
 #include "core/text.h"
 #include "db/database.h"
+#include "db/rows.h"
 #include "db/selection.h"
 #include "db/sql_types.h"
 #include "platform/ui.h"
@@ -118,12 +119,12 @@ bool ReadDailyTrips(db::Database& db, const ProfileParams& p, const Period& peri
   s.AddColumn("corse", "ct_lung", db::kSqlInteger);
   s.SetFrom("corse");
   s.SetWhere("corse.azienda >= 0" + ChosenTrips(p));
-  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
-    if (f == db::Fetch::Error) return false;
-    const uint64_t key = TripKey(s.GetShort(2), s.GetLong(0));
-    byContract[{s.GetShort(1), s.GetShort(2)}].push_back(key);
-    lengths[key] = s.GetLong(3);
-  }
+  if (db::ForEachRow(s, [&] {
+        const uint64_t key = TripKey(s.GetShort(2), s.GetLong(0));
+        byContract[{s.GetShort(1), s.GetShort(2)}].push_back(key);
+        lengths[key] = s.GetLong(3);
+      }) != db::Walk::End)
+    return false;
   const int days = PeriodDays(period.from, period.to);
   trips.reserve(lengths.size());
   for (const auto& [contract, keys] : byContract) {
@@ -275,30 +276,33 @@ std::optional<std::vector<HourlyProfile>> ExtractHourlyProfiles(db::Database& db
     --steps.back()[to];
   };
   const std::string day = FormatDate(*date);
-  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
-    if (f == db::Fetch::Error || progress.Stopped()) return std::nullopt;
-    const int32_t id = s.GetLong(0);
-    const int ente = s.GetShort(1);
-    const int azienda = s.GetShort(2);
-    const int32_t protoc = s.GetLong(8);
-    if (!comms::IsInForce(communications.map.FindCompany(azienda), protoc, *date)) continue;
-    if (!trip.open || azienda != trip.azienda || id != trip.id) {
-      closeTrip();
-      if (profiles.empty() || profiles.back().ente != ente || profiles.back().azienda != azienda) {
-        profiles.emplace_back();
-        profiles.back().ente = ente;
-        profiles.back().azienda = azienda;
-        steps.emplace_back();
-        steps.back().fill(0);
-      }
-      trip = Trip{true, azienda, id};
-      trip.departure = s.GetShort(3) * 60 + s.GetShort(4);
-      trip.arrival = s.GetShort(5) * 60 + s.GetShort(6);
-      if (trip.arrival < trip.departure) trip.arrival += kDayMinutes;
-    }
-    const std::string giorni = s.GetText(7);
-    trip.runs = giorni.size() >= static_cast<size_t>(date->day) && giorni[date->day - 1] == 'S';
-  }
+  if (db::ForEachRow(s, [&] {
+        if (progress.Stopped()) return false;
+        const int32_t id = s.GetLong(0);
+        const int ente = s.GetShort(1);
+        const int azienda = s.GetShort(2);
+        const int32_t protoc = s.GetLong(8);
+        if (!comms::IsInForce(communications.map.FindCompany(azienda), protoc, *date)) return true;
+        if (!trip.open || azienda != trip.azienda || id != trip.id) {
+          closeTrip();
+          if (profiles.empty() || profiles.back().ente != ente ||
+              profiles.back().azienda != azienda) {
+            profiles.emplace_back();
+            profiles.back().ente = ente;
+            profiles.back().azienda = azienda;
+            steps.emplace_back();
+            steps.back().fill(0);
+          }
+          trip = Trip{true, azienda, id};
+          trip.departure = s.GetShort(3) * 60 + s.GetShort(4);
+          trip.arrival = s.GetShort(5) * 60 + s.GetShort(6);
+          if (trip.arrival < trip.departure) trip.arrival += kDayMinutes;
+        }
+        const std::string giorni = s.GetText(7);
+        trip.runs = giorni.size() >= static_cast<size_t>(date->day) && giorni[date->day - 1] == 'S';
+        return true;
+      }) != db::Walk::End)
+    return std::nullopt;
   closeTrip();
   for (size_t i = 0; i < profiles.size(); ++i) {
     int running = 0;

@@ -1,28 +1,14 @@
 #include "contracts/report.h"
 
 #include "core/text.h"
-#include "db/selection.h"
-#include "db/sql_types.h"
 #include "platform/ui.h"
+#include "schema/pick_lists.h"
 
 namespace kvt::contracts {
 
 namespace {
 
 constexpr std::string_view kFace = "Arial";
-
-std::optional<std::map<int, std::string>> Names(db::Database& db, const char* table) {
-  std::map<int, std::string> names;
-  db::Selection s(&db);
-  s.AddColumn(table, "codice", db::kSqlSmallInt);
-  s.AddColumn(table, "denom", db::kSqlChar);
-  s.SetFrom(table);
-  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
-    if (f == db::Fetch::Error) return std::nullopt;
-    names[s.GetShort(0)] = std::string(TrimRight(s.GetText(1)));
-  }
-  return names;
-}
 
 bool SameContract(const StatementRow& a, const StatementRow& b) {
   return a.ente == b.ente && a.azienda == b.azienda;
@@ -31,9 +17,9 @@ bool SameContract(const StatementRow& a, const StatementRow& b) {
 }  // namespace
 
 std::optional<HeaderNames> ReadHeaderNames(db::Database& db) {
-  auto authorities = Names(db, "regent");
+  auto authorities = schema::ReadPickNames(db, schema::PickTable::Authorities);
   if (!authorities) return std::nullopt;
-  auto companies = Names(db, "regazi");
+  auto companies = schema::ReadPickNames(db, schema::PickTable::Companies);
   if (!companies) return std::nullopt;
   return HeaderNames{std::move(*authorities), std::move(*companies)};
 }

@@ -17,7 +17,7 @@ class EditSelectionImpl {
 
   Fetch Open(bool reuse);
   Fetch MoveNext();
-  Fetch Load(Fetch step);
+  Fetch Load(Fetch step, bool injected = false);
   Fetch Refuse(std::string_view why);
   bool Edit();
   bool SetFieldText(std::string_view column, std::string_view text);
@@ -112,14 +112,15 @@ bool EditSelectionImpl::Prepare(std::string& runSql) {
   return true;
 }
 
-Fetch EditSelectionImpl::Load(Fetch step) {
+Fetch EditSelectionImpl::Load(Fetch step, bool injected) {
   editing_ = false;
   status_ = step == Fetch::Row;
   if (step == Fetch::Error) {
-    error_ = reader_->LastError();
+    if (!injected) error_ = reader_->LastError();
     db_->ui().Stop("Errore lettura riga successiva della select corrente\n\n" + error_.text);
   }
   if (!status_) return step;
+  CountRowRead();
   current_.resize(columns_.size());
   for (size_t c = 0; c < columns_.size(); ++c) current_[c] = reader_->Get(static_cast<int>(c));
   return Fetch::Row;
@@ -127,6 +128,7 @@ Fetch EditSelectionImpl::Load(Fetch step) {
 
 Fetch EditSelectionImpl::MoveNext() {
   if (!status_ || !reader_) return Fetch::End;
+  if (ReadFailsForTesting(error_)) return Load(Fetch::Error, true);
   return Load(reader_->Next());
 }
 

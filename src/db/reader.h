@@ -43,6 +43,12 @@ class ResultReader {
   Diagnostic error_;
 };
 
+// The test hook of rows.h (FailReadAfterRowsForTesting): every row a Selection or an
+// EditSelection gives is counted, and each MoveNext first asks whether it is to fail, with
+// `error` the diagnostic it then reports.
+void CountRowRead();
+bool ReadFailsForTesting(Diagnostic& error);
+
 // The reader for a selection on `conn`: native on an SQLite connection whose handle is
 // known, ODBC otherwise.
 std::unique_ptr<ResultReader> MakeResultReader(OdbcConnection& conn);

@@ -58,6 +58,7 @@ Fetch SelectionImpl::Run(bool requery) {
   const unsigned rowset = blob ? db_->RowsetSizeBlob() : db_->RowsetSizeOrdinary();
   const Fetch step = reader_->Open(sql_, kinds, rowset);
   status_ = step == Fetch::Row;
+  if (status_) CountRowRead();
   if (step != Fetch::Error) return step;
   error_ = reader_->LastError();
   const std::string& text = error_.text;
@@ -74,10 +75,12 @@ Fetch SelectionImpl::Run(bool requery) {
 
 Fetch SelectionImpl::MoveNext() {
   if (!status_ || !reader_) return Fetch::End;
-  const Fetch step = reader_->Next();
+  const bool injected = ReadFailsForTesting(error_);
+  const Fetch step = injected ? Fetch::Error : reader_->Next();
   status_ = step == Fetch::Row;
+  if (status_) CountRowRead();
   if (step == Fetch::Error) {
-    error_ = reader_->LastError();
+    if (!injected) error_ = reader_->LastError();
     db_->ui().Stop("Errore lettura riga successiva della select corrente\n\n" + error_.text);
   }
   return step;

@@ -11,11 +11,9 @@
 // the Dialect for dates and engine-specific tests. Every read says what happened in one
 // value (db::Fetch): a row, the end of the rows, or an error. An error has been reported to
 // the Database's Ui and ends the selection; LastError() keeps the driver's diagnostic.
+// Rows are read with db::ForEachRow (rows.h), whose outcome tells the end from an error:
 //
-//   for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
-//     if (f == db::Fetch::Error) return false;   // never taken for "no more rows"
-//     ... s.GetLong(0) ...
-//   }
+//   if (db::ForEachRow(s, [&] { ... s.GetLong(0) ... }) != db::Walk::End) return false;
 #pragma once
 
 #include <cstddef>

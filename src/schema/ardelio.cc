@@ -8,6 +8,7 @@
 
 #include "db/database.h"
 #include "db/file_engine.h"
+#include "db/rows.h"
 #include "db/selection.h"
 #include "db/sql_types.h"
 #include "db/table.h"
@@ -49,10 +50,8 @@ std::optional<std::vector<std::string>> PendingConversions(db::Database& db) {
   s.AddColumn("ardelio", "itin_shp", db::kSqlVarChar);
   s.SetFrom("ardelio");
   s.SetWhere("convert = " + db.dialect().TrueLiteral());
-  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
-    if (f == db::Fetch::Error) return std::nullopt;
-    names.push_back(s.GetText(1));
-  }
+  if (db::ForEachRow(s, [&] { names.push_back(s.GetText(1)); }) != db::Walk::End)
+    return std::nullopt;
   return names;
 }
 
@@ -148,10 +147,7 @@ bool DeleteWhere(db::Database& db, std::string_view table, const std::string& co
   d.SetColumns("azienda");
   d.SetFrom(table);
   if (!condition.empty()) d.SetWhere(condition);
-  for (db::Fetch f = d.Open(); f != db::Fetch::End; f = d.MoveNext()) {
-    if (f == db::Fetch::Error || !d.DeleteRowset()) return false;
-  }
-  return true;
+  return db::DeleteRows(d).has_value();
 }
 
 bool RunOrphanStep(db::Database& db, const OrphanStep& step) {
@@ -161,10 +157,9 @@ bool RunOrphanStep(db::Database& db, const OrphanStep& step) {
   s.AddColumn(step.table, "id", db::kSqlInteger);
   s.SetFrom(step.from);
   s.SetWhere(db.dialect().IsNull(step.nullColumn));
-  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
-    if (f == db::Fetch::Error) return false;  // not "no orphans": the step must not go on
-    keys.insert({s.GetShort(0), s.GetLong(1)});
-  }
+  // A failed read is not "no orphans": the step must not go on.
+  if (db::ForEachRow(s, [&] { keys.insert({s.GetShort(0), s.GetLong(1)}); }) != db::Walk::End)
+    return false;
   for (const auto& [azienda, id] : keys) {
     std::string condition =
         "azienda = " + std::to_string(azienda) + " AND id = " + std::to_string(id);
@@ -190,11 +185,11 @@ std::optional<std::vector<RouteRow>> ReadRouteRows(db::Database& db) {
   }
   s.SetFrom("detitine");
   s.SetOrderBy("azienda, id, sub");
-  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
-    if (f == db::Fetch::Error) return std::nullopt;
-    rows.push_back(
-        {s.GetShort(0), s.GetShort(3), s.GetLong(1), s.GetLong(2), s.GetLong(4), s.GetLong(5)});
-  }
+  if (db::ForEachRow(s, [&] {
+        rows.push_back(
+            {s.GetShort(0), s.GetShort(3), s.GetLong(1), s.GetLong(2), s.GetLong(4), s.GetLong(5)});
+      }) != db::Walk::End)
+    return std::nullopt;
   return rows;
 }
 

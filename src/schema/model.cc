@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "db/database.h"
+#include "db/rows.h"
 #include "db/selection.h"
 #include "db/sql_types.h"
 #include "schema/catalogue.h"
@@ -30,12 +31,8 @@ bool RelationBefore(const DictRelation& a, const DictRelation& b) {
 // Runs the selection and calls `row` on every row; false when a read failed (shown), which
 // leaves the dictionary incomplete.
 template <typename RowFn>
-[[nodiscard]] bool ForEachRow(db::Selection& s, RowFn row) {
-  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
-    if (f == db::Fetch::Error) return false;
-    row(s);
-  }
-  return true;
+[[nodiscard]] bool ReadRows(db::Selection& s, RowFn row) {
+  return db::ForEachRow(s, [&] { row(s); }) == db::Walk::End;
 }
 
 std::optional<std::map<std::string, DictTable>> ReadTables(db::Database& db) {
@@ -43,7 +40,7 @@ std::optional<std::map<std::string, DictTable>> ReadTables(db::Database& db) {
   db::Selection s(&db);
   s.AddColumn("tavole", "nome", db::kSqlVarChar);
   s.SetFrom("tavole");
-  const bool read = ForEachRow(s, [&](db::Selection& r) {
+  const bool read = ReadRows(s, [&](db::Selection& r) {
     std::string name = r.GetText(0);
     tables[name].name = name;
   });
@@ -65,7 +62,7 @@ bool ReadColumns(db::Database& db, std::map<std::string, DictTable>& tables) {
   if (const std::string inserted = db.dialect().InsertionOrder(); !inserted.empty())
     order += ", " + inserted;
   s.SetOrderBy(order);
-  return ForEachRow(s, [&](db::Selection& r) {
+  return ReadRows(s, [&](db::Selection& r) {
     auto t = tables.find(r.GetText(0));
     if (t == tables.end()) return;
     std::string type = r.GetText(2);
@@ -81,7 +78,7 @@ bool ReadIndices(db::Database& db, std::map<std::string, DictTable>& tables) {
   s.AddColumn("indici", "primkey", db::kSqlSmallInt);
   s.SetFrom("indici");
   s.SetOrderBy(kIndexOrder);
-  const bool read = ForEachRow(s, [&](db::Selection& r) {
+  const bool read = ReadRows(s, [&](db::Selection& r) {
     auto t = tables.find(r.GetText(0));
     if (t != tables.end()) t->second.indices.push_back({r.GetText(1), r.GetShort(2) != 0, {}});
   });
@@ -92,7 +89,7 @@ bool ReadIndices(db::Database& db, std::map<std::string, DictTable>& tables) {
   c.AddColumn("indici2", "campo", db::kSqlVarChar);
   c.SetFrom("indici2");
   c.SetOrderBy("tavola, nome, progr");
-  return ForEachRow(c, [&](db::Selection& r) {
+  return ReadRows(c, [&](db::Selection& r) {
     auto t = tables.find(r.GetText(0));
     if (t == tables.end()) return;
     std::string index = r.GetText(1);
@@ -110,7 +107,7 @@ std::optional<std::vector<DictRelation>> ReadRelations(db::Database& db) {
   s.AddColumn("relaz", "esterna", db::kSqlVarChar);
   s.SetFrom("relaz");
   s.SetOrderBy("nome");
-  const bool read = ForEachRow(s, [&](db::Selection& r) {
+  const bool read = ReadRows(s, [&](db::Selection& r) {
     relations.push_back({r.GetText(0), r.GetText(1), r.GetText(2), {}, {}});
   });
   if (!read) return std::nullopt;
@@ -120,7 +117,7 @@ std::optional<std::vector<DictRelation>> ReadRelations(db::Database& db) {
   c.AddColumn("relaz2", "esterno", db::kSqlVarChar);
   c.SetFrom("relaz2");
   c.SetOrderBy("nome, progr");
-  const bool readColumns = ForEachRow(c, [&](db::Selection& r) {
+  const bool readColumns = ReadRows(c, [&](db::Selection& r) {
     std::string name = r.GetText(0);
     for (DictRelation& rel : relations) {
       if (rel.name != name) continue;

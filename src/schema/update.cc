@@ -5,6 +5,7 @@
 
 #include "db/catalog.h"
 #include "db/database.h"
+#include "db/rows.h"
 #include "db/selection.h"
 #include "db/sql_types.h"
 #include "platform/ui.h"
@@ -145,10 +146,7 @@ std::optional<long> CountBrokenRows(db::Database& db, const DictRelation& r) {
   s.SetFrom(r.child + " LEFT JOIN " + r.parent + " ON " + Join(on, " AND "));
   s.SetWhere(Join(where, " AND "));
   long rows = 0;
-  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
-    if (f == db::Fetch::Error) return std::nullopt;
-    ++rows;
-  }
+  if (db::ForEachRow(s, [&] { ++rows; }) != db::Walk::End) return std::nullopt;
   return rows;
 }
 

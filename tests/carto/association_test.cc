@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "carto_fixture.h"
+#include "db/rows.h"
 #include "platform/form.h"
 
 namespace kvt::carto::test {
@@ -231,6 +232,60 @@ TEST_P(AssociationTest, ManualMunicipalityDialogSearchesSafelyAndUpdatesOnlyItsC
   EXPECT_EQ(Stops("comune", "local"),
             (Strings{"101|1|3|0", "101|2|0|0", "101|3|0|0", "101|4|0|0", "101|5|0|0",
                      "102|1|0|0"}));
+}
+
+// The stop is found by company and ID: the row of the company inserted second changes, not
+// the first company's stop of the same ID, which a lookup by ID alone would find first.
+TEST_P(AssociationTest, ManualAssignmentToTheSecondCompanysStopChangesOnlyItsRow) {
+  Stop(101, 1, "Piazza Duomo", "", "");
+  Stop(102, 1, "Piazza Duomo", "", "");
+  ui.QueueForm([&](Form& f) {
+    f.SetFromText(field::kCompany, "0102");
+    f.SetFromText(field::kSearch, "duomo");
+    Press(f, field::kSearchButton);
+    f.SetFromText(field::kMunicipality, "0002 - Pescara");
+    Press(f, field::kAssign);
+    EXPECT_EQ(f.Text(field::kStopMunicipality), "0002 - Pescara");
+    return true;
+  });
+  ManualAssociationCommand(db(), ui, AreaKind::Municipalities);
+  EXPECT_TRUE(ui.messages.empty()) << ::testing::PrintToString(ui.Texts());
+  EXPECT_EQ(Stops("comune", "local"), (Strings{"101|1|0|0", "102|1|2|0"}));
+}
+
+// A read that fails half-way through a list is said, and the part read is never offered as
+// the whole list: the dialog does not open on a short company or municipality list, and a
+// stop search cut short lists nothing and can be run again.
+TEST_P(AssociationTest, ManualDialogOffersNothingFromAListOrSearchCutShort) {
+  for (long id : {1, 2, 3}) Stop(101, id, "Bivio " + std::to_string(id), "", "");
+  Stop(102, 1, "Bivio Alto", "", "");
+  const Strings readFailed = {
+      "Errore lettura riga successiva della select corrente\n\nlettura interrotta (prova)"};
+  // The two companies (rows 1 and 2), then the first municipality (row 3).
+  for (int rows : {1, 3}) {
+    ui.Clear();
+    db::FailReadAfterRowsForTesting(rows);
+    ManualAssociationCommand(db(), ui, AreaKind::Municipalities);
+    EXPECT_TRUE(ui.formTitles.empty()) << rows;
+    EXPECT_EQ(ui.Texts(), readFailed) << rows;
+  }
+  ui.Clear();
+  Strings afterFailure;
+  ui.QueueForm([&](Form& f) {
+    f.SetFromText(field::kCompany, "0101");
+    f.SetFromText(field::kSearch, "bivio");
+    db::FailReadAfterRowsForTesting(1);
+    Press(f, field::kSearchButton);
+    afterFailure = f.Field(field::kStop).entries;
+    EXPECT_TRUE(f.Field(field::kSearchButton).enabled);
+    EXPECT_EQ(f.Text(field::kLocation), "");
+    Press(f, field::kSearchButton);
+    EXPECT_EQ(f.Field(field::kStop).entries.size(), 3u);
+    return true;
+  });
+  ManualAssociationCommand(db(), ui, AreaKind::Municipalities);
+  EXPECT_EQ(afterFailure, Strings{});
+  EXPECT_EQ(ui.Texts(), readFailed);
 }
 
 TEST_P(AssociationTest, ManualLocalityDialog) {

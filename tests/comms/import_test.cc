@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <numeric>
@@ -318,6 +319,26 @@ TEST_P(ImportTest, AnHypothesisKeepsItsMonthsButTouchesNoRunningDay) {
             Strings{"2|2|10|400"});
   EXPECT_EQ(Count("mesi"), 2);
   EXPECT_EQ(Rows("SELECT protoc FROM giorni ORDER BY data", 1), (Strings{"1", "1", "1"}));
+}
+
+// A value a column of the database cannot take refuses its row, never a row stored without
+// it: here the months' day strings in a database whose month column holds dates.
+TEST_P(ImportTest, ValueTheTableRefusesRefusesItsRowAndTheSummarySaysSo) {
+  Exec("ALTER TABLE mesi DROP COLUMN giorni");
+  Exec("ALTER TABLE mesi ADD COLUMN giorni DATE");
+  Communication plan = Plan(1);
+  AddNetwork(plan);
+  AddTrip(plan, 1);
+  plan.days.push_back(Month(1, 2010, 3, {1, 2, 3}));
+  ASSERT_TRUE(Import(Write(plan, "plan.txt")));
+  const Strings texts = ui.Texts();
+  EXPECT_NE(
+      std::find(
+          texts.begin(), texts.end(),
+          Summary({{1, 1}, {2, 2}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {2, 2}, {0, 1}, {3, 3}}, 0)),
+      texts.end())
+      << ::testing::PrintToString(texts);
+  EXPECT_EQ(Count("mesi"), 0);
 }
 
 // Company 101 runs trips 1-3 every day from 1 December 2009 to 31 January 2011; company 102

@@ -400,6 +400,79 @@ TEST_P(DumpTest, CorruptOrHostileDumpIsRefusedWithNothingWritten) {
       << otherUi.Texts().back();
 }
 
+// The primary import goes only into a database without service: a single row in any table
+// the check reads (a lot, basin, municipality or locality other than 0, a stop, an arc, a
+// route, a route row, a trip, a timetable row, a running day) refuses it, and nothing is
+// written.
+TEST_P(DumpTest, PrimaryImportIsRefusedByASingleRowInAnyTableOfTheEmptinessCheck) {
+  const std::string path = Export({"0001 - Regione Velmora"}, "dump.txt");
+  // The other database's engine: a row of a table alone, whatever it refers to.
+  ASSERT_TRUE(other_->ExecuteSql(IsPostgres() ? "PRAGMA foreign_keys = OFF"
+                                              : "SET session_replication_role = replica"));
+  const std::vector<std::pair<std::string, std::string>> rows = {
+      {"lotti", "(ID, denom) VALUES (5, 'Lotto Cinque')"},
+      {"bacini", "(ID, denom) VALUES (5, 'Bacino Cinque')"},
+      {"comuni",
+       "(ID, denom, provin, istat, bacino, centro_x, centro_y) VALUES "
+       "(5, 'Comune Cinque', 'VE', '000005', 0, 0, 0)"},
+      {"local",
+       "(ID, denom, istat, nucleo, abitanti, centro_x, centro_y) VALUES "
+       "(5, 'Frazione Cinque', '000005', 0, 0, 0, 0)"},
+      {"fermate",
+       "(azienda, ID, protoc, denom, comune, local, okcoord) VALUES "
+       "(101, 1, 1, 'Piazza', 0, 0, 0)"},
+      {"archi", "(azienda, ID, protoc, inizio, fine, lung) VALUES (101, 1, 1, 1, 2, 100)"},
+      {"tesitine", "(azienda, ID, protoc, codperc) VALUES (101, 1, 1, 'P1')"},
+      {"detitine", "(azienda, ID, sub, protoc, arco, dist) VALUES (101, 1, 0, 1, 1, 0)"},
+      {"corse",
+       "(azienda, ID, protoc, codcorsa, codlinea, verso, ente, lung, tempo, ct_lung, "
+       "ct_tempo, codperc, capol_p, hh_p, mm_p, capol_a, hh_a, mm_a, lotto, mezzo) "
+       "VALUES (101, 1, 1, 'C1', 'L1', 'A', 1, 0, 0, 0, 0, 1, 1, 8, 0, 2, 9, 0, 0, 'B')"},
+      {"orari",
+       "(azienda, ID, sub, protoc, fermata, hh, mm, sosta, primaria, facolt, nonferma) "
+       "VALUES (101, 1, 0, 1, 1, 8, 0, 0, 1, 0, 0)"},
+      {"giorni", "(azienda, ID, protoc, data, giorno) VALUES (101, 1, 1, '2010-03-01', 'L')"},
+  };
+  for (const auto& [table, values] : rows) {
+    ASSERT_TRUE(other_->ExecuteSql("INSERT INTO " + table + " " + values)) << table;
+    const std::vector<long long> before = Counts(*other_);
+    const bool reference = table == "bacini" || table == "comuni" || table == "local";
+    for (bool keep : {false, true}) {
+      if (keep && reference) continue;  // kept tables are not the import's to check
+      otherUi.Clear();
+      otherUi.QueueForm([keep](Form& f) {
+        f.SetChecked("mantieni", keep);
+        return true;
+      });
+      otherUi.QueueFile(path);
+      EXPECT_FALSE(ImportDumpCommand(*other_, otherUi)) << table;
+      EXPECT_EQ(otherUi.Texts(), Strings{std::string(kNotEmptyMessage)}) << table;
+      EXPECT_TRUE(otherUi.fileDialogs.empty()) << table;
+      EXPECT_EQ(Counts(*other_), before) << table;
+    }
+    ASSERT_TRUE(other_->ExecuteSql("DELETE FROM " + table + " WHERE " +
+                                   (table == "lotti" || reference ? "ID = 5" : "azienda = 101")));
+  }
+  EXPECT_EQ(Counts(*other_), empty_);
+}
+
+// A value a column of the database cannot take refuses its row: the row is not stored
+// without it, and the count says so.
+TEST_P(DumpTest, ValueTheTableRefusesRefusesItsRowAndTheCountSaysSo) {
+  // Trip 2's months hold a date; in the other database the months are dates.
+  Exec("UPDATE mesi SET giorni = '01/03/2010' WHERE azienda = 101 AND ID = 2");
+  const std::string path = Export({"0001 - Regione Velmora"}, "dump.txt");
+  // A column that may be empty: a row stored without its value would not be refused there.
+  ASSERT_TRUE(other_->ExecuteSql("ALTER TABLE mesi DROP COLUMN giorni"));
+  ASSERT_TRUE(other_->ExecuteSql("ALTER TABLE mesi ADD COLUMN giorni DATE"));
+  ASSERT_TRUE(Load(path, false)) << ::testing::PrintToString(otherUi.Texts());
+  EXPECT_NE(otherUi.Texts().back().find("Tavola mesi: Righe lette 2 / scritte 1\n"),
+            std::string::npos)
+      << otherUi.Texts().back();
+  EXPECT_EQ(kvt::test::QueryRows(*other_, "SELECT ID, giorni FROM mesi", 2),
+            Strings{"2|2010-03-01"});
+}
+
 TEST_P(DumpTest, ImportThatDiesBeforeItsCommitLeavesTheDatabaseAsItWas) {
   const std::string path = Export({"0001 - Regione Velmora"}, "dump.txt");
   const std::string target = IsPostgres() ? "" : "DSN=" + std::string(std::getenv("KVT_TEST_PG_DSN")) +

@@ -9,6 +9,7 @@
 
 #include "db/file_engine.h"
 #include "db/odbc.h"
+#include "db/rows.h"
 
 namespace kvt::test {
 
@@ -101,6 +102,7 @@ void EngineTest::SetUp() {
 }
 
 void EngineTest::TearDown() {
+  db::FailReadAfterRowsForTesting(-1);  // a failure a test armed and did not meet stays there
   db_.reset();
   if (pgDatabase_.empty()) return;
   if (db::Database* maintenance = Maintenance()) {
