@@ -601,9 +601,26 @@ bool ScriptExport::Run() {
   return out_.Ok();
 }
 
+// The data source as the comment names it: a password of the connection string left out, on
+// one line.
+std::string Origin(const db::Database& db) {
+  if (!db.IsOdbc()) return db.Path();
+  std::string origin;
+  std::string_view rest = db.Dsn();
+  while (!rest.empty()) {
+    const size_t end = std::min(rest.find(';'), rest.size());
+    const std::string_view part = rest.substr(0, end);
+    rest.remove_prefix(std::min(end + 1, rest.size()));
+    const std::string_view name = Trim(part.substr(0, part.find('=')));
+    if (EqualsNoCase(name, "PWD") || EqualsNoCase(name, "PASSWORD")) continue;
+    origin += (origin.empty() ? "" : ";") + std::string(part);
+  }
+  return origin;
+}
+
 std::string Head(const db::Database& db) {
-  std::string origin = db.IsOdbc() ? db.Dsn() : db.Path();
-  std::replace(origin.begin(), origin.end(), '\n', ' ');  // one comment line
+  std::string origin = Origin(db);
+  std::replace(origin.begin(), origin.end(), '\n', ' ');
   std::replace(origin.begin(), origin.end(), '\r', ' ');
   return "--\n-- script SQL per alimentazione KVT\n--\n-- Target DBMS: Sqlite + SpatiaLite\n"
          "--\n-- generato da KvtBase\n--\n-- origine: " +
