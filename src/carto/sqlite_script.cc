@@ -178,6 +178,8 @@ class ScriptExport {
   long Count(const Query& query);
   bool Walk(const Query& query, size_t blobBuffer, const std::function<void(db::Selection&)>& row);
 
+  bool CodeAndName(const script::TableDef& t, std::string_view source, std::string_view key,
+                   const std::string& insert);
   bool Aziende(const script::TableDef& t);
   bool Enti(const script::TableDef& t);
   bool Lotti(const script::TableDef& t);
@@ -277,37 +279,28 @@ std::string Text(db::Selection& s, int column) {
   return ScriptText(s.GetText(column));
 }
 
-bool ScriptExport::Aziende(const script::TableDef& t) {
-  return Section(t,
-                 {{{"regazi", "codice", db::kSqlSmallInt}, {"regazi", "denom", db::kSqlChar}},
-                  "regazi",
-                  "",
-                  "codice"},
-                 [&](db::Selection& s) {
-                   out_.Put(Format("INSERT INTO Aziende (IdAzienda, Nome) VALUES (%d, %s);\n",
-                                   s.GetShort(0), Text(s, 1).c_str()));
-                 });
-}
-
-bool ScriptExport::Enti(const script::TableDef& t) {
-  return Section(t,
-                 {{{"regent", "codice", db::kSqlSmallInt}, {"regent", "denom", db::kSqlChar}},
-                  "regent",
-                  "",
-                  "codice"},
-                 [&](db::Selection& s) {
-                   out_.Put(Format("INSERT INTO Enti (IdEnte, Nome) VALUES (%d, %s);\n",
-                                   s.GetShort(0), Text(s, 1).c_str()));
-                 });
-}
-
-bool ScriptExport::Lotti(const script::TableDef& t) {
+// Aziende, Enti, Lotti: a code and a name.
+bool ScriptExport::CodeAndName(const script::TableDef& t, std::string_view source,
+                               std::string_view key, const std::string& insert) {
   return Section(
-      t, {{{"lotti", "ID", db::kSqlSmallInt}, {"lotti", "denom", db::kSqlChar}}, "lotti", "", "ID"},
+      t,
+      {{{source, key, db::kSqlSmallInt}, {source, "denom", db::kSqlChar}},
+       std::string(source),
+       "",
+       std::string(key)},
       [&](db::Selection& s) {
-        out_.Put(Format("INSERT INTO Lotti (IdLotto, Nome) VALUES (%d, %s);\n", s.GetShort(0),
-                        Text(s, 1).c_str()));
+        out_.Put(insert + " VALUES (" + std::to_string(s.GetShort(0)) + ", " + Text(s, 1) + ");\n");
       });
+}
+
+bool ScriptExport::Aziende(const script::TableDef& t) {
+  return CodeAndName(t, "regazi", "codice", "INSERT INTO Aziende (IdAzienda, Nome)");
+}
+bool ScriptExport::Enti(const script::TableDef& t) {
+  return CodeAndName(t, "regent", "codice", "INSERT INTO Enti (IdEnte, Nome)");
+}
+bool ScriptExport::Lotti(const script::TableDef& t) {
+  return CodeAndName(t, "lotti", "ID", "INSERT INTO Lotti (IdLotto, Nome)");
 }
 
 bool LoadBoundaries(db::Database& db, AreaKind kind, AreaEntitySet* set) {
