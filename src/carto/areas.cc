@@ -57,6 +57,17 @@ bool FillOwners(db::Database& db, std::string_view owner, AreaEntitySet* set) {
 
 bool LoadAreaEntities(db::Database& db, AreaKind kind, OwnerMode mode,
                       std::string_view corruptPrefix, AreaEntitySet* out) {
+  const std::string prefix(corruptPrefix);
+  return LoadAreaEntities(
+      db, kind, mode,
+      [&](int id, int sub, int excl) {
+        return prefix + Format("%d/%d/%d corrotto !!!", id, sub, excl);
+      },
+      out);
+}
+
+bool LoadAreaEntities(db::Database& db, AreaKind kind, OwnerMode mode,
+                      const CorruptRowText& corruptText, AreaEntitySet* out) {
   const std::string_view table = GeometryTable(kind);
   *out = AreaEntitySet();
   if (mode == OwnerMode::OwnerTable && !FillOwners(db, OwnerTable(kind), out)) return false;
@@ -84,9 +95,7 @@ bool LoadAreaEntities(db::Database& db, AreaKind kind, OwnerMode mode,
     const Box box{s.GetDouble(5), s.GetDouble(6), s.GetDouble(7), s.GetDouble(8)};
     std::optional<Ring> ring = RingFromBlock(block, punti, box);
     if (!ring) {
-      db.ui().Message(MsgIcon::Stop,
-                      std::string(corruptPrefix) + Format("%d/%d/%d corrotto !!!", id, sub, excl),
-                      kAppCaption, MsgButtons::Ok);
+      db.ui().Message(MsgIcon::Stop, corruptText(id, sub, excl), kAppCaption, MsgButtons::Ok);
       continue;
     }
     const bool newId = !any || id != lastId;

@@ -5,6 +5,7 @@
 // Doubles travel as text: "%1.2lf" with a decimal comma on writing, a comma read as a point.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -39,6 +40,10 @@ std::string_view OwnerTable(AreaKind kind);
 // False when a read failed (already reported by the database layer).
 bool LoadAreaEntities(db::Database& db, AreaKind kind, OwnerMode mode,
                       std::string_view corruptPrefix, AreaEntitySet* out);
+// The same with the whole text of the corruption message made by the caller.
+using CorruptRowText = std::function<std::string(int id, int sub, int excl)>;
+bool LoadAreaEntities(db::Database& db, AreaKind kind, OwnerMode mode,
+                      const CorruptRowText& corruptText, AreaEntitySet* out);
 
 // Rewrites `centro_x`, `centro_y` of every row of the owner table (ID 0 included) with the
 // centroid of the outer ring of the owner's largest area; an owner without boundary gets 0.
