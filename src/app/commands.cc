@@ -4,6 +4,7 @@
 
 #include "app/shell.h"
 #include "carto/association.h"
+#include "carto/sqlite_script.h"
 #include "comms/commands.h"
 #include "contracts/attachments.h"
 #include "contracts/commands.h"
@@ -194,6 +195,9 @@ void RegisterCartoCommands(Registry& r) {
         }),
         local);
   r.Add("compute-speeds", Carto(carto::ComputeAverageSpeeds));
+  r.Add("export-sqlite",
+        Carto([](db::Database& d, Ui& ui) { (void)carto::RunSqliteScriptCommand(ui, d); }),
+        {.operands = "FILE"});
 }
 
 // A statement of contracts/ on the current database; its dialog's fields come from the
