@@ -38,16 +38,14 @@ char WeekdayCode(const Date& d) {
   return static_cast<char>('0' + Weekday(d));
 }
 
-namespace {
-// Bits first..last (days), both included; none when first > last.
 uint32_t DayRange(int first, int last) {
-  uint32_t bits = 0;
-  for (int d = std::max(first, 1); d <= std::min(last, kDayStringLength); ++d) {
-    bits |= uint32_t{1} << d;
-  }
-  return bits;
+  first = std::max(first, 1);
+  last = std::min(last, kDayStringLength);
+  if (first > last) return 0;
+  const uint64_t upTo = (uint64_t{1} << (last + 1)) - 1;
+  const uint64_t below = (uint64_t{1} << first) - 1;
+  return static_cast<uint32_t>(upTo & ~below);
 }
-}  // namespace
 
 void ClearPeriod(std::vector<MonthRecord>& months, const Date& first, const Date& last) {
   const int from = first.year * 12 + first.month;

@@ -24,6 +24,8 @@ std::string DayString(std::span<const int> days);
 std::string DayString(uint32_t days);
 // The bit set of a day string: bit d when character d (from 1) is "S".
 uint32_t DayBits(std::string_view giorni);
+// Bits first..last (days 1..31), both included; none when first > last.
+uint32_t DayRange(int first, int last);
 // Number of days in a bit set.
 int CountDays(uint32_t days);
 

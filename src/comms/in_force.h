@@ -1,10 +1,11 @@
-// The in-force map: for one context type (a letter compared with `proto.tipo`), on which
+// The in-force map: for one context (a letter chosen by the user), on which
 // days each communication of each company is still valid. A replacing communication
 // (`azzera`) cuts its period out of every lower-numbered communication of its company.
 //
 // Reports, timetables and exports build the map once per operation and then mask the day
 // strings of `mesi` with it, or test single dates. The map owns plain values; it is built
-// either from rows fed one by one (InForceMap::Add) or from the database (BuildInForceMap).
+// either from rows fed one by one (InForceMap::Add) or from the database (BuildInForceMap;
+// comms/running_days.h reads it together with each communication's period).
 #pragma once
 
 #include <cstdint>
@@ -66,9 +67,9 @@ bool IsInForce(const InForceCompany* company, int32_t protoc, const Date& date);
 void MaskMonth(const InForceCompany* company, int32_t protoc, int anno, int mese,
                std::string& giorni);
 
-// Reads `proto` for the context letter ("tipo = '<letter>'", ordered by company and
-// number) and builds the map; nullopt when the database could not be read (the selection
-// has shown why): a map of the rows read so far would tell trips out of force.
+// Reads `proto` for the context (its communication types: ContextTypeCondition of
+// comms/running_days.h) and builds the map; nullopt when the database could not be read
+// (the selection has shown why): a map of the rows read so far would tell trips out of force.
 std::optional<InForceMap> BuildInForceMap(db::Database& db, char context);
 
 // The context chooser "Selezione Contesto": its entries in order, the letter of a chosen

@@ -9,8 +9,7 @@
 #include <unordered_map>
 
 #include "carto/geometry.h"
-#include "comms/in_force.h"
-#include "contracts/running_days.h"
+#include "comms/running_days.h"
 #include "contracts/statement.h"
 #include "core/dates.h"
 #include "core/text.h"
@@ -25,92 +24,16 @@ namespace kvt::contracts {
 
 namespace {
 
-Date StoredDate(const std::string& text, const Date& open) {
-  auto d = ParseDateByPosition(text);
-  return d && IsValidDate(*d) ? *d : open;
+using comms::TripKey;
+
+// The trips the parameters choose.
+comms::TripChoice Choice(const StatementParams& p) {
+  comms::TripChoice c;
+  c.ente = p.ente;
+  c.azienda = p.azienda;
+  c.lotto = p.lotto;
+  return c;
 }
-
-}  // namespace
-
-std::string TypeCondition(char context) {
-  if (context == 'P') return "(proto.tipo = 'P' OR proto.tipo = 'A')";
-  return "proto.tipo = " + db::SqlQuote(std::string(1, context));
-}
-
-bool ReadCommunications(db::Database& db, char context, Communications& out) {
-  db::Selection sel(&db);
-  sel.AddColumn("proto", "azienda", db::kSqlSmallInt);
-  sel.AddColumn("proto", "protoc", db::kSqlInteger);
-  sel.AddColumn("proto", "azzera", db::kSqlSmallInt);
-  sel.AddColumn("proto", "datini", db::kSqlTypeDate);
-  sel.AddColumn("proto", "datfin", db::kSqlTypeDate);
-  sel.SetFrom("proto");
-  sel.SetWhere(TypeCondition(context));
-  sel.SetOrderBy("proto.azienda, proto.protoc");
-  if (db::ForEachRow(sel, [&] {
-        const int azienda = sel.GetShort(0);
-        const int32_t protoc = sel.GetLong(1);
-        const Date datini = StoredDate(sel.GetText(3), kLowerBoundDate);
-        const Date datfin = StoredDate(sel.GetText(4), kUpperBoundDate);
-        out.map.Add(azienda, protoc, sel.GetShort(2) != 0, datini, datfin);
-        out.periods[TripKey(azienda, protoc)] = {datini, datfin};
-        out.numbers.push_back(protoc);
-      }) != db::Walk::End)
-    return false;
-  std::sort(out.numbers.begin(), out.numbers.end());
-  out.numbers.erase(std::unique(out.numbers.begin(), out.numbers.end()), out.numbers.end());
-  return true;
-}
-
-void SelectMonths(db::Selection& s, const Period& period, const Communications& communications,
-                  const std::string& tripConditions, int azienda) {
-  s.AddColumn("mesi", "azienda", db::kSqlSmallInt);
-  s.AddColumn("mesi", "ID", db::kSqlInteger);
-  s.AddColumn("mesi", "anno", db::kSqlSmallInt);
-  s.AddColumn("mesi", "mese", db::kSqlSmallInt);
-  s.AddColumn("mesi", "giorni", db::kSqlChar);
-  s.AddColumn("mesi", "protoc", db::kSqlInteger);
-  std::string where =
-      Format("mesi.anno >= %d AND mesi.anno <= %d", period.from.year, period.to.year);
-  // A short list of the context's numbers lets the database skip the other months.
-  constexpr size_t kListedNumbers = 500;
-  if (communications.numbers.size() <= kListedNumbers) {
-    std::string list;
-    for (int32_t n : communications.numbers) list += (list.empty() ? "" : ",") + std::to_string(n);
-    where += " AND mesi.protoc IN (" + list + ")";
-  }
-  if (!tripConditions.empty()) {
-    s.SetFrom("mesi, corse");
-    where += " AND corse.azienda = mesi.azienda AND corse.ID = mesi.ID" + tripConditions;
-  } else {
-    s.SetFrom("mesi");
-    if (azienda >= 0) where += Format(" AND mesi.azienda = %d", azienda);
-  }
-  s.SetWhere(where);
-  s.SetOrderBy("mesi.azienda, mesi.ID, mesi.anno, mesi.mese, mesi.protoc");
-}
-
-MonthMasks::MonthMasks(const Communications& communications, const Period& period)
-    : firstYear_(period.from.year),
-      months_(std::max(0, (period.to.year - period.from.year + 1) * 12)) {
-  for (const auto& [key, dates] : communications.periods) {
-    Entry e;
-    e.company = communications.map.FindCompany(static_cast<int>(key >> 32));
-    e.protoc = static_cast<int32_t>(key & 0xffffffffu);
-    e.datini = dates.first;
-    e.datfin = dates.second;
-    e.masks.assign(months_, -1);
-    entries_.emplace(key, std::move(e));
-  }
-}
-
-uint32_t MonthMasks::Compute(const Entry& e, int anno, int mese) {
-  std::string all(31, 'S');
-  comms::MaskMonth(e.company, e.protoc, anno, mese, all);
-  return DayStringBits(all);
-}
-
-namespace {
 
 // The conditions on the trips the parameters choose (" AND corse.ente = %d", ...).
 std::string TripConditions(const StatementParams& p) {
@@ -184,72 +107,26 @@ bool ReadTrips(db::Database& db, const StatementParams& p, StatementKind kind,
   return walk == db::Walk::End;
 }
 
-// The running days of one trip, month by month, as the months arrive.
-class TripDays {
- public:
-  explicit TripDays(const Period& period) : period_(period) {}
-
-  // Starts a trip (null: a trip the first reading did not choose; its months are ignored),
-  // counting the previous one's last month.
-  void Begin(StatementRow* trip) {
-    Close();
-    trip_ = trip;
-    open_ = false;
-  }
-  // One month row, masked. Rows of the same month come in communication order: a later one
-  // replaces the earlier days inside its own period within the month.
-  void Month(int anno, int mese, uint32_t days, const Date& datini, const Date& datfin) {
-    if (!trip_) return;
-    if (open_ && anno == anno_ && mese == mese_) {
-      const uint32_t window = MergeWindow(datini, datfin, anno, mese);
-      days_ = (days_ & ~window) | (days & window);
-      return;
-    }
-    Close();
-    open_ = true;
-    anno_ = anno;
-    mese_ = mese;
-    days_ = days;
-  }
-  bool Counting() const { return trip_ != nullptr; }
-  // Counts the open month into the trip.
-  void Close() {
-    if (!trip_ || !open_) return;
-    open_ = false;
-    int first = 0, last = 0;
-    period_.Range(anno_, mese_, first, last);
-    const uint32_t counted = days_ & DayRangeBits(first, last);
-    if (!counted) return;
-    MonthFigures m{anno_, mese_, std::popcount(counted), std::countr_zero(counted),
-                   31 - std::countl_zero(counted)};
-    trip_->months.push_back(m);
-  }
-
- private:
-  const Period& period_;
-  StatementRow* trip_ = nullptr;
-  bool open_ = false;
-  int anno_ = 0, mese_ = 0;
-  uint32_t days_ = 0;
-};
-
-// Reading 2: the months, counted into the trips of reading 1. Months of communications
-// outside the context are left out while reading rather than by a join with `proto`: the
-// reading stays as light as a plain read of `mesi`.
-bool CountDays(db::Database& db, const StatementParams& p, const Period& period,
-               const Communications& communications, std::vector<StatementRow>& trips,
+// Reading 2: the running months of the context's communications in the period, counted
+// into the trips of reading 1 (a trip that reading 1 did not choose is passed over).
+bool CountDays(db::Database& db, const StatementParams& p, const Date& from, const Date& to,
+               const comms::ContextCommunications& communications, std::vector<StatementRow>& trips,
                ProgressScope& progress) {
+  if (trips.empty()) return true;
   std::unordered_map<uint64_t, StatementRow*> index;
   index.reserve(trips.size());
   for (StatementRow& r : trips) index.emplace(TripKey(r.azienda, r.ID), &r);
-  TripDays counter(period);
-  return CountMonths(db, period, communications,
-                     p.ente >= 0 || p.lotto >= 0 ? TripConditions(p) : std::string(), p.azienda,
-                     static_cast<long long>(trips.size()), progress, counter,
-                     [&index](uint64_t key) -> StatementRow* {
-                       auto it = index.find(key);
-                       return it == index.end() ? nullptr : it->second;
-                     });
+  const auto count = [&index](const comms::TripRunningDays& t) {
+    auto it = index.find(TripKey(t.azienda, t.id));
+    if (it == index.end()) return;
+    for (const comms::RunningMonth& m : t.months)
+      it->second->months.push_back(MonthFigures{m.anno, m.mese, std::popcount(m.days),
+                                                std::countr_zero(m.days),
+                                                31 - std::countl_zero(m.days)});
+  };
+  return comms::WalkRunningDays(db, communications, from, to, Choice(p),
+                                static_cast<long long>(trips.size()), progress,
+                                count) == comms::RunningDaysResult::Done;
 }
 
 // Days, first and last date of a trip from its months.
@@ -352,19 +229,19 @@ std::optional<std::vector<StatementRow>> ExtractTrips(db::Database& db, Ui& ui,
   const std::optional<Date> from = ParseDateByPosition(params.startDate);
   const std::optional<Date> to = ParseDateByPosition(params.endDate);
   if (!from || !to) return std::vector<StatementRow>{};
-  const Period period{*from, *to};
 
   WaitScope wait(ui);
   ProgressScope progress(ui, "Lettura Comunicazioni in Vigore", ProgressScope::Cancellable{});
-  Communications communications;
-  if (!ReadCommunications(db, params.context, communications)) return std::nullopt;
+  const std::optional<comms::ContextCommunications> communications =
+      comms::ReadContextCommunications(db, params.context);
+  if (!communications) return std::nullopt;
 
   progress.Caption("Lettura Corse");
   std::vector<StatementRow> trips;
   if (!ReadTrips(db, params, kind, trips)) return std::nullopt;
 
   progress.Caption("Conteggio Giorni di Effettuazione");
-  if (!CountDays(db, params, period, communications, trips, progress)) return std::nullopt;
+  if (!CountDays(db, params, *from, *to, *communications, trips, progress)) return std::nullopt;
 
   std::vector<StatementRow> rows;
   for (StatementRow& r : trips) {

@@ -4,11 +4,10 @@
 #include "contracts/profile.h"
 
 #include <algorithm>
-#include <bit>
 #include <map>
 #include <unordered_map>
 
-#include "contracts/running_days.h"
+#include "comms/running_days.h"
 #include "core/text.h"
 #include "db/database.h"
 #include "db/rows.h"
@@ -19,17 +18,6 @@
 namespace kvt::contracts {
 
 namespace {
-
-// Days since 1 March of year 0 (proleptic Gregorian): differences count days.
-long CivilDays(const Date& d) {
-  const int y = d.month <= 2 ? d.year - 1 : d.year;
-  const long era = (y >= 0 ? y : y - 399) / 400;
-  const long yoe = y - era * 400;
-  const int m = d.month;
-  const long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d.day - 1;
-  const long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe;
-}
 
 std::string ChosenTrips(const ProfileParams& p) {
   std::string where;
@@ -46,68 +34,8 @@ struct DailyTrip {
   int contract = 0;
 };
 
-// The months of one trip, merged and added to its contract's days as they close.
-class DailyCounter {
- public:
-  DailyCounter(const Period& period, std::vector<DailyProfile>& profiles, std::vector<bool>& runs)
-      : period_(period), profiles_(profiles), runs_(runs) {
-    const int months = std::max(0, (period.to.year - period.from.year + 1) * 12);
-    offsets_.resize(months);
-    const long first = CivilDays(period.from);
-    for (int i = 0; i < months; ++i)
-      offsets_[i] = CivilDays(Date{1, i % 12 + 1, period.from.year + i / 12}) - first;
-  }
-
-  void Begin(const DailyTrip* trip) {
-    Close();
-    trip_ = trip;
-  }
-  bool Counting() const { return trip_ != nullptr; }
-
-  // One masked month row of the trip; rows of a month come in communication order and each
-  // copies its days only inside its own period.
-  void Month(int anno, int mese, uint32_t days, const Date& datini, const Date& datfin) {
-    if (!open_ || anno != anno_ || mese != mese_) {
-      Close();
-      open_ = true;
-      anno_ = anno;
-      mese_ = mese;
-      days_ = 0;
-    }
-    const uint32_t window = MergeWindow(datini, datfin, anno, mese);
-    days_ = (days_ & ~window) | (days & window);
-  }
-
-  void Close() {
-    if (!trip_ || !open_) return;
-    open_ = false;
-    int first = 0, last = 0;
-    period_.Range(anno_, mese_, first, last);
-    uint32_t counted = days_ & DayRangeBits(first, last);
-    if (!counted) return;
-    const long offset = offsets_[(anno_ - period_.from.year) * 12 + mese_ - 1];
-    std::vector<int64_t>& metres = profiles_[trip_->contract].metres;
-    runs_[trip_->contract] = true;
-    while (counted) {
-      const int day = std::countr_zero(counted);
-      counted &= counted - 1;
-      metres[offset + day - 1] += trip_->length;
-    }
-  }
-
- private:
-  const Period& period_;
-  std::vector<DailyProfile>& profiles_;
-  std::vector<bool>& runs_;
-  std::vector<long> offsets_;  // by month of the period: the index of its day 1
-  const DailyTrip* trip_ = nullptr;
-  bool open_ = false;
-  int anno_ = 0, mese_ = 0;
-  uint32_t days_ = 0;
-};
-
 // The trips of the chosen contracts and the (empty) profiles of their contracts.
-bool ReadDailyTrips(db::Database& db, const ProfileParams& p, const Period& period,
+bool ReadDailyTrips(db::Database& db, const ProfileParams& p, const Date& from, const Date& to,
                     std::unordered_map<uint64_t, DailyTrip>& trips,
                     std::vector<DailyProfile>& profiles) {
   std::map<ContractKey, std::vector<uint64_t>> byContract;
@@ -120,43 +48,50 @@ bool ReadDailyTrips(db::Database& db, const ProfileParams& p, const Period& peri
   s.SetFrom("corse");
   s.SetWhere("corse.azienda >= 0" + ChosenTrips(p));
   if (db::ForEachRow(s, [&] {
-        const uint64_t key = TripKey(s.GetShort(2), s.GetLong(0));
+        const uint64_t key = comms::TripKey(s.GetShort(2), s.GetLong(0));
         byContract[{s.GetShort(1), s.GetShort(2)}].push_back(key);
         lengths[key] = s.GetLong(3);
       }) != db::Walk::End)
     return false;
-  const int days = PeriodDays(period.from, period.to);
+  const int days = comms::PeriodDays(from, to);
   trips.reserve(lengths.size());
   for (const auto& [contract, keys] : byContract) {
     const int index = static_cast<int>(profiles.size());
     DailyProfile& profile = profiles.emplace_back();
     profile.ente = contract.first;
     profile.azienda = contract.second;
-    profile.first = period.from;
+    profile.first = from;
     profile.metres.assign(days, 0);
     for (uint64_t key : keys) trips[key] = DailyTrip{lengths[key], index};
   }
   return true;
 }
 
-// The months of the context's communications in the period, counted into the trips.
-bool CountDailyMonths(db::Database& db, const ProfileParams& p, const Period& period,
-                      const Communications& communications,
-                      const std::unordered_map<uint64_t, DailyTrip>& trips, DailyCounter& counter,
-                      ProgressScope& progress) {
-  return CountMonths(db, period, communications, p.ente >= 0 ? ChosenTrips(p) : std::string(),
-                     p.azienda, static_cast<long long>(trips.size()), progress, counter,
-                     [&trips](uint64_t key) -> const DailyTrip* {
-                       auto it = trips.find(key);
-                       return it == trips.end() ? nullptr : &it->second;
-                     });
+// The running days of the chosen trips, each trip's contract length added to its
+// contract's days.
+bool CountDailyDays(db::Database& db, const ProfileParams& p, const Date& from, const Date& to,
+                    const comms::ContextCommunications& communications,
+                    const std::unordered_map<uint64_t, DailyTrip>& trips,
+                    std::vector<DailyProfile>& profiles, std::vector<bool>& runs,
+                    ProgressScope& progress) {
+  if (trips.empty()) return true;
+  comms::TripChoice choice;
+  choice.ente = p.ente;
+  choice.azienda = p.azienda;
+  const auto add = [&](const comms::TripRunningDays& t) {
+    auto it = trips.find(comms::TripKey(t.azienda, t.id));
+    if (it == trips.end()) return;
+    const DailyTrip& trip = it->second;
+    std::vector<int64_t>& metres = profiles[trip.contract].metres;
+    runs[trip.contract] = true;
+    t.days.ForEach([&](int day) { metres[day] += trip.length; });
+  };
+  return comms::WalkRunningDays(db, communications, from, to, choice,
+                                static_cast<long long>(trips.size()), progress,
+                                add) == comms::RunningDaysResult::Done;
 }
 
 }  // namespace
-
-int PeriodDays(const Date& from, const Date& to) {
-  return static_cast<int>(std::max(0L, CivilDays(to) - CivilDays(from) + 1));
-}
 
 int64_t DailyProfile::TotalMetres() const {
   int64_t total = 0;
@@ -188,24 +123,24 @@ std::optional<std::vector<DailyProfile>> ExtractDailyProfiles(db::Database& db, 
                                                               const ProfileParams& params) {
   const std::optional<Date> from = ParseDateByPosition(params.startDate);
   const std::optional<Date> to = ParseDateByPosition(params.endDate);
-  if (!from || !to || !IsValidDate(*from) || !IsValidDate(*to) || PeriodDays(*from, *to) == 0)
+  if (!from || !to || !IsValidDate(*from) || !IsValidDate(*to) ||
+      comms::PeriodDays(*from, *to) == 0)
     return std::vector<DailyProfile>{};
-  const Period period{*from, *to};
 
   WaitScope wait(ui);
   ProgressScope progress(ui, "Lettura Comunicazioni in Vigore", ProgressScope::Cancellable{});
-  Communications communications;
-  if (!ReadCommunications(db, params.context, communications)) return std::nullopt;
+  const std::optional<comms::ContextCommunications> communications =
+      comms::ReadContextCommunications(db, params.context);
+  if (!communications) return std::nullopt;
 
   progress.Caption("Lettura Corse");
   std::unordered_map<uint64_t, DailyTrip> trips;
   std::vector<DailyProfile> profiles;
-  if (!ReadDailyTrips(db, params, period, trips, profiles)) return std::nullopt;
+  if (!ReadDailyTrips(db, params, *from, *to, trips, profiles)) return std::nullopt;
 
   progress.Caption("Conteggio Giorni di Effettuazione");
   std::vector<bool> runs(profiles.size(), false);
-  DailyCounter counter(period, profiles, runs);
-  if (!CountDailyMonths(db, params, period, communications, trips, counter, progress))
+  if (!CountDailyDays(db, params, *from, *to, *communications, trips, profiles, runs, progress))
     return std::nullopt;
 
   std::vector<DailyProfile> running;
@@ -235,8 +170,9 @@ std::optional<std::vector<HourlyProfile>> ExtractHourlyProfiles(db::Database& db
 
   WaitScope wait(ui);
   ProgressScope progress(ui, "Lettura Comunicazioni in Vigore", ProgressScope::Cancellable{});
-  Communications communications;
-  if (!ReadCommunications(db, params.context, communications)) return std::nullopt;
+  const std::optional<comms::ContextCommunications> communications =
+      comms::ReadContextCommunications(db, params.context);
+  if (!communications) return std::nullopt;
 
   progress.Caption("Lettura Corse");
   db::Selection s(&db);
@@ -282,7 +218,7 @@ std::optional<std::vector<HourlyProfile>> ExtractHourlyProfiles(db::Database& db
         const int ente = s.GetShort(1);
         const int azienda = s.GetShort(2);
         const int32_t protoc = s.GetLong(8);
-        if (!comms::IsInForce(communications.map.FindCompany(azienda), protoc, *date)) return true;
+        if (!comms::IsInForce(communications->map.FindCompany(azienda), protoc, *date)) return true;
         if (!trip.open || azienda != trip.azienda || id != trip.id) {
           closeTrip();
           if (profiles.empty() || profiles.back().ente != ente ||

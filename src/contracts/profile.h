@@ -32,9 +32,6 @@ struct ProfileParams {
   OutputKind output = OutputKind::Preview;
 };
 
-// The number of days from `from` to `to`, both included (0 when `to` comes first).
-int PeriodDays(const Date& from, const Date& to);
-
 struct DailyProfile {
   int ente = 0;
   int azienda = 0;

@@ -89,6 +89,10 @@ Date FromDayNumber(int32_t n) {
   return Date{n % 100, n / 100 % 100, n / 10000};
 }
 
+int64_t DaysSinceEpoch(const Date& d) {
+  return DaysFromCivil(d.year, d.month, d.day);
+}
+
 int Weekday(const Date& d) {
   // 1 January 1970 was a Thursday (code 4).
   int64_t days = DaysFromCivil(d.year, d.month, d.day);

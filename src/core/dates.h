@@ -42,6 +42,10 @@ std::optional<Date> ParseDialogDate(std::string_view text);
 int32_t DayNumber(const Date& d);
 Date FromDayNumber(int32_t n);
 
+// Days since 1 January 1970 in the proleptic Gregorian calendar: the difference of two
+// dates counts the days between them.
+int64_t DaysSinceEpoch(const Date& d);
+
 // Weekday code 1 (Monday) .. 7 (Sunday) of a valid Gregorian date.
 int Weekday(const Date& d);
 
