@@ -139,7 +139,7 @@ bool ShapefileWriter::Open(const std::string& path, int shapeType, std::vector<D
   shpWords_ = shxWords_ = 50;
   box_ = Box::Empty();
   records_ = 0;
-  files_.clear();
+  files_.Discard();
   ok_ = shapeType == kShapePoint || shapeType == kShapePolyLine;
   // The DBF header holds a field's width in one byte and the header and record lengths in
   // two.
@@ -154,8 +154,7 @@ bool ShapefileWriter::Open(const std::string& path, int shapeType, std::vector<D
   if (!ok_) return false;
 
   auto create = [this](const std::string& p) -> std::FILE* {
-    files_.push_back(std::make_unique<OutputFile>());
-    if (files_.back()->Open(p)) return files_.back()->get();
+    if (OutputFile* f = files_.Add(p)) return f->get();
     ok_ = false;
     return nullptr;
   };
@@ -277,10 +276,9 @@ bool ShapefileWriter::Close() {
     WriteAll(dbf_, d, 32);
   }
   shp_ = shx_ = dbf_ = nullptr;
-  for (auto& f : files_) ok_ = ok_ && f->Close();
-  // All the files or none: nothing half-written takes a name.
-  for (auto& f : files_) ok_ = ok_ && f->Publish();
-  files_.clear();
+  // All the files or none: nothing half-written takes a name, no former file is lost.
+  ok_ = ok_ && files_.Commit();
+  files_.Discard();
   const bool result = ok_;
   ok_ = false;
   return result;

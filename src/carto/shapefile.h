@@ -56,7 +56,7 @@ struct DbfField {
 // Writes a point or polyline shapefile. The caller gives the main file's path; the index and
 // the table take that path with its last three characters replaced by "SHX" and "DBF" (the
 // code page and projection files by "CPG" and "PRJ"). Files are replaced, together, when
-// Close succeeds.
+// Close succeeds; when it fails, the files that were there are as they were.
 //
 // On any failure (a file that cannot be created or written, a field list the DBF header
 // cannot describe) the writer returns false from then on and Close leaves the files that
@@ -90,7 +90,7 @@ class ShapefileWriter {
   void Fail();
 
   std::string path_;
-  std::vector<std::unique_ptr<OutputFile>> files_;  // every file created, named at Close
+  OutputFileSet files_;  // every file created, named together at Close
   std::FILE* shp_ = nullptr;
   std::FILE* shx_ = nullptr;
   std::FILE* dbf_ = nullptr;

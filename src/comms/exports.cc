@@ -8,6 +8,7 @@
 #include "comms/counting.h"
 #include "comms/import.h"
 #include "comms/kvt_format.h"
+#include "comms/section_writer.h"
 #include "core/text.h"
 #include "db/database.h"
 #include "db/rows.h"
@@ -397,45 +398,13 @@ bool ExportReferenceBaseCommand(db::Database& db, Ui& ui) {
 
 namespace {
 
-// A tagged file of sections with declared counts and running checksums, line by line.
-class TaggedFile {
- public:
-  bool Open(const std::string& path) { return file_.Open(path); }
-  void Line(std::string_view record) {
-    ok_ = ok_ && std::fwrite(record.data(), 1, record.size(), file_.get()) == record.size() &&
-          std::fputc('\n', file_.get()) != EOF;
-  }
-  void Row(std::string_view record) {
-    checksum_.Add(record);
-    ++rows_;
-    Line(record);
-  }
-  void Begin(std::string_view tag, long count) {
-    checksum_.Reset();
-    rows_ = 0;
-    declared_ = count;
-    Line(Format("<%.*s>%ld", static_cast<int>(tag.size()), tag.data(), count));
-  }
-  void End(std::string_view tag) {
-    ok_ = ok_ && rows_ == declared_;  // the rows changed between counting and writing
-    Line(Format("</%.*s>%ld", static_cast<int>(tag.size()), tag.data(),
-                static_cast<long>(checksum_.Value())));
-  }
-  // Gives the file its name when all went well; otherwise nothing is written.
-  bool Close() {
-    if (!ok_) {
-      file_.Discard();
-      return false;
-    }
-    return file_.Commit();
-  }
-
- private:
-  OutputFile file_;
-  RunningChecksum checksum_;
-  long rows_ = 0, declared_ = 0;
-  bool ok_ = true;
-};
+// "<tag>count" and "</tag>checksum", as the communications spell their sections.
+void BeginTagged(SectionWriter& file, std::string_view tag, long count) {
+  file.Begin(Format("<%.*s>%ld", static_cast<int>(tag.size()), tag.data(), count), count);
+}
+void EndTagged(SectionWriter& file, std::string_view tag) {
+  file.End(Format("</%.*s>", static_cast<int>(tag.size()), tag.data()));
+}
 
 class RegularityExport {
  public:
@@ -448,7 +417,7 @@ class RegularityExport {
     dateCondition_ = DateCondition(from);
   }
 
-  bool Run(TaggedFile& file);
+  bool Run(SectionWriter& file);
 
  private:
   std::string DateCondition(const Date& d) const {
@@ -467,7 +436,7 @@ class RegularityExport {
         [&](db::Selection&) { ++out; });
   }
   bool CollectRoutes();
-  bool Section(TaggedFile& file, std::string_view tag, long count,
+  bool Section(SectionWriter& file, std::string_view tag, long count,
                void (RegularityExport::*configure)(db::Selection&) const,
                const std::function<void(db::Selection&, std::string&)>& format);
 
@@ -561,11 +530,11 @@ bool RegularityExport::CollectRoutes() {
       [&](db::Selection& s) { routes_.insert(s.GetLong(0)); });
 }
 
-bool RegularityExport::Section(TaggedFile& file, std::string_view tag, long count,
+bool RegularityExport::Section(SectionWriter& file, std::string_view tag, long count,
                                void (RegularityExport::*configure)(db::Selection&) const,
                                const std::function<void(db::Selection&, std::string&)>& format) {
   progress_.Caption(Format("Estrazione <%.*s>", static_cast<int>(tag.size()), tag.data()));
-  file.Begin(tag, count);
+  BeginTagged(file, tag, count);
   std::string row;
   long done = 0;
   const bool ok = ForEachRow(
@@ -576,11 +545,11 @@ bool RegularityExport::Section(TaggedFile& file, std::string_view tag, long coun
         file.Row(row);
         progress_.Set(++done, count);
       });
-  file.End(tag);
+  EndTagged(file, tag);
   return ok;
 }
 
-bool RegularityExport::Run(TaggedFile& file) {
+bool RegularityExport::Run(SectionWriter& file) {
   if (!CountOf(&RegularityExport::Stops, counts_.fermate) ||
       !CountOf(&RegularityExport::Trips, counts_.corse) ||
       !CountOf(&RegularityExport::Times, counts_.orari) ||
@@ -604,19 +573,15 @@ bool RegularityExport::Run(TaggedFile& file) {
     return false;
   }
 
-  file.Line("<etichetta>1");
-  RunningChecksum checksum;
+  file.Begin("<etichetta>1");
   const std::string lines[] = {Format("BaseReg\t%d", azienda_),
                                Format("FERMATE\t%ld", counts_.fermate),
                                Format("CORSE\t%ld", counts_.corse),
                                Format("ORARI\t%ld", counts_.orari),
                                Format("GIORNI\t%ld", counts_.giorni),
                                Format("PROGRESSIVE\t%ld", counts_.progressive)};
-  for (const std::string& line : lines) {
-    checksum.Add(line);
-    file.Line(line);
-  }
-  file.Line(Format("</etichetta>%ld", static_cast<long>(checksum.Value())));
+  for (const std::string& line : lines) file.Row(line);
+  file.End("</etichetta>");
 
   std::string a, b, c;
   bool ok = Section(file, "fermate", counts_.fermate, &RegularityExport::Stops,
@@ -648,7 +613,7 @@ bool RegularityExport::Run(TaggedFile& file) {
   if (!ok) return false;
 
   progress_.Caption("Estrazione <progressive>");
-  file.Begin("progressive", counts_.progressive);
+  BeginTagged(file, "progressive", counts_.progressive);
   long done = 0;
   any = false;
   ok = ForEachRow(
@@ -667,7 +632,7 @@ bool RegularityExport::Run(TaggedFile& file) {
         any = true;
         progress_.Set(++done, counts_.progressive);
       });
-  file.End("progressive");
+  EndTagged(file, "progressive");
   return ok;
 }
 
@@ -702,7 +667,7 @@ Form RegularityForm(Ui& ui, std::vector<std::string> entries, int& azienda, Date
 bool ExportRegularityBase(db::Database& db, Ui& ui, int azienda, const Date& from,
                           const std::string& path, RegularityBaseCounts& counts) {
   counts = RegularityBaseCounts{};
-  TaggedFile file;
+  SectionWriter file;
   if (!file.Open(path)) {
     ui.Warning("Impossibile creare\n\n" + path, "Esportazione base gestione regolarità");
     return false;

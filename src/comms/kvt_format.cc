@@ -531,48 +531,35 @@ void AppendRow(std::string& out, const GiorniRow& row) {
 // ---------------------------------------------------------------------------------------
 // KvtWriter
 
-namespace {
-constexpr size_t kWriteBufferBytes = size_t{1} << 20;
-}
-
 KvtWriter::KvtWriter() = default;
 KvtWriter::~KvtWriter() = default;
 
 bool KvtWriter::Open(const std::string& path) {
-  const bool opened = file_.Open(path);
+  const bool opened = out_.Open(path);
   path_ = path;
   error_.clear();
   declared_ = SectionCounts{};
   reference_ = protocolWritten_ = false;
   nextSection_ = 0;
   current_.reset();
-  rowsInSection_ = lines_ = 0;
-  if (!opened) {
-    error_ = "cannot create " + path;
-    return false;
-  }
-  buffer_.resize(kWriteBufferBytes);
-  std::setvbuf(file_.get(), buffer_.data(), _IOFBF, buffer_.size());
-  return true;
+  if (!opened) error_ = "cannot create " + path;
+  return opened;
 }
 
 void KvtWriter::Fail(const std::string& text) {
   if (error_.empty()) error_ = text;
 }
 
-void KvtWriter::Line(std::string_view record) {
-  ++lines_;
-  if (!file_.get()) return Fail("the file is not open");
-  if (std::fwrite(record.data(), 1, record.size(), file_.get()) != record.size() ||
-      std::fputc('\n', file_.get()) == EOF) {
-    Fail("cannot write " + path_);
-  }
+// The first fault found is the one reported: an order or count fault is caught before the
+// section writer sees it, so what is left for it is a line that could not be written.
+void KvtWriter::Check() {
+  if (!out_.IsOpen()) Fail("the file is not open");
+  else if (!out_.Good()) Fail("cannot write " + path_);
 }
 
 void KvtWriter::Row(std::string_view record) {
-  checksum_.Add(record);
-  ++rowsInSection_;
-  Line(record);
+  out_.Row(record);
+  Check();
 }
 
 void KvtWriter::WriteProtocol(const ProtocolRow& row, const SectionCounts& counts) {
@@ -585,8 +572,10 @@ void KvtWriter::WriteProtocol(const ProtocolRow& row, const SectionCounts& count
   protocolWritten_ = true;
   reference_ = row.reference;
   declared_ = counts;
-  Line(std::string(kProtocolOpen) + "1");
-  checksum_.Reset();
+  scratch_.assign(kProtocolOpen);
+  scratch_ += '1';
+  out_.Begin(scratch_);
+  Check();
   scratch_.clear();
   AppendRow(scratch_, row);
   Row(scratch_);
@@ -597,11 +586,8 @@ void KvtWriter::WriteProtocol(const ProtocolRow& row, const SectionCounts& count
     AppendInt(scratch_, counts[s]);
     Row(scratch_);
   }
-  int32_t sum = checksum_.Value();
-  if (faults_.protocolChecksum) sum += faults_.checksumDelta;
-  scratch_.assign(kProtocolClose);
-  AppendInt(scratch_, sum);
-  Line(scratch_);
+  out_.End(kProtocolClose, {}, faults_.protocolChecksum ? faults_.checksumDelta : 0);
+  Check();
 }
 
 void KvtWriter::BeginSection(Section s) {
@@ -612,13 +598,12 @@ void KvtWriter::BeginSection(Section s) {
   }
   current_ = s;
   ++nextSection_;
-  rowsInSection_ = 0;
-  checksum_.Reset();
   int64_t count = declared_[s];
   if (faults_.countSection == s) count += faults_.countDelta;
   scratch_.assign(OpenTag(s));
   AppendInt(scratch_, count);
-  Line(scratch_);
+  out_.Begin(scratch_, declared_[s]);
+  Check();
 }
 
 bool KvtWriter::InSection(Section s) {
@@ -687,23 +672,20 @@ void KvtWriter::WriteRawRow(std::string_view record) {
 void KvtWriter::EndSection() {
   if (!current_) return Fail("section closed twice");
   const Section s = *current_;
-  if (rowsInSection_ != declared_[s]) {
+  if (out_.Rows() != declared_[s]) {
     Fail(Format("<%s> has %lld rows, %lld declared", SectionName(s).data(),
-                static_cast<long long>(rowsInSection_), static_cast<long long>(declared_[s])));
+                static_cast<long long>(out_.Rows()), static_cast<long long>(declared_[s])));
   }
-  int32_t sum = checksum_.Value();
-  if (faults_.checksumSection == s) sum += faults_.checksumDelta;
-  scratch_.assign(CloseTag(s));
-  AppendInt(scratch_, sum);
-  Line(scratch_);
+  out_.End(CloseTag(s), {}, faults_.checksumSection == s ? faults_.checksumDelta : 0);
+  Check();
   current_.reset();
 }
 
 bool KvtWriter::Close() {
   const int expected = reference_ ? kSectionCount - 1 : kSectionCount;
   if (current_ || nextSection_ != expected) Fail("the file ends before its last section");
-  if (!error_.empty()) file_.Discard();
-  else if (!file_.Commit()) Fail("cannot write " + path_);
+  if (!error_.empty()) out_.Fail();
+  if (!out_.Close()) Fail("cannot write " + path_);
   return error_.empty();
 }
 

@@ -18,10 +18,10 @@
 #include <string_view>
 #include <vector>
 
+#include "comms/section_writer.h"
 #include "core/checksum.h"
 #include "core/dates.h"
 #include "core/file.h"
-#include "platform/files.h"
 
 namespace kvt::comms {
 
@@ -294,17 +294,16 @@ class KvtWriter {
   // Flushes and closes; false when anything went wrong (see Error).
   bool Close();
 
-  long LinesWritten() const { return lines_; }
+  long LinesWritten() const { return out_.LinesWritten(); }
   const std::string& Error() const { return error_; }
 
  private:
-  void Line(std::string_view record);
   void Row(std::string_view record);
+  void Check();
   bool InSection(Section s);
   void Fail(const std::string& text);
 
-  std::vector<char> buffer_;  // the stream's buffer: must outlive file_
-  OutputFile file_;
+  SectionWriter out_;
   std::string path_;
   std::string scratch_;
   WriterFaults faults_;
@@ -313,9 +312,6 @@ class KvtWriter {
   bool protocolWritten_ = false;
   int nextSection_ = 0;             // index of the section expected next
   std::optional<Section> current_;  // the open section
-  int64_t rowsInSection_ = 0;
-  RunningChecksum checksum_;
-  long lines_ = 0;
   std::string error_;
 };
 

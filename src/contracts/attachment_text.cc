@@ -46,15 +46,6 @@ std::string ContractNames::Company(int azienda) const {
   return it == companies.end() ? std::string() : it->second;
 }
 
-namespace {
-
-void RemoveQuietly(const std::string& path) {
-  std::error_code ignored;
-  std::filesystem::remove(path, ignored);
-}
-
-}  // namespace
-
 std::optional<ContractNames> ReadContractNames(db::Database& db) {
   auto authorities = schema::ReadPickNames(db, schema::PickTable::Authorities);
   if (!authorities) return std::nullopt;
@@ -94,13 +85,13 @@ void AttachmentFile::Write(std::string_view text) {
   if (closed_) ok_ = false;  // written after Close: the file would lack this text
   if (!ok_) return;
   const std::string bytes = Utf8ToCp1252(text);
-  ok_ = std::fwrite(bytes.data(), 1, bytes.size(), file_.get()) == bytes.size();
+  ok_ = std::fwrite(bytes.data(), 1, bytes.size(), file_->get()) == bytes.size();
 }
 
 void AttachmentFile::Close() {
   if (closed_) return;
   closed_ = true;
-  ok_ = file_.Close() && ok_;
+  ok_ = file_->Close() && ok_;
 }
 
 AttachmentFolder::AttachmentFolder(Ui& ui, const std::string& chosenPath) : ui_(ui) {
@@ -119,15 +110,15 @@ AttachmentFolder::~AttachmentFolder() {
 }
 
 AttachmentFile* AttachmentFolder::Create(std::string_view kind, int azienda, int ente) {
-  auto file = std::make_unique<AttachmentFile>();
   const std::string path =
       (std::filesystem::path(folder_) / AttachmentFileName(kind, azienda, ente)).string();
-  if (!file->file_.Open(path)) {
+  OutputFile* file = set_.Add(path);
+  if (!file) {
     Abandon();
     ui_.Stop("Impossibile creare\n\n" + path);
     return nullptr;
   }
-  files_.push_back(std::move(file));
+  files_.push_back(std::unique_ptr<AttachmentFile>(new AttachmentFile(file)));
   return files_.back().get();
 }
 
@@ -135,34 +126,31 @@ bool AttachmentFolder::Finish() {
   for (auto& f : files_) {
     f->Close();
     if (!f->ok_) {
-      const std::string path = f->file_.path();
+      const std::string path = f->file_->path();
       Abandon();
       ui_.Stop(comms::ExportFailedMessage(path));
       return false;
     }
   }
-  for (size_t i = 0; i < files_.size(); ++i) {
-    if (!files_[i]->file_.Publish()) {
-      // The files already named are taken back too: an export is whole or absent.
-      for (size_t j = 0; j < i; ++j) RemoveQuietly(files_[j]->file_.path());
-      const std::string path = files_[i]->file_.path();
-      Abandon();
-      ui_.Stop("Impossibile creare\n\n" + path);
-      return false;
-    }
+  if (!set_.Publish()) {
+    const std::string path = set_.FailedPath();
+    Abandon();
+    ui_.Stop("Impossibile creare\n\n" + path);
+    return false;
   }
   finished_ = true;
   return true;
 }
 
 void AttachmentFolder::Abandon() {
-  files_.clear();  // each file discards what it wrote
+  files_.clear();
+  set_.Discard();
 }
 
 std::vector<std::string> AttachmentFolder::Names() const {
   std::vector<std::string> names;
   for (const auto& f : files_)
-    names.push_back(std::filesystem::path(f->file_.path()).filename().string());
+    names.push_back(std::filesystem::path(f->file_->path()).filename().string());
   return names;
 }
 

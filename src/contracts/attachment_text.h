@@ -94,14 +94,17 @@ class AttachmentFile {
 
  private:
   friend class AttachmentFolder;
-  OutputFile file_;  // named when the folder is finished
+  explicit AttachmentFile(OutputFile* file) : file_(file) {}
+
+  OutputFile* file_;  // of the folder's set, named when the folder is finished
   bool closed_ = false;
   bool ok_ = true;
 };
 
 // The files of one export, created in the folder of the path the user chose. They are
-// written under temporary names and take their own names only when the whole export has
-// succeeded: a failed or abandoned export leaves none of its files behind.
+// written under temporary names and take their own names together only when the whole
+// export has succeeded: a failed or abandoned export leaves none of its files behind, and
+// the files of the same names that were there before as they were.
 class AttachmentFolder {
  public:
   // `chosenPath`: the path from the folder chooser; only its folder is used (the path
@@ -115,7 +118,8 @@ class AttachmentFolder {
   // creare\n\n" + its path has been shown and everything written so far removed.
   AttachmentFile* Create(std::string_view kind, int azienda, int ente);
   // Closes every file and gives each its name. False, after the message, when a file could
-  // not be written or named; then nothing of the export is left.
+  // not be written or named; then nothing of the export is left, and what it would have
+  // replaced is back.
   bool Finish();
   // Removes every file written (when the export stops half-way).
   void Abandon();
@@ -127,6 +131,7 @@ class AttachmentFolder {
  private:
   Ui& ui_;
   std::string folder_;
+  OutputFileSet set_;
   std::vector<std::unique_ptr<AttachmentFile>> files_;
   bool finished_ = false;
 };

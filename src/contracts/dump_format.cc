@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "comms/kvt_format.h"
+#include "core/checksum.h"
 #include "core/text.h"
 #include "schema/catalogue.h"
 
@@ -295,56 +296,29 @@ DumpWriter::DumpWriter() = default;
 DumpWriter::~DumpWriter() = default;
 
 bool DumpWriter::Open(const std::string& path) {
-  ok_ = file_.Open(path);
   next_ = 0;
-  open_ = false;
-  if (!ok_) return false;
-  buffer_.resize(size_t{1} << 20);
-  std::setvbuf(file_.get(), buffer_.data(), _IOFBF, buffer_.size());
-  return true;
-}
-
-void DumpWriter::Line(std::string_view record) {
-  if (!file_.get()) {
-    ok_ = false;
-    return;
-  }
-  if (std::fwrite(record.data(), 1, record.size(), file_.get()) != record.size() ||
-      std::fputc('\n', file_.get()) == EOF)
-    ok_ = false;
+  return out_.Open(path);
 }
 
 void DumpWriter::Begin(DumpSection section, int64_t rows) {
-  if (open_ || section != next_) ok_ = false;
+  if (section != next_) out_.Fail();
   const DumpTable& table = DumpTables()[section];
-  open_ = true;
-  declared_ = rows;
-  rows_ = 0;
-  checksum_.Reset();
-  Line(std::string(kStart) + std::string(table.name) + Format("<%lld>", static_cast<long long>(rows)));
-  checksum_.Add(table.header);
-  Line(table.header);
+  out_.Begin(std::string(kStart) + std::string(table.name) +
+                 Format("<%lld>", static_cast<long long>(rows)),
+             rows);
+  out_.SummedLine(table.header);
 }
 
-void DumpWriter::Row(std::string_view record) {
-  if (!open_) ok_ = false;
-  ++rows_;
-  checksum_.Add(record);
-  Line(record);
-}
+void DumpWriter::Row(std::string_view record) { out_.Row(record); }
 
 void DumpWriter::End() {
-  if (!open_ || rows_ != declared_) ok_ = false;
-  open_ = false;
   ++next_;
-  Line(Format("<TB_END><%ld>", static_cast<long>(checksum_.Value())));
+  out_.End(kEnd, ">");
 }
 
 bool DumpWriter::Close() {
-  if (open_ || next_ != kDumpSections) ok_ = false;
-  if (!ok_) file_.Discard();
-  else if (!file_.Commit()) ok_ = false;
-  return ok_;
+  if (next_ != kDumpSections) out_.Fail();
+  return out_.Close();
 }
 
 }  // namespace kvt::contracts

@@ -19,9 +19,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/checksum.h"
+#include "comms/section_writer.h"
 #include "core/dates.h"
-#include "platform/files.h"
 
 namespace kvt::contracts {
 
@@ -108,14 +107,8 @@ class DumpWriter {
   bool Close();
 
  private:
-  void Line(std::string_view record);
-  std::vector<char> buffer_;
-  OutputFile file_;
-  RunningChecksum checksum_;
+  comms::SectionWriter out_;
   int next_ = 0;
-  int64_t declared_ = 0, rows_ = 0;
-  bool open_ = false;
-  bool ok_ = true;
 };
 
 }  // namespace kvt::contracts

@@ -8,7 +8,9 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace kvt {
 
@@ -64,11 +66,61 @@ class OutputFile {
   void Discard();
 
  private:
+  friend class OutputFileSet;
+
   std::FILE* file_ = nullptr;
   std::string path_;    // the name the user gave
   std::string target_;  // the file it names (a link followed)
   std::string temp_;    // empty when writing in place
   bool closed_ = false;
 };
+
+// Files the program writes for the user as one set (a shapefile's SHP, SHX and DBF, the
+// files of an export folder): every one takes its name, or none does.
+//
+// Each file is an OutputFile, written under a name of its own. Publish renames them onto
+// their names one after another; a file it replaces is first kept aside under a name of its
+// own ("NAME.<pid>-<n>.old", a hard link, or the file itself moved when the folder allows
+// no link) and dropped only when every rename has succeeded. When a step fails, or the set
+// is discarded unpublished, every file that was there before is put back as it was and no
+// new file is left. Pipes and devices are written in place, as OutputFile does, and never
+// removed. A crash can leave ".tmp" files and, during Publish, part of the new set in
+// place with the files it replaced beside it as ".old".
+class OutputFileSet {
+ public:
+  OutputFileSet() = default;
+  ~OutputFileSet() { Discard(); }
+  OutputFileSet(const OutputFileSet&) = delete;
+  OutputFileSet& operator=(const OutputFileSet&) = delete;
+
+  // Opens one more file of the set (as OutputFile::Open); it may be closed on its own once
+  // written. Null (errno set) when it cannot be opened: the set is otherwise unchanged.
+  [[nodiscard]] OutputFile* Add(const std::string& path);
+  size_t size() const { return files_.size(); }
+  OutputFile& operator[](size_t i) const { return *files_[i]; }
+
+  // Closes every file. False (errno set, FailedPath named) when one could not be written;
+  // then the whole set is discarded.
+  [[nodiscard]] bool Close();
+  // Gives every closed file its name. False (errno set, FailedPath named) when one cannot
+  // take it; then the files it replaced are back and the whole set is discarded.
+  [[nodiscard]] bool Publish();
+  [[nodiscard]] bool Commit() { return Close() && Publish(); }
+  // Removes every file written and not published, and forgets them all.
+  void Discard();
+
+  // The user's name of the file that made Close or Publish fail.
+  const std::string& FailedPath() const { return failed_; }
+
+ private:
+  bool Fail(const OutputFile& file);
+
+  std::vector<std::unique_ptr<OutputFile>> files_;
+  std::string failed_;
+};
+
+// Tests only: the `n`th rename of a finished file onto its name from now on (1 the next)
+// fails with `error`, as a full or read-only folder would make it; 0 stops the fault.
+void FailRenameForTests(int n, int error);
 
 }  // namespace kvt

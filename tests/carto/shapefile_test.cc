@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <cstring>
 #include <sstream>
 
@@ -204,6 +205,37 @@ TEST(ShapefileTest, PolyLineFileBytesAndTwelveFieldTable) {
   EXPECT_FALSE(bad.Open(dir + "/blocca.SHP", kShapePoint, StopFields()));
   EXPECT_FALSE(fs::exists(dir + "/blocca.SHP"));
   EXPECT_FALSE(fs::exists(dir + "/blocca.SHX"));
+}
+
+TEST(ShapefileTest, AFailedRenameLeavesTheFormerFilesByteForByte) {
+  // The former SHP, DBF and PRJ of an earlier export; no SHX, no CPG.
+  const std::string dir = test::TempDir();
+  const std::map<std::string, std::string> former = {{"fermate.DBF", std::string("\x03old\0", 5)},
+                                                     {"fermate.PRJ", "PROJCS[vecchio]"},
+                                                     {"fermate.SHP", "vecchio SHP"}};
+  for (const auto& [name, bytes] : former) std::ofstream(dir + "/" + name, std::ios::binary) << bytes;
+  auto contents = [&dir] {
+    std::map<std::string, std::string> found;
+    for (const auto& e : fs::directory_iterator(dir))
+      found[e.path().filename().string()] = test::ReadFile(e.path().string());
+    return found;
+  };
+  auto write = [&dir] {
+    ShapefileWriter w;
+    return w.Open(dir + "/fermate.SHP", kShapePoint, StopFields()) &&
+           w.AddPoint({1600000.5, 5000000.25}, {"12", "Piazza Roma", "3"}) && w.Close();
+  };
+  // SHP and SHX have taken their names when the DBF cannot: SHP is put back, SHX removed.
+  FailRenameForTests(3, ENOSPC);
+  EXPECT_FALSE(write());
+  FailRenameForTests(0, 0);
+  EXPECT_EQ(contents(), former);
+
+  ASSERT_TRUE(write());
+  const auto written = contents();
+  EXPECT_EQ(written.size(), 5u);
+  EXPECT_EQ(written.at("fermate.CPG"), "1252");
+  EXPECT_EQ(written.at("fermate.SHP").size(), 128u);
 }
 
 TEST(ShapefileTest, GdalReadsWhatWeWrite) {

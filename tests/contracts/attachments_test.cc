@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
@@ -10,6 +11,7 @@
 #include "contracts/attachments.h"
 #include "contracts/dialog.h"
 #include "platform/cli_ui.h"
+#include "platform/files.h"
 #include "statement_fixture.h"
 
 namespace kvt::contracts::test {
@@ -71,6 +73,21 @@ class Attachments : public StatementTest {
     ui.QueueFormValues(values);
     ui.QueueFile(path);
     return command(ui, db());
+  }
+
+  // Contract (1, 101) runs outward only; contract (2, 102) one trip of 1234.5 km.
+  void LoadTwoContracts() {
+    auto c = comms::test::Plan(1);
+    AddStatementNetwork(c);
+    c.trips = {Trip(1, "C1", "L1", 'A', 1, 1000, 10), Trip(2, "C2", "L2", 'A', 1, 2000, 10)};
+    c.days = {Month(1, 2010, 1, {4}), Month(2, 2010, 1, {4, 5})};
+    Load(c, "outward.txt");
+    auto other = comms::test::Plan(1);
+    other.protocol.azienda = 102;
+    AddStatementNetwork(other);
+    other.trips = {Trip(1, "K1", "900", 'R', 2, 1234500, 90)};
+    other.days = {Month(1, 2010, 1, {11})};
+    Load(other, "other.txt");
   }
 };
 
@@ -151,19 +168,7 @@ TEST_P(Attachments, TotalsDetailsAndFunctionalAnalysisOfOneContract) {
 }
 
 TEST_P(Attachments, TwoContractsTwoFilesOfEachKindNamedByTheirCodes) {
-  // Contract (1, 101) runs outward only; contract (2, 102) one trip of 1234.5 km.
-  auto c = comms::test::Plan(1);
-  AddStatementNetwork(c);
-  c.trips = {Trip(1, "C1", "L1", 'A', 1, 1000, 10), Trip(2, "C2", "L2", 'A', 1, 2000, 10)};
-  c.days = {Month(1, 2010, 1, {4}), Month(2, 2010, 1, {4, 5})};
-  Load(c, "outward.txt");
-  auto other = comms::test::Plan(1);
-  other.protocol.azienda = 102;
-  AddStatementNetwork(other);
-  other.trips = {Trip(1, "K1", "900", 'R', 2, 1234500, 90)};
-  other.days = {Month(1, 2010, 1, {11})};
-  Load(other, "other.txt");
-
+  LoadTwoContracts();
   const std::string folder = Folder("two");
   // The command line names the folder itself.
   ASSERT_TRUE(Run(RunAttachmentCommand, folder, {{"tutti_enti", "1"}, {"tutte_aziende", "1"}}));
@@ -285,6 +290,34 @@ TEST_P(Attachments, AFolderThatCannotBeWrittenOrAStopLeavesNoFileAndFails) {
   EXPECT_FALSE(Run(RunAttachmentCommand, stopped + "/CONTRATTI.txt"));
   EXPECT_THAT(ui.Texts(), ElementsAre(std::string(kCancelledFileMessage)));
   EXPECT_TRUE(std::filesystem::is_empty(stopped));
+}
+
+TEST_P(Attachments, AFailedRenameLeavesTheFormerFilesByteForByte) {
+  LoadTwoContracts();
+  // The user's files of an earlier export, and one of their own.
+  const std::string folder = Folder("former");
+  const std::map<std::string, std::string> former = {{"DET_A102_E2.TXT", "dettagli di prima\n"},
+                                                     {"NOTE.TXT", "appunti\n"},
+                                                     {"TOT_A101_E1.TXT", "totali di prima\n"}};
+  for (const auto& [name, text] : former) std::ofstream(folder + "/" + name) << text;
+  auto contents = [&folder] {
+    std::map<std::string, std::string> found;
+    for (const std::string& name : FilesIn(folder))
+      found[name] = comms::test::ReadBytes(folder + "/" + name);
+    return found;
+  };
+  // Two files have taken their names when the third cannot.
+  FailRenameForTests(3, ENOSPC);
+  EXPECT_FALSE(Run(RunAttachmentCommand, folder, {{"tutti_enti", "1"}, {"tutte_aziende", "1"}}));
+  FailRenameForTests(0, 0);
+  EXPECT_THAT(ui.Texts(), ElementsAre("Impossibile creare\n\n" + folder + "/TOT_A102_E2.TXT"));
+  EXPECT_EQ(contents(), former);
+
+  ASSERT_TRUE(Run(RunAttachmentCommand, folder, {{"tutti_enti", "1"}, {"tutte_aziende", "1"}}));
+  const auto written = contents();
+  EXPECT_EQ(written.size(), 5u);
+  EXPECT_EQ(written.at("NOTE.TXT"), "appunti\n");
+  EXPECT_EQ(written.at("TOT_A101_E1.TXT").rfind("Legenda\tTotali Andata", 0), 0u);
 }
 
 KVT_INSTANTIATE_ENGINES(Attachments);
