@@ -82,5 +82,12 @@ TEST(Provinces, ReadsCodesAndCaptions) {
   EXPECT_EQ(p[1].caption, "Portoleone è qui");
 }
 
+TEST(Provinces, TheInstalledListIsFound) {
+  const std::vector<Province> p = InstalledProvinces();
+  ASSERT_FALSE(p.empty());
+  EXPECT_EQ(p[0].code, "VL");
+  EXPECT_EQ(p[0].caption, "Provincia di Velmora");
+}
+
 }  // namespace
 }  // namespace kvt::refdata

@@ -47,6 +47,7 @@ TEST_P(LotsTest, EditDialogInsertsModifiesAndRefusesBlankNames) {
 
   // Choosing an entry fills the name and turns "Inserisci" into "Modifica".
   ui.QueueForm([](Form& f) {
+    EXPECT_FALSE(f.Press(kDeleteButton));  // nothing chosen yet: disabled
     EXPECT_TRUE(f.SetFromText(kListField, "0002 - Secondo"));
     EXPECT_EQ(f.Text(kNameField), "Secondo");
     EXPECT_EQ(f.Field(kSaveButton).caption, "Modifica");
