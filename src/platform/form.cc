@@ -182,4 +182,14 @@ bool Form::SetFromText(std::string_view id, std::string_view value) {
   return true;
 }
 
+bool Form::Press(std::string_view id) {
+  if (!Has(id)) return false;
+  FormField& f = Field(id);
+  if (f.kind != FieldKind::Button || !f.enabled || !f.onClick) return false;
+  // The handler may refill the form: it runs from a copy of itself.
+  const std::function<void(Form&)> onClick = f.onClick;
+  onClick(*this);
+  return true;
+}
+
 }  // namespace kvt

@@ -41,6 +41,9 @@ struct FormField {
   bool editable = false;             // List: the user may type a text of his own
   bool checked = false;              // Check
   bool enabled = true;
+  // List: shown open, as the list of a list-and-field dialog whose selection fills the
+  // fields below it, rather than as a drop-down.
+  bool listBox = false;
   std::function<void(Form&)> onClick;   // Button
   std::function<void(Form&)> onChange;  // any input field, after its value changed
 };
@@ -95,6 +98,11 @@ class Form {
   // takes 1/0/yes/no/true/false. Runs the field's onChange. False when the value is not
   // acceptable for the field (unknown option).
   bool SetFromText(std::string_view id, std::string_view value);
+
+  // Presses the button `id` as a user would: runs its handler when it is enabled. False for
+  // a field that is no button or is disabled. The dialogs that edit a table ("Inserisci",
+  // "Elimina" beside a list and its fields) do their work here and stay open.
+  bool Press(std::string_view id);
 
  private:
   FormField& Append(FieldKind kind, std::string id, std::string caption);

@@ -13,6 +13,16 @@ void ScriptedUi::QueueFormValues(std::map<std::string, std::string> values) {
   });
 }
 
+void ScriptedUi::QueueFormSteps(std::vector<FormStep> steps, bool ok) {
+  QueueForm([steps = std::move(steps), ok](Form& form) {
+    for (const auto& [id, value] : steps) {
+      const bool press = value.empty() && form.Has(id) && form.Field(id).kind == FieldKind::Button;
+      if (!(press ? form.Press(id) : form.SetFromText(id, value))) return false;
+    }
+    return ok;
+  });
+}
+
 std::vector<std::string> ScriptedUi::Texts() const {
   std::vector<std::string> out;
   out.reserve(messages.size());

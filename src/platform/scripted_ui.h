@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/recording_canvas.h"
@@ -53,6 +54,11 @@ class ScriptedUi : public Ui {
   void QueueForm(FormFiller filler) { forms_.push_back(std::move(filler)); }
   // Convenience: set these field values (by id, as a user would) and press OK.
   void QueueFormValues(std::map<std::string, std::string> values);
+  // Convenience for dialogs that work while open: each step sets a field (id, value) or,
+  // for a button with an empty value, presses it; then OK (`ok`) or Cancel. A step that
+  // cannot be done fails the filler with the form left open, as a Cancel.
+  using FormStep = std::pair<std::string, std::string>;
+  void QueueFormSteps(std::vector<FormStep> steps, bool ok = true);
 
   // The print dialog: cancelled, or a printer that cannot be opened; else the page it hands
   // out (device units, as a 600 dpi printer's A4 printable area; landscape swaps the two).
