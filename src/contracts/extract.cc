@@ -168,8 +168,9 @@ bool ReadTermini(db::Database& db, StatementKind kind, std::vector<StatementRow>
       s.AddColumn("fermate", "denom", db::kSqlChar);
       s.SetFrom("fermate");
       s.SetWhere(Format("azienda = %d", azienda) + " AND ID IN (" + list + ")");
+      const int company = azienda;  // a structured binding cannot be captured before C++20's fix
       if (db::ForEachRow(s, [&] {
-            names[TripKey(azienda, s.GetLong(0))] = TrimRight(s.GetText(1));
+            names[TripKey(company, s.GetLong(0))] = TrimRight(s.GetText(1));
           }) != db::Walk::End)
         return false;
     }
