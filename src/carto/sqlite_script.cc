@@ -620,17 +620,12 @@ std::string Head(const db::Database& db) {
          origin + "\n--\n";
 }
 
-std::string WriteFailedMessage(const std::string& path) {
-  return "ATTENZIONE: la scrittura del file si è interrotta per un errore.\n\n" + path +
-         "\n\nIl file non è stato creato.";
-}
-
 }  // namespace
 
 bool WriteSqliteScript(db::Database& db, Ui& ui, const std::string& path) {
   ScriptFile out;
   if (!out.Open(path)) {
-    ui.Warning("Impossibile creare\n\n" + path, kCaption);
+    ui.Warning(CannotCreateMessage(path), kCaption);
     return false;
   }
   bool ok = false;

@@ -14,6 +14,7 @@
 #include "db/rows.h"
 #include "db/selection.h"
 #include "db/sql_types.h"
+#include "platform/files.h"
 #include "platform/ui.h"
 #include "schema/pick_lists.h"
 
@@ -85,11 +86,6 @@ CorsaRow TripFromSelection(const db::Selection& s, std::string& code, std::strin
 }
 
 }  // namespace
-
-std::string ExportFailedMessage(const std::string& path) {
-  return "ATTENZIONE: la scrittura del file si è interrotta per un errore.\n\n" + path +
-         "\n\nIl file non è stato creato.";
-}
 
 // ---------------------------------------------------------------------------------------
 // Reference base
@@ -350,7 +346,7 @@ bool ExportReferenceBase(db::Database& db, Ui& ui, const CommunicationKey& key,
   counts = ReferenceBaseCounts{};
   KvtWriter writer;
   if (!writer.Open(path)) {
-    ui.Warning("Impossibile creare\n\n" + path, "Esportazione base dati orari");
+    ui.Warning(CannotCreateMessage(path), "Esportazione base dati orari");
     return false;
   }
   bool ok = false;
@@ -363,7 +359,7 @@ bool ExportReferenceBase(db::Database& db, Ui& ui, const CommunicationKey& key,
   ok = ok && writer.Close();
   if (!ok) {
     counts = ReferenceBaseCounts{};
-    SayUnfinished(ui, kCancelledFileMessage, ExportFailedMessage(path));
+    SayUnfinished(ui, kCancelledFileMessage, WriteFailedMessage(path));
   }
   return ok;
 }
@@ -669,7 +665,7 @@ bool ExportRegularityBase(db::Database& db, Ui& ui, int azienda, const Date& fro
   counts = RegularityBaseCounts{};
   SectionWriter file;
   if (!file.Open(path)) {
-    ui.Warning("Impossibile creare\n\n" + path, "Esportazione base gestione regolarità");
+    ui.Warning(CannotCreateMessage(path), "Esportazione base gestione regolarità");
     return false;
   }
   bool ok = false;
@@ -681,7 +677,7 @@ bool ExportRegularityBase(db::Database& db, Ui& ui, int azienda, const Date& fro
   ok = ok && file.Close();
   if (!ok) {
     counts = RegularityBaseCounts{};
-    SayUnfinished(ui, kCancelledFileMessage, ExportFailedMessage(path));
+    SayUnfinished(ui, kCancelledFileMessage, WriteFailedMessage(path));
   }
   return ok;
 }

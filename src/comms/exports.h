@@ -71,8 +71,4 @@ bool ExportRegularityBase(db::Database& db, Ui& ui, int azienda, const Date& fro
 std::string RegularityBaseResultText(const RegularityBaseCounts& counts);
 bool ExportRegularityBaseCommand(db::Database& db, Ui& ui);
 
-// Shown when a file was begun but could not be finished (a database error, a full disk);
-// nothing of it is left, and a file that was there stays as it was.
-std::string ExportFailedMessage(const std::string& path);
-
 }  // namespace kvt::comms

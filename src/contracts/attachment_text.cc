@@ -6,6 +6,7 @@
 
 #include "comms/exports.h"
 #include "core/text.h"
+#include "platform/files.h"
 #include "platform/ui.h"
 #include "schema/pick_lists.h"
 
@@ -115,7 +116,7 @@ AttachmentFile* AttachmentFolder::Create(std::string_view kind, int azienda, int
   OutputFile* file = set_.Add(path);
   if (!file) {
     Abandon();
-    ui_.Stop("Impossibile creare\n\n" + path);
+    ui_.Stop(CannotCreateMessage(path));
     return nullptr;
   }
   files_.push_back(std::unique_ptr<AttachmentFile>(new AttachmentFile(file)));
@@ -128,14 +129,14 @@ bool AttachmentFolder::Finish() {
     if (!f->ok_) {
       const std::string path = f->file_->path();
       Abandon();
-      ui_.Stop(comms::ExportFailedMessage(path));
+      ui_.Stop(WriteFailedMessage(path));
       return false;
     }
   }
   if (!set_.Publish()) {
     const std::string path = set_.FailedPath();
     Abandon();
-    ui_.Stop("Impossibile creare\n\n" + path);
+    ui_.Stop(CannotCreateMessage(path));
     return false;
   }
   finished_ = true;

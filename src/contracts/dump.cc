@@ -18,6 +18,7 @@
 #include "db/selection.h"
 #include "db/sql_types.h"
 #include "db/table.h"
+#include "platform/files.h"
 #include "platform/ui.h"
 #include "schema/pick_lists.h"
 
@@ -450,7 +451,7 @@ bool ExportDump(db::Database& db, Ui& ui, const std::vector<int>& authorities,
   counts.fill(0);
   DumpWriter writer;
   if (!writer.Open(path)) {
-    ui.Stop("Impossibile creare\n\n" + path);
+    ui.Stop(CannotCreateMessage(path));
     return false;
   }
   bool ok = false;

@@ -292,4 +292,13 @@ FileCheck CheckRegularFile(const std::string& path) {
   return why;
 }
 
+std::string CannotCreateMessage(const std::string& path) {
+  return "Impossibile creare\n\n" + path;
+}
+
+std::string WriteFailedMessage(const std::string& path) {
+  return "ATTENZIONE: la scrittura del file si è interrotta per un errore.\n\n" + path +
+         "\n\nIl file non è stato creato.";
+}
+
 }  // namespace kvt

@@ -123,4 +123,10 @@ class OutputFileSet {
 // fails with `error`, as a full or read-only folder would make it; 0 stops the fault.
 void FailRenameForTests(int n, int error);
 
+// The messages of a file the program could not open for writing, and of one begun but not
+// finished (a database error, a full disk): nothing of it is left, a file that was there
+// stays as it was.
+std::string CannotCreateMessage(const std::string& path);
+std::string WriteFailedMessage(const std::string& path);
+
 }  // namespace kvt

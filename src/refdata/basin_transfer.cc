@@ -6,6 +6,7 @@
 #include "db/selection.h"
 #include "db/sql_types.h"
 #include "db/table.h"
+#include "platform/files.h"
 #include "platform/ui.h"
 #include "refdata/basin_file.h"
 #include "refdata/basins.h"
@@ -69,7 +70,7 @@ bool ImportOne(db::Database& db, const ProgressScope& progress, const BasinGroup
 std::optional<BasinExportCounts> ExportBasins(db::Database& db, Ui& ui, const std::string& path) {
   OutputFile file;
   if (!file.Open(path)) {
-    ui.Warning(CannotCreateText(path), kBasinExportTitle);
+    ui.Warning(CannotCreateMessage(path), kBasinExportTitle);
     return std::nullopt;
   }
   WaitScope wait(ui);
@@ -88,7 +89,7 @@ std::optional<BasinExportCounts> ExportBasins(db::Database& db, Ui& ui, const st
   FileSink sink(file);
   sink.Write(writer.Finish());
   if (!ok || !sink.Finish()) {
-    ui.Stop(WriteFailedText(path));
+    ui.Stop(WriteFailedMessage(path));
     return std::nullopt;
   }
   return BasinExportCounts{writer.Basins(), writer.Municipalities()};

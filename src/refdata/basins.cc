@@ -8,38 +8,27 @@
 #include "db/table.h"
 #include "platform/ui.h"
 #include "refdata/rows.h"
+#include "schema/pick_lists.h"
 
 namespace kvt::refdata {
 
 std::optional<std::vector<std::string>> BasinEntries(db::Database& db) {
-  return PickList(db, "bacini", "ID", "", "ID");
+  return schema::ReadPickList(db, {.table = schema::PickTable::Basins,
+                                   .order = schema::PickOrder::ByCode});
 }
 
 std::optional<std::vector<std::string>> MunicipalityEntries(
     db::Database& db, const std::optional<std::string>& province) {
-  std::string where = "ID > 0";
+  std::string where = "comuni.ID > 0";
   // A municipality without a province is stored with a blank code, which the table writes
   // as an empty text: both count as "none".
   if (province)
-    where += " AND (provin = " + db::SqlQuote(*province) + " OR provin = ' ' OR provin = '')";
-  std::vector<std::string> entries;
-  const bool ok = ForEachRow(
-      db,
-      [&](db::Selection& s) {
-        s.AddColumn("comuni", "ID", db::kSqlSmallInt);
-        s.AddColumn("comuni", "provin", db::kSqlChar);
-        s.AddColumn("comuni", "denom", db::kSqlChar);
-        s.SetFrom("comuni");
-        s.SetWhere(where);
-        s.SetOrderBy("provin, denom");
-      },
-      [&](const db::Selection& s) {
-        const std::string provin(TrimRight(s.GetText(1)));
-        const std::string denom(TrimRight(s.GetText(2)));
-        entries.push_back(Format("%04d - %-2s - %s", s.GetShort(0), provin.c_str(), denom.c_str()));
-      });
-  if (!ok) return std::nullopt;
-  return entries;
+    where += " AND (comuni.provin = " + db::SqlQuote(*province) +
+             " OR comuni.provin = ' ' OR comuni.provin = '')";
+  return schema::ReadPickList(db, {.table = schema::PickTable::Municipalities,
+                                   .where = where,
+                                   .order = schema::PickOrder::ByProvinceAndName,
+                                   .province = true});
 }
 
 bool SaveBasin(db::Database& db, Ui& ui, std::optional<int> chosen, std::string_view name) {

@@ -95,7 +95,7 @@ std::optional<long> ApplyTrips(db::Database& db, const ProgressScope& progress,
 std::optional<long> ExportLotAssignment(db::Database& db, Ui& ui, const std::string& path) {
   OutputFile file;
   if (!file.Open(path)) {
-    ui.Warning(CannotCreateText(path), kLotExportTitle);
+    ui.Warning(CannotCreateMessage(path), kLotExportTitle);
     return std::nullopt;
   }
   std::string lots;
@@ -113,7 +113,7 @@ std::optional<long> ExportLotAssignment(db::Database& db, Ui& ui, const std::str
   }
   sink.Write(std::string(kTripsCloseTag) + '\n');
   if (!ok || !sink.Finish()) {
-    SayUnfinished(ui, kCancelledFileMessage, WriteFailedText(path));
+    SayUnfinished(ui, kCancelledFileMessage, WriteFailedMessage(path));
     return std::nullopt;
   }
   return static_cast<long>(trips.size());

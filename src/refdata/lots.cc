@@ -14,6 +14,7 @@
 #include "refdata/lot_file.h"
 #include "refdata/output.h"
 #include "refdata/rows.h"
+#include "schema/pick_lists.h"
 
 namespace kvt::refdata {
 
@@ -39,7 +40,7 @@ std::optional<std::string> ReadInputFile(Ui& ui, const std::string& path) {
 }
 
 std::optional<std::vector<std::string>> LotEntries(db::Database& db) {
-  return PickList(db, "lotti", "ID", "", "denom");
+  return schema::ReadPickList(db, {.table = schema::PickTable::Lots});
 }
 
 bool SaveLot(db::Database& db, Ui& ui, std::string_view listText, std::string_view name) {

@@ -2,15 +2,6 @@
 
 namespace kvt::refdata {
 
-std::string CannotCreateText(const std::string& path) {
-  return "Impossibile creare\n\n" + path;
-}
-
-std::string WriteFailedText(const std::string& path) {
-  return "ATTENZIONE: la scrittura del file si è interrotta per un errore.\n\n" + path +
-         "\n\nIl file non è stato creato.";
-}
-
 std::optional<std::string> ReadWholeFile(const std::string& path, int64_t maxBytes) {
   std::FILE* f = OpenRegularFile(path, nullptr, maxBytes);
   if (!f) return std::nullopt;

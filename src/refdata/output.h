@@ -12,9 +12,6 @@
 
 namespace kvt::refdata {
 
-std::string CannotCreateText(const std::string& path);
-std::string WriteFailedText(const std::string& path);
-
 // The whole of a regular file of at most `maxBytes` bytes; nothing when it is missing, not a
 // regular file (a folder, a pipe, a device), unreadable or larger.
 std::optional<std::string> ReadWholeFile(const std::string& path, int64_t maxBytes);

@@ -4,6 +4,7 @@
 
 #include "core/text.h"
 #include "db/database.h"
+#include "db/rows.h"
 #include "db/sql_types.h"
 #include "db/table.h"
 #include "platform/ui.h"
@@ -14,31 +15,7 @@ bool ForEachRow(db::Database& db, const std::function<void(db::Selection&)>& con
                 const std::function<void(const db::Selection&)>& row) {
   db::Selection s(&db);
   configure(s);
-  for (db::Fetch f = s.Open(); f != db::Fetch::End; f = s.MoveNext()) {
-    if (f == db::Fetch::Error) return false;
-    row(s);
-  }
-  return true;
-}
-
-std::optional<std::vector<std::string>> PickList(db::Database& db, std::string_view table,
-                                                 std::string_view codeColumn,
-                                                 std::string_view where, std::string_view orderBy) {
-  std::vector<std::string> entries;
-  const bool ok = ForEachRow(
-      db,
-      [&](db::Selection& s) {
-        s.AddColumn(table, codeColumn, db::kSqlSmallInt);
-        s.AddColumn(table, "denom", db::kSqlChar);
-        s.SetFrom(table);
-        s.SetWhere(where);
-        s.SetOrderBy(orderBy);
-      },
-      [&](const db::Selection& s) {
-        entries.push_back(PickEntry(s.GetShort(0), TrimRight(s.GetText(1))));
-      });
-  if (!ok) return std::nullopt;
-  return entries;
+  return db::ForEachRow(s, [&] { row(s); }) == db::Walk::End;
 }
 
 std::optional<int64_t> LargestId(db::Database& db, std::string_view table,
@@ -92,17 +69,18 @@ std::optional<long> SetColumnOnRows(db::Database& db, const ProgressScope* progr
   e.SetWhere(where);
   const std::string text = Format("%d", value);
   long count = 0;
-  for (db::Fetch f = e.Open(); f != db::Fetch::End; f = e.MoveNext()) {
-    if (f == db::Fetch::Error || (progress && progress->Stopped())) return std::nullopt;
+  const db::Walk walk = db::ForEachRow(e, [&] {
+    if (progress && progress->Stopped()) return false;
     std::string current;
     if (e.GetFieldText(column, current) && LeadingInt(current) == value) {
       ++count;
-      continue;
+      return true;
     }
     const RowWrite w = WriteRow(e, {{column, text}});
-    if (w == RowWrite::Failed) return std::nullopt;
     if (w == RowWrite::Written) ++count;
-  }
+    return w != RowWrite::Failed;
+  });
+  if (walk != db::Walk::End) return std::nullopt;
   return count;
 }
 
@@ -112,12 +90,7 @@ std::optional<long> DeleteRows(db::Database& db, std::string_view table, std::st
   d.SetColumns(column);
   d.SetFrom(table);
   d.SetWhere(where);
-  long deleted = 0;
-  for (db::Fetch f = d.Open(); f != db::Fetch::End; f = d.MoveNext()) {
-    if (f == db::Fetch::Error || !d.DeleteRowset()) return std::nullopt;
-    deleted += d.RowsDeleted();
-  }
-  return deleted;
+  return db::DeleteRows(d);
 }
 
 }  // namespace kvt::refdata

@@ -1,7 +1,6 @@
-// Row walking and pick lists for this folder.
-//
-// PRIVATE STAND-IN: a shared ForEachRow and one pick-list reader (companies, authorities,
-// lots, basins, municipalities) are coming to db/ or schema/; these go when they arrive.
+// The small row operations this folder repeats, on the database layer's row walker
+// (db/rows.h): a selection built and walked in one call, a largest ID, a row test, one
+// row's write with the three ways it can end, a column set and rows deleted.
 #pragma once
 
 #include <cstdint>
@@ -27,12 +26,6 @@ namespace kvt::refdata {
 // error (shown by the selection).
 bool ForEachRow(db::Database& db, const std::function<void(db::Selection&)>& configure,
                 const std::function<void(const db::Selection&)>& row);
-
-// Entries "%04d - %s" of a table's code and name (trailing blanks trimmed), in `orderBy`.
-// Nothing after a database error.
-std::optional<std::vector<std::string>> PickList(db::Database& db, std::string_view table,
-                                                 std::string_view codeColumn,
-                                                 std::string_view where, std::string_view orderBy);
 
 // The largest `column` of `table`, -1 when it has no rows; nothing after an error.
 std::optional<int64_t> LargestId(db::Database& db, std::string_view table,

@@ -14,7 +14,6 @@ namespace {
 TEST(MenuTest, EveryLeafHasItsOwnCommandId) {
   std::set<std::string> seen;
   for (const MenuCommand& c : MenuCommands()) EXPECT_TRUE(seen.insert(c.id).second) << c.id;
-  EXPECT_EQ(seen.size(), 65u);
   Registry r;
   RegisterAllCommands(r);
   for (const std::string& id : r.Ids()) EXPECT_TRUE(seen.count(id)) << id;
